@@ -1,0 +1,82 @@
+#pragma once
+// The detection state and the per-frame detection cycle.
+//
+// The GUI thread (slider, delay dialog, memory reset, device switch) and the
+// frame thread (the grabber's OnBuffer) share this state. Every scalar is an
+// atomic so that each test of the cycle reads the current value; the two frame
+// slots are guarded by one mutex that is never held across a wait for the GUI
+// thread.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
+
+#include "common/frame_image.h"
+
+namespace qmd {
+
+// The two alternating frame bitmaps. Absent until Create(); a cycle never
+// examines a frame while they are absent.
+class FrameSlots {
+public:
+    void Create();                 // both slots, empty (0 x 0)
+    bool Exist() const;            // lock-free test
+    std::mutex& Mutex() const { return mutex_; }
+    // Valid only while Mutex() is held and Exist() is true.
+    FrameImage& operator[](int index) { return *slots_[index]; }
+    const FrameImage& operator[](int index) const { return *slots_[index]; }
+
+private:
+    mutable std::mutex mutex_;
+    std::atomic<bool> exist_{false};
+    std::array<std::unique_ptr<FrameImage>, 2> slots_;
+};
+
+struct DetectionState {
+    std::atomic<std::uint8_t> Threshold{40};
+    std::atomic<std::int32_t> StartDelayFrames{25};
+    std::atomic<std::int32_t> FrameCounter{0};
+    std::atomic<bool> DetectBusy{false};
+    std::atomic<std::uint8_t> CurrentSlot{0};
+    std::atomic<bool> ProgramsLaunched{false};
+    std::atomic<bool> InfoShown{false};
+    FrameSlots Slots;
+};
+
+// What runs when a cycle finds motion. The reaction sequence reads
+// state.Slots[state.CurrentSlot] (taking state.Slots.Mutex() itself, and never
+// holding it across a wait for the GUI thread) and the two latches.
+class ReactionSequence {
+public:
+    virtual ~ReactionSequence() = default;
+    virtual void Run(DetectionState& state) = 0;
+};
+
+// Copies the delivered frame into the given slot; false when it could not
+// (the slot then keeps its previous picture).
+using FrameCopy = std::function<bool(FrameImage& slot)>;
+
+// One cycle for one delivered frame: busy test, warm-up count, copy into
+// Slots[CurrentSlot], scan, reactions when found; the exit actions (toggle
+// CurrentSlot, clear DetectBusy) run however the cycle ends. A failure inside
+// the cycle is rethrown after the exit actions. Returns whether motion was found.
+bool RunDetectionCycle(DetectionState& state, const FrameCopy& copy, ReactionSequence* reactions);
+
+// The comparison: true when some pixel in columns 0 .. W-2 of the first
+// max(H) rows differs in blue, green and red each by more than threshold. Both
+// loops are bounded by `a`; a pair whose sizes differ is not compared (false).
+bool FramesDiffer(const FrameImage& a, const FrameImage& b, std::uint8_t threshold);
+
+// The state changes of the sensitivity slider, the delay dialog and the reset.
+std::uint8_t ThresholdForPosition(int position);          // (255 - position) on 8 bits
+// Parses the delay text by the settings-file integer rules; on success stores
+// it in state.StartDelayFrames and returns the value.
+std::optional<std::int32_t> ApplyStartDelayText(DetectionState& state, std::string_view text);
+// The reset's middle step: clear both latches and FrameCounter.
+void ClearDetectionMemory(DetectionState& state);
+
+}  // namespace qmd

@@ -1,0 +1,47 @@
+#pragma once
+// SettingsFile: the short-lived accessor of ustawienia.ini, created on the
+// file's full path for one command and released at its end.
+//
+// Every operation goes to the file: a read parses the file as it is on disk
+// now, a write replaces the whole file atomically (temporary file in the same
+// directory, flushed, renamed over the old one), so nothing is cached between
+// operations and a crash never leaves a half-written file. Sections and keys
+// match without regard to ASCII letter case; lines the program does not own
+// are kept byte for byte; lines are written with CR LF.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qmd {
+
+class SettingsFile {
+public:
+    static constexpr std::size_t kMaxTextLength = 2047;  // bytes, cut on a UTF-8 boundary
+
+    explicit SettingsFile(std::string path);
+    ~SettingsFile();
+    SettingsFile(const SettingsFile&) = delete;
+    SettingsFile& operator=(const SettingsFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+    // Reads never fail: a missing file, section or key, or a value that is
+    // not of the type, gives the default.
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue = {}) const;
+    std::int32_t ReadInteger(std::string_view section, std::string_view key,
+                             std::int32_t defaultValue) const;
+    bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
+
+    // Writes throw QuiskError("Unable to write to <path>") when the file
+    // cannot be written, and leave the old file as it was. A text holding CR
+    // or LF is refused the same way, since it would break the line format.
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+
+private:
+    std::string path_;
+};
+
+}  // namespace qmd
