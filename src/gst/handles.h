@@ -1,0 +1,140 @@
+#pragma once
+// Owning handles for GStreamer and GLib references.
+//
+// A handle owns exactly one reference and drops it when it goes away. Adopt a
+// reference that was handed to you ("transfer full") with the constructor;
+// take a new reference to a borrowed pointer ("transfer none") with Ref().
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+
+#include <utility>
+
+namespace qmd::gst {
+
+template <typename T, auto Unref, auto RefFn = nullptr>
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(T* adopted) noexcept : ptr_(adopted) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle(Handle&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+    Handle& operator=(Handle&& other) noexcept
+    {
+        if (this != &other) reset(std::exchange(other.ptr_, nullptr));
+        return *this;
+    }
+    ~Handle() { reset(); }
+
+    // A new reference to a borrowed pointer.
+    static Handle Ref(T* borrowed) noexcept
+        requires(RefFn != nullptr)
+    {
+        if (borrowed) RefFn(borrowed);
+        return Handle(borrowed);
+    }
+    Handle Copy() const noexcept
+        requires(RefFn != nullptr)
+    {
+        return Ref(ptr_);
+    }
+
+    T* get() const noexcept { return ptr_; }
+    T* operator->() const noexcept { return ptr_; }
+    explicit operator bool() const noexcept { return ptr_ != nullptr; }
+    T* release() noexcept { return std::exchange(ptr_, nullptr); }
+    void reset(T* adopted = nullptr) noexcept
+    {
+        if (T* old = std::exchange(ptr_, adopted)) Unref(old);
+    }
+    // For out-parameters of the C API: drops what is held and gives the slot.
+    T** out() noexcept
+    {
+        reset();
+        return &ptr_;
+    }
+
+private:
+    T* ptr_ = nullptr;
+};
+
+namespace detail {
+inline void UnrefObject(gpointer p) { gst_object_unref(p); }
+inline void RefObject(gpointer p) { gst_object_ref(p); }
+inline void UnrefGObject(gpointer p) { g_object_unref(p); }
+inline void RefGObject(gpointer p) { g_object_ref(p); }
+inline void UnrefCaps(GstCaps* c) { gst_caps_unref(c); }
+inline void RefCaps(GstCaps* c) { gst_caps_ref(c); }
+inline void UnrefSample(GstSample* s) { gst_sample_unref(s); }
+inline void RefSample(GstSample* s) { gst_sample_ref(s); }
+inline void UnrefBuffer(GstBuffer* b) { gst_buffer_unref(b); }
+inline void RefBuffer(GstBuffer* b) { gst_buffer_ref(b); }
+inline void UnrefMessage(GstMessage* m) { gst_message_unref(m); }
+inline void RefMessage(GstMessage* m) { gst_message_ref(m); }
+inline void FreeError(GError* e) { g_error_free(e); }
+inline void FreeChars(gchar* s) { g_free(s); }
+inline void FreeStructure(GstStructure* s) { gst_structure_free(s); }
+inline void FreeIterator(GstIterator* i) { gst_iterator_free(i); }
+inline void FreeList(GList* l) { g_list_free_full(l, gst_object_unref); }
+}  // namespace detail
+
+template <typename T>
+using ObjectHandle = Handle<T, [](T* p) { detail::UnrefObject(p); }, [](T* p) { detail::RefObject(p); }>;
+template <typename T>
+using GObjectHandle = Handle<T, [](T* p) { detail::UnrefGObject(p); }, [](T* p) { detail::RefGObject(p); }>;
+
+using ElementHandle = ObjectHandle<GstElement>;
+using PadHandle = ObjectHandle<GstPad>;
+using BusHandle = ObjectHandle<GstBus>;
+using DeviceHandle = ObjectHandle<GstDevice>;
+using DeviceMonitorHandle = ObjectHandle<GstDeviceMonitor>;
+using ClockHandle = ObjectHandle<GstClock>;
+using CapsHandle = Handle<GstCaps, detail::UnrefCaps, detail::RefCaps>;
+using SampleHandle = Handle<GstSample, detail::UnrefSample, detail::RefSample>;
+using BufferHandle = Handle<GstBuffer, detail::UnrefBuffer, detail::RefBuffer>;
+using MessageHandle = Handle<GstMessage, detail::UnrefMessage, detail::RefMessage>;
+using ErrorHandle = Handle<GError, detail::FreeError>;
+using CharsHandle = Handle<gchar, detail::FreeChars>;
+using StructureHandle = Handle<GstStructure, detail::FreeStructure>;
+using IteratorHandle = Handle<GstIterator, detail::FreeIterator>;
+// A GList of GstObject references (gst_device_monitor_get_devices and the like).
+using ObjectListHandle = Handle<GList, detail::FreeList>;
+
+// A mapped buffer, unmapped when it goes away.
+class MappedBuffer {
+public:
+    MappedBuffer(GstBuffer* buffer, GstMapFlags flags) noexcept : buffer_(buffer)
+    {
+        mapped_ = buffer && gst_buffer_map(buffer, &info_, flags);
+    }
+    ~MappedBuffer()
+    {
+        if (mapped_) gst_buffer_unmap(buffer_, &info_);
+    }
+    MappedBuffer(const MappedBuffer&) = delete;
+    MappedBuffer& operator=(const MappedBuffer&) = delete;
+
+    explicit operator bool() const noexcept { return mapped_; }
+    const guint8* data() const noexcept { return info_.data; }
+    guint8* writable_data() const noexcept { return info_.data; }
+    gsize size() const noexcept { return info_.size; }
+
+private:
+    GstBuffer* buffer_;
+    GstMapInfo info_{};
+    bool mapped_ = false;
+};
+
+// gst_init once per process; safe from any thread.
+inline void EnsureInitialized();
+
+}  // namespace qmd::gst
+
+inline void qmd::gst::EnsureInitialized()
+{
+    static const bool initialized = [] {
+        gst_init(nullptr, nullptr);
+        return true;
+    }();
+    (void)initialized;
+}
