@@ -1,0 +1,65 @@
+#pragma once
+// The reaction sequence run by a detection cycle that found motion: photo,
+// alarm, program list (once per reset), sound, information window (once per
+// reset), power action, log line, in that order, each while its switch is on.
+// Switches, the live program list, the live power index and the three text
+// settings are read at the moment their step runs. A failing step is reported
+// on the error stream and skipped; the later steps still run.
+#include <atomic>
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+#include "detect/detection.h"
+#include "react/core/audio_output.h"
+#include "react/core/launcher.h"
+#include "react/core/local_time.h"
+#include "react/core/power_manager.h"
+#include "react/core/program_list.h"
+#include "react/core/reaction_switches.h"
+#include "react/core/reaction_ui.h"
+
+namespace qmd {
+
+struct ReactionDependencies {
+    const ReactionSwitches* Switches = nullptr;   // required
+    const ProgramList* Programs = nullptr;        // required
+    const std::atomic<int>* PowerIndex = nullptr; // required: the live index of the power window
+    ReactionUi* Ui = nullptr;                     // required
+    AudioOutput* Audio = nullptr;                 // null: DefaultAudioOutput()
+    PowerManager* Power = nullptr;                // null: the logind power manager
+    Launcher* Opener = nullptr;                   // null: the process launcher
+    // Empty: AppFile("ustawienia.ini") / AppFile("Dziennik.log") at each use.
+    std::function<std::string()> SettingsPath;
+    std::function<std::string()> LogPath;
+    LocalClock Clock;                             // empty: ReadLocalClock
+    std::ostream* Errors = nullptr;               // null: std::cerr
+};
+
+class MotionReactions : public ReactionSequence {
+public:
+    using Dependencies = ReactionDependencies;
+    explicit MotionReactions(Dependencies deps);
+    ~MotionReactions() override;
+
+    void Run(DetectionState& state) override;
+
+    // The steps one by one (Run calls them in order, each contained).
+    void TakePhoto(DetectionState& state);
+    void SoundAlarm();
+    void LaunchPrograms(DetectionState& state);
+    void PlaySound();
+    void ShowInformation(DetectionState& state);
+    void ChangePowerState();
+    void WriteLogLine();
+
+private:
+    std::string SettingsText(const char* key) const;
+    void RunContained(const char* step, const std::function<void()>& body);
+
+    Dependencies deps_;
+    struct Owned;
+    Owned* owned_ = nullptr;  // real services created when none were given
+};
+
+}  // namespace qmd

@@ -1,0 +1,19 @@
+#pragma once
+// The check marks of the seven reactions of "Gdy wykryjesz ruch". The main
+// window mirrors its QActions here (toggled signal), so the frame thread reads
+// the current marks without touching a widget.
+#include <atomic>
+
+namespace qmd {
+
+struct ReactionSwitches {
+    std::atomic<bool> Photo{false};
+    std::atomic<bool> Alarm{false};
+    std::atomic<bool> Programs{false};
+    std::atomic<bool> Sound{false};
+    std::atomic<bool> Information{false};
+    std::atomic<bool> Power{false};
+    std::atomic<bool> Log{false};
+};
+
+}  // namespace qmd

@@ -1,0 +1,18 @@
+#pragma once
+// The photo file name and the log line, in plain decimal without leading zeros.
+#include <string>
+#include <string_view>
+
+#include "react/core/local_time.h"
+
+namespace qmd {
+
+// "Zdjęcie zrobione w dniu D.M.YYYY o godzinie .h.m.s.bmp": date from `date`,
+// time from `time` (the clock is read twice, as for the log line).
+std::string PhotoFileName(const LocalTime& date, const LocalTime& time);
+// folder + "/" + name; the folder is used as stored.
+std::string PhotoFilePath(std::string_view folder, const LocalTime& date, const LocalTime& time);
+// "Wykryto ruch dnia D.M.YYYY o godzinie h:m:s (ms ms)" followed by CR LF.
+std::string LogLine(const LocalTime& date, const LocalTime& time);
+
+}  // namespace qmd

@@ -1,0 +1,47 @@
+#pragma once
+// TfmTrybPracy: the power action window. The selected radio button is the
+// live power index that the reaction sequence reads.
+#include <QDialog>
+
+#include <atomic>
+
+class QAction;
+class QButtonGroup;
+class QGroupBox;
+class QPushButton;
+
+namespace qmd {
+
+class TfmTrybPracy : public QDialog {
+    Q_OBJECT
+public:
+    // `mark` is the main window's "Przełącz tryb pracy komputera..." item.
+    // FormCreate runs here: "Tryb pracy" is read once.
+    explicit TfmTrybPracy(QAction* mark, QWidget* parent = nullptr);
+
+    // -1 (no selection) .. 5; read from any thread.
+    std::atomic<int>& LiveIndex() { return liveIndex_; }
+    int ItemIndex() const { return liveIndex_.load(); }
+    void SetItemIndex(int index);  // bounded to -1 .. 5
+
+    QGroupBox* tryb = nullptr;
+    QButtonGroup* trybButtons = nullptr;
+    QPushButton* Button1 = nullptr;  // "OK"
+
+    static int BoundIndex(int stored);
+
+public slots:
+    void FormCreate();
+    void Button1Click();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QAction* mark_;
+    std::atomic<int> liveIndex_{-1};
+};
+
+extern TfmTrybPracy* fmTrybPracy;
+
+}  // namespace qmd
