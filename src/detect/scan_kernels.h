@@ -1,0 +1,21 @@
+#pragma once
+// The row kernels behind FirstChangedPixel. Each looks at the first `pixels`
+// pixels of two rows (3 bytes each, nothing beyond them is read) and returns
+// the column of the first pixel whose three bytes all differ by more than
+// `threshold`, or -1.
+#include <cstdint>
+
+namespace qmd::detail {
+
+using RowScan = int (*)(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold);
+
+int FirstChangedInRowPortable(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold);
+
+#if defined(__x86_64__)
+#define QMD_HAVE_X86_SCAN_KERNELS 1
+int FirstChangedInRowSse2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold);
+int FirstChangedInRowAvx2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold);
+bool ProcessorHasAvx2();
+#endif
+
+}  // namespace qmd::detail
