@@ -1,0 +1,173 @@
+#pragma once
+// TfmMainForm: the program's main window. The live picture fills its upper
+// part, the sensitivity label and slider sit under it, and the menu bar holds
+// "Urządzenia", "Opcje" and "Pomoc". The window also owns the capture graph
+// with its members and the frame handler that runs the detection cycle.
+//
+// The implementation is split by topic:
+//   main_form.cpp            construction, layout, menu wiring helpers
+//   main_form_menu.cpp       the menu tree
+//   main_form_startup.cpp    FormCreate, FormCloseQuery, FormClose
+//   main_form_devices.cpp    the device menu and the device switch
+//   main_form_detection.cpp  the frame handler, slider, delay dialog, reset
+//   main_form_options.cpp    "Opcje" caption refresh and the stored options
+//   main_form_reactions.cpp  the reaction configuration commands
+#include <QMainWindow>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "detect/detection.h"
+#include "react/core/reaction_switches.h"
+#include "react/open_file_dialog.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+
+namespace qmd {
+
+class SelectionSlider;
+class TFilter;
+class TFilterGraph;
+class TSampleGrabber;
+class TSysDevEnum;
+class TVideoWindow;
+class TrayController;
+class EdgeSnapper;
+
+class TfmMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // The area under the menu bar as designed; anchors refer to this size.
+    static constexpr int kDesignClientWidth = 307;
+    static constexpr int kDesignClientHeight = 285;
+    static constexpr int kDesignLeft = 480;
+    static constexpr int kDesignTop = 266;
+
+    struct Options {
+        // The program's first command-line argument ("-t" starts in the tray).
+        QString FirstArgument;
+        // Plays a desktop sound theme event for the tray; nothing when empty.
+        std::function<void(const QString& themeEvent)> PlayEventSound;
+        // Whether a tray host runs; Qt's own answer when empty.
+        std::function<bool()> TrayAvailable;
+    };
+
+    // Builds the window and runs FormCreate. fmMainForm is this window from
+    // the first line on, since FormCreate places the window through it.
+    explicit TfmMainForm(Options options = {}, QWidget* parent = nullptr);
+    ~TfmMainForm() override;
+
+    // --- Components, in the designer's order ---
+    TFilterGraph* FilterGraph = nullptr;
+    TVideoWindow* VideoWindow = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* Devices = nullptr;
+    TFilter* Filter = nullptr;
+    TSampleGrabber* SampleGrabber = nullptr;
+    SelectionSlider* TrackBar1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QMenu* Opcje1 = nullptr;
+    QMenu* Gdywykryjeszruch1 = nullptr;
+    QAction* Uruchomprogramy1 = nullptr;
+    QAction* Zrbzdjcie1 = nullptr;
+    QAction* Uruchomalarm1 = nullptr;
+    QAction* Odtwrzplikdwikowy1 = nullptr;
+    QAction* Wywietlinformacj1 = nullptr;
+    QAction* Przecztrybpracykomputera1 = nullptr;
+    QAction* Uruchamiajprzystarciesystemu1 = nullptr;
+    QAction* Opnieniepowczeniuwykrywania1 = nullptr;
+    QAction* N1 = nullptr;
+    OpenFileDialog OpenSound{QStringLiteral("Dźwięk typu WAVE|*.wav")};
+    QAction* Resetujpami1 = nullptr;
+    QAction* MinimalizujdoTraya1 = nullptr;
+    QAction* Dopiszdodziennika1 = nullptr;
+    QAction* N2 = nullptr;
+    QAction* Pokadziennik1 = nullptr;
+    QAction* Zapamitujostatniowybraneurzdzenie1 = nullptr;
+    QAction* Zapamitajpozycjokna1 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* Zmierozdzielczo1 = nullptr;
+    QMenu* Pomoc1 = nullptr;
+    QAction* Jakkorzystazprogramu1 = nullptr;
+    QAction* Oprogramie1 = nullptr;
+
+    // --- Handlers, in the designer's order. Menu commands throw on failure;
+    // the menu wiring shows the error through the application's error report.
+    void FormCreate();
+    // The grabber's OnBuffer: runs on the grabber's frame thread.
+    void SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime, const std::uint8_t* pBuffer,
+                             int BufferLen) noexcept;
+    void TrackBar1Change();
+    void Uruchomprogramy1Click();
+    void Zrbzdjcie1Click();
+    void Uruchomalarm1Click();
+    void Opnieniepowczeniuwykrywania1Click();
+    void FormClose();
+    void Opcje1Click();
+    void Odtwrzplikdwikowy1Click();
+    void Wywietlinformacj1Click();
+    void Przecztrybpracykomputera1Click();
+    void Resetujpami1Click();
+    void FormCloseQuery(bool& CanClose);
+    void Uruchamiajprzystarciesystemu1Click();
+    void MinimalizujdoTraya1Click();
+    void Dopiszdodziennika1Click();
+    void Pokadziennik1Click();
+    void Zapamitujostatniowybraneurzdzenie1Click();
+    void Zapamitajpozycjokna1Click();
+    void Zmierozdzielczo1Click();
+
+    // The click handler that every entry of "Urządzenia" shares; the entry's
+    // data() is its position in the device list.
+    void DeviceSwitch(QAction* sender);
+
+    // --- State shared with the frame thread and the reaction sequence ---
+    DetectionState Detection;
+    ReactionSwitches Switches;
+    int LastDevice = -1;
+    std::unique_ptr<TSysDevEnum> DeviceEnum;
+
+    // What runs when a cycle finds motion; null runs nothing. Set once the
+    // windows the sequence reads exist (after this one).
+    void SetReactions(ReactionSequence* reactions) { reactions_.store(reactions); }
+
+    TrayController* Tray() const { return tray_; }
+    // Path of ustawienia.ini in AppDir.
+    static std::string SettingsPath();
+
+signals:
+    // A close has been accepted: the capture is released and the settings
+    // are written. The program ends its event loop on this.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildComponents();
+    void BuildLayout();
+    void BuildMenu();
+    void WireReactionSwitches();
+    QAction* AddToggleItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)());
+    QAction* AddProgramMarkedItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)());
+    QAction* AddCommandItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)());
+    void RunMenuCommand(void (TfmMainForm::*handler)());
+    void BuildDeviceMenu();
+    void CopyLatestFrameIntoSlots();
+
+    Options options_;
+    std::atomic<ReactionSequence*> reactions_{nullptr};
+    TrayController* tray_ = nullptr;
+    EdgeSnapper* snapper_ = nullptr;
+};
+
+// The main window, valid from the start of its construction.
+extern TfmMainForm* fmMainForm;
+
+}  // namespace qmd
