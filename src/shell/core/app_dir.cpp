@@ -1,0 +1,80 @@
+#include "shell/core/app_dir.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+namespace qmd {
+namespace {
+
+std::mutex appDirMutex;
+std::string appDir;  // guarded by appDirMutex; empty until set or located
+
+std::string ExecutableDirectory()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    const std::string dir = exe.parent_path().string();
+    return dir.empty() ? "/" : dir;
+}
+
+}  // namespace
+
+std::string JoinPath(std::string_view dir, std::string_view name)
+{
+    std::string path(dir);
+    if (path.empty() || path.back() != '/') path += '/';
+    path.append(name);
+    return path;
+}
+
+std::string ChooseAppDir(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
+                         const char* home)
+{
+    // Data files follow the executable wherever it is copied; an installed
+    // program (in a directory the user cannot write) keeps them in the
+    // user's configuration directory instead. A relative XDG_CONFIG_HOME is
+    // invalid by the base-directory rules and is ignored.
+    if (!exeDir.empty() && exeDirWritable) return exeDir;
+    std::string base;
+    if (xdgConfigHome && *xdgConfigHome == '/')
+        base = xdgConfigHome;
+    else
+        base = std::string(home && *home ? home : "/tmp") + "/.config";
+    return JoinPath(base, "quisk-motion-detector");
+}
+
+std::string LocateAppDir()
+{
+    const std::string dir = ExecutableDirectory();
+    const bool writable = !dir.empty() && ::access(dir.c_str(), W_OK) == 0;
+    return ChooseAppDir(dir, writable, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
+std::string AppDir()
+{
+    std::lock_guard lock(appDirMutex);
+    if (appDir.empty()) appDir = LocateAppDir();
+    return appDir;
+}
+
+void SetAppDir(std::string dir)
+{
+    std::lock_guard lock(appDirMutex);
+    appDir = std::move(dir);
+}
+
+std::string AppFile(std::string_view name) { return JoinPath(AppDir(), name); }
+
+void EnsureParentDirectory(const std::string& filePath)
+{
+    const auto parent = std::filesystem::path(filePath).parent_path();
+    if (parent.empty()) return;
+    std::error_code ec;
+    std::filesystem::create_directories(parent, ec);
+}
+
+}  // namespace qmd

@@ -11,10 +11,13 @@ namespace qmd {
 // Works the directory out afresh: /proc/self/exe's directory, no trailing
 // slash ("/" for the root), or the fallback when that is not writable.
 std::string LocateAppDir();
+// The rule behind it, given the executable's directory and the environment.
+std::string ChooseAppDir(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
+                         const char* home);
 
 // The process-wide AppDir. Set by the main window's creation (SetAppDir), or
 // located on first use.
-const std::string& AppDir();
+std::string AppDir();
 void SetAppDir(std::string dir);
 
 // AppDir joined with a file name by "/".
