@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 #include "detect/detection.h"
@@ -59,7 +60,7 @@ private:
 
     Dependencies deps_;
     struct Owned;
-    Owned* owned_ = nullptr;  // real services created when none were given
+    std::unique_ptr<Owned> owned_;  // real services created when none were given
 };
 
 }  // namespace qmd

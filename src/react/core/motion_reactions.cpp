@@ -1,0 +1,150 @@
+#include "react/core/motion_reactions.h"
+
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "common/quisk_error.h"
+#include "react/core/bmp_file.h"
+#include "react/core/file_writes.h"
+#include "react/core/logind_power_manager.h"
+#include "react/core/process_launcher.h"
+#include "react/core/reaction_texts.h"
+#include "shell/core/app_dir.h"
+#include "shell/core/settings_file.h"
+
+namespace qmd {
+
+namespace {
+constexpr const char* kSection = "Ruch";
+// The alarm: seven 50 ms tones in this order.
+constexpr int kAlarmTonesHz[] = {4000, 1000, 3500, 1500, 2000, 3000, 2500};
+constexpr int kAlarmToneMs = 50;
+}  // namespace
+
+struct MotionReactions::Owned {
+    LogindPowerManager power;
+    ProcessLauncher launcher;
+};
+
+MotionReactions::MotionReactions(Dependencies deps) : deps_(std::move(deps))
+{
+    if (!deps_.Switches || !deps_.Programs || !deps_.PowerIndex || !deps_.Ui)
+        throw QuiskError("The reaction sequence lacks its switches, program list, power index or window bridge");
+    if (!deps_.Power || !deps_.Opener) {
+        owned_ = std::make_unique<Owned>();
+        if (!deps_.Power) deps_.Power = &owned_->power;
+        if (!deps_.Opener) deps_.Opener = &owned_->launcher;
+    }
+    if (!deps_.Audio) deps_.Audio = &DefaultAudioOutput();
+    if (!deps_.SettingsPath) deps_.SettingsPath = [] { return AppFile("ustawienia.ini"); };
+    if (!deps_.LogPath) deps_.LogPath = [] { return AppFile("Dziennik.log"); };
+    if (!deps_.Clock) deps_.Clock = ReadLocalClock;
+    if (!deps_.Errors) deps_.Errors = &std::cerr;
+}
+
+MotionReactions::~MotionReactions() = default;
+
+void MotionReactions::Run(DetectionState& state)
+{
+    const ReactionSwitches& on = *deps_.Switches;
+    if (on.Photo) RunContained("photo", [&] { TakePhoto(state); });
+    if (on.Alarm) RunContained("alarm", [&] { SoundAlarm(); });
+    if (on.Programs && !state.ProgramsLaunched) RunContained("program list", [&] { LaunchPrograms(state); });
+    if (on.Sound) RunContained("sound", [&] { PlaySound(); });
+    if (on.Information && !state.InfoShown) RunContained("information", [&] { ShowInformation(state); });
+    if (on.Power) RunContained("power action", [&] { ChangePowerState(); });
+    if (on.Log) RunContained("log", [&] { WriteLogLine(); });
+}
+
+// One failed reaction must not cost the others: a missing photo folder still
+// sounds the alarm and writes the log line.
+void MotionReactions::RunContained(const char* step, const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        *deps_.Errors << "quisk-motion-detector: reaction " << step << " failed: " << e.what() << std::endl;
+    } catch (...) {
+        *deps_.Errors << "quisk-motion-detector: reaction " << step << " failed" << std::endl;
+    }
+}
+
+std::string MotionReactions::SettingsText(const char* key) const
+{
+    const SettingsFile settings(deps_.SettingsPath());
+    return settings.ReadString(kSection, key, "");
+}
+
+void MotionReactions::TakePhoto(DetectionState& state)
+{
+    const LocalTime date = deps_.Clock();
+    const LocalTime time = deps_.Clock();
+    const std::string path = PhotoFilePath(SettingsText("Zrob zdjecie"), date, time);
+
+    // Copy the frame out so the slot is free again before the disk is touched.
+    FrameImage frame;
+    {
+        std::lock_guard lock(state.Slots.Mutex());
+        if (!state.Slots.Exist()) throw QuiskError("No frame to save");
+        frame = state.Slots[state.CurrentSlot.load()];
+    }
+    if (frame.Empty()) throw QuiskError("No frame to save");
+    SaveBmpFile(path, frame);
+}
+
+void MotionReactions::SoundAlarm()
+{
+    for (const int hz : kAlarmTonesHz) deps_.Audio->PlayTone(hz, kAlarmToneMs);
+}
+
+void MotionReactions::LaunchPrograms(DetectionState& state)
+{
+    for (const std::string& entry : deps_.Programs->Snapshot()) {
+        // An entry that cannot be started is passed over; the next one still runs.
+        RunContained("program list entry", [&] { deps_.Opener->Open(entry); });
+    }
+    state.ProgramsLaunched = true;
+}
+
+void MotionReactions::PlaySound()
+{
+    deps_.Audio->PlayWaveFileAsync(SettingsText("Odtworz plik dzwiekowy"));
+}
+
+void MotionReactions::ShowInformation(DetectionState& state)
+{
+    if (deps_.Ui->IsInformationShowing()) return;
+    deps_.Ui->ShowInformationModal(SettingsText("Informacja"));
+    state.InfoShown = true;
+}
+
+void MotionReactions::ChangePowerState()
+{
+    const int index = deps_.PowerIndex->load();
+    // The result of the request is not examined: the program closes after
+    // any of the five actions, as the user chose.
+    RunContained("power request", [&] { RequestPowerAction(*deps_.Power, index); });
+    if (index >= 1 && index <= 5) deps_.Ui->CloseMainWindow();
+}
+
+void MotionReactions::WriteLogLine()
+{
+    const LocalTime date = deps_.Clock();
+    const LocalTime time = deps_.Clock();
+    AppendToFile(deps_.LogPath(), LogLine(date, time));
+}
+
+bool RequestPowerAction(PowerManager& power, int index)
+{
+    switch (index) {
+    case 1: power.Suspend(); return true;     // "Stan uśpienia"
+    case 2: power.Hibernate(); return true;   // "Hibernuj"
+    case 3: power.LogOff(); return true;      // "Wyloguj"
+    case 4: power.PowerOff(); return true;    // "Wyłącz"
+    case 5: power.Reboot(); return true;      // "Uruchom ponownie"
+    default: return false;                    // "Nie rób nic", or nothing chosen
+    }
+}
+
+}  // namespace qmd

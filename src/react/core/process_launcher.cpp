@@ -1,0 +1,128 @@
+#include "react/core/process_launcher.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+extern char** environ;
+
+namespace qmd {
+
+namespace {
+
+bool IsExecutableFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// A bare name ("gedit") is looked up on PATH, as a desktop launcher would.
+bool IsProgramOnPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    if (!path) return false;
+    std::string dirs = path;
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::string dir = dirs.substr(start, end - start);
+        if (!dir.empty() && IsExecutableFile(dir + "/" + name)) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+class SpawnFileActions {
+public:
+    SpawnFileActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
+    ~SpawnFileActions()
+    {
+        if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
+    }
+    SpawnFileActions(const SpawnFileActions&) = delete;
+    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+    posix_spawn_file_actions_t* get() { return ok_ ? &actions_ : nullptr; }
+
+private:
+    posix_spawn_file_actions_t actions_{};
+    bool ok_ = false;
+};
+
+class SpawnAttributes {
+public:
+    SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attributes_) == 0; }
+    ~SpawnAttributes()
+    {
+        if (ok_) ::posix_spawnattr_destroy(&attributes_);
+    }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    posix_spawnattr_t* get() { return ok_ ? &attributes_ : nullptr; }
+
+private:
+    posix_spawnattr_t attributes_{};
+    bool ok_ = false;
+};
+
+}  // namespace
+
+ProcessLauncher::ProcessLauncher(std::string opener) : opener_(std::move(opener)) {}
+
+ProcessLauncher::~ProcessLauncher() { ReapFinished(); }
+
+bool ProcessLauncher::Open(const std::string& entry)
+{
+    ReapFinished();
+    if (entry.empty()) return false;
+    if (entry.find('/') == std::string::npos) {
+        if (IsProgramOnPath(entry)) return Spawn({entry}, true);
+    } else if (IsExecutableFile(entry)) {
+        return Spawn({entry}, false);
+    }
+    return Spawn({opener_, entry}, opener_.find('/') == std::string::npos);
+}
+
+bool ProcessLauncher::Spawn(const std::vector<std::string>& argv, bool searchPath)
+{
+    SpawnFileActions actions;
+    SpawnAttributes attributes;
+    if (!actions.get() || !attributes.get()) return false;
+    // The camera, the single-instance lock and open files stay ours: a program
+    // that keeps running must not hold them past our own end.
+    if (::posix_spawn_file_actions_addclosefrom_np(actions.get(), 3) != 0) return false;
+    // The child starts with default signal dispositions and its own process
+    // group, so a Ctrl+C meant for us does not reach it.
+    sigset_t defaults;
+    sigfillset(&defaults);
+    ::posix_spawnattr_setsigdefault(attributes.get(), &defaults);
+    sigset_t none;
+    sigemptyset(&none);
+    ::posix_spawnattr_setsigmask(attributes.get(), &none);
+    ::posix_spawnattr_setpgroup(attributes.get(), 0);
+    ::posix_spawnattr_setflags(attributes.get(),
+                               POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int rc = searchPath ? ::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), environ)
+                              : ::posix_spawn(&pid, args[0], actions.get(), attributes.get(), args.data(), environ);
+    if (rc != 0) return false;
+    std::lock_guard lock(mutex_);
+    children_.push_back(pid);
+    return true;
+}
+
+void ProcessLauncher::ReapFinished()
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(children_, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
+}
+
+}  // namespace qmd
