@@ -1,0 +1,45 @@
+#include "capture/core/check_graph_result.h"
+
+#include <cstdio>
+
+namespace qmd {
+
+namespace {
+
+std::string MessageFor(std::uint32_t code, std::string text)
+{
+    // The text the user sees is cut like a fixed 255-character buffer would.
+    if (auto zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+    if (text.size() > 255) text.resize(255);
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, " ($%X).", static_cast<unsigned>(code));
+    return text + suffix;
+}
+
+}  // namespace
+
+EDirectShowException::EDirectShowException(std::uint32_t code, std::string platformText)
+    : QuiskError(MessageFor(code, std::move(platformText))), code_(code)
+{
+}
+
+std::string GraphResultText(std::uint32_t result)
+{
+    switch (result) {
+    case kResultFailed: return "Unspecified error";
+    case kResultNoInterface: return "No such interface supported";
+    case kResultTimeout: return "This operation returned because the timeout period expired.";
+    case kResultDeviceError: return "A device attached to the system is not functioning.";
+    case kResultCannotLink:
+        return "No combination of intermediate filters could be found to make the connection.";
+    default: return {};
+    }
+}
+
+std::uint32_t CheckGraphResult(std::uint32_t result)
+{
+    if (result & 0x80000000u) throw EDirectShowException(result, GraphResultText(result));
+    return result;
+}
+
+}  // namespace qmd

@@ -1,0 +1,65 @@
+#include "capture/core/moniker.h"
+
+#include <cstring>
+
+namespace qmd {
+
+namespace {
+
+constexpr char kMagic[4] = {'Q', 'M', 'D', 'M'};
+constexpr std::uint8_t kVersion = 1;
+
+void PutString(std::vector<std::uint8_t>& out, const std::string& text)
+{
+    const auto size = static_cast<std::uint32_t>(text.size());
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(size >> shift));
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+bool TakeString(const std::vector<std::uint8_t>& in, std::size_t& at, std::string& text)
+{
+    if (in.size() - at < 4) return false;
+    std::uint32_t size = 0;
+    for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(in[at + i]) << (8 * i);
+    at += 4;
+    if (in.size() - at < size) return false;
+    text.assign(reinterpret_cast<const char*>(in.data() + at), size);
+    at += size;
+    return true;
+}
+
+}  // namespace
+
+Moniker Moniker::FromBytes(std::vector<std::uint8_t> bytes)
+{
+    Moniker moniker;
+    moniker.bytes_ = std::move(bytes);
+    return moniker;
+}
+
+Moniker Moniker::FromFields(const MonikerFields& fields)
+{
+    std::vector<std::uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
+    bytes.push_back(kVersion);
+    bytes.push_back(static_cast<std::uint8_t>(fields.Kind));
+    PutString(bytes, fields.DisplayName);
+    PutString(bytes, fields.Identity);
+    PutString(bytes, fields.DeviceClass);
+    return FromBytes(std::move(bytes));
+}
+
+std::optional<MonikerFields> Moniker::Fields() const
+{
+    if (bytes_.size() < 6 || std::memcmp(bytes_.data(), kMagic, 4) != 0 || bytes_[4] != kVersion) return {};
+    MonikerFields fields;
+    const std::uint8_t kind = bytes_[5];
+    if (kind < 1 || kind > 3) return {};
+    fields.Kind = static_cast<SourceKind>(kind);
+    std::size_t at = 6;
+    if (!TakeString(bytes_, at, fields.DisplayName) || !TakeString(bytes_, at, fields.Identity) ||
+        !TakeString(bytes_, at, fields.DeviceClass) || at != bytes_.size())
+        return {};
+    return fields;
+}
+
+}  // namespace qmd

@@ -1,0 +1,38 @@
+#pragma once
+// A device's identity as bytes, so that it can be kept and bound again later.
+//
+// Layout (version 1): "QMDM", version byte, kind byte, then three strings
+// each as a 32-bit little-endian length and its UTF-8 bytes: the display
+// name, the identity (a system device's identifying properties, an extra
+// source's location, empty for the test source) and the device class.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qmd {
+
+enum class SourceKind : std::uint8_t { SystemDevice = 1, ExtraSource = 2, TestSource = 3 };
+
+struct MonikerFields {
+    SourceKind Kind = SourceKind::TestSource;
+    std::string DisplayName;
+    std::string Identity;
+    std::string DeviceClass;
+    bool operator==(const MonikerFields&) const = default;
+};
+
+class Moniker {
+public:
+    static Moniker FromBytes(std::vector<std::uint8_t> bytes);
+    static Moniker FromFields(const MonikerFields& fields);
+
+    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+    // The fields, or nothing when the bytes are not a moniker this program wrote.
+    std::optional<MonikerFields> Fields() const;
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace qmd

@@ -1,0 +1,113 @@
+#pragma once
+// The frame grabber member: a bin that accepts 24-bit BGR only and passes
+// the frames on to the renderer. Every frame is handed to OnBuffer on the
+// grabber's own frame thread (never the GUI thread, never GStreamer's), one
+// at a time, inside the grabber's critical section.
+//
+// The streaming thread only takes a reference to the frame into a small
+// mailbox and returns; the frame thread empties it. So nothing a handler does
+// (even waiting for the GUI thread) can hold up the pipeline, and no graph
+// operation on the GUI thread ever waits for a handler.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "capture/core/grabber_media_type.h"
+#include "capture/core/graph_member.h"
+#include "gst/handles.h"
+
+namespace qmd {
+
+class FrameImage;
+
+class TSampleGrabber : public IGraphMember {
+public:
+    using TOnBuffer = std::function<void(TSampleGrabber* sender, double SampleTime,
+                                         const std::uint8_t* pBuffer, int BufferLen)>;
+
+    // Samples the mailbox holds before the oldest is dropped.
+    static constexpr std::size_t kMailboxCapacity = 4;
+
+    TSampleGrabber();
+    ~TSampleGrabber() override;
+
+    // Called for every frame on the frame thread, inside the critical
+    // section. An exception it throws is reported on stderr and goes no further.
+    void SetOnBuffer(TOnBuffer handler);
+
+    // Copies a frame into bitmap using the connected media type. false (and
+    // the bitmap unchanged) for no bitmap, an empty buffer, no connected type,
+    // or a type that is not 24-bit video with a VideoInfo header.
+    bool FrameToBitmap(FrameImage* bitmap, const std::uint8_t* buffer, int length);
+    // The same with the latest frame the grabber has seen; false before the
+    // first frame.
+    bool LatestFrameToBitmap(FrameImage* bitmap);
+
+    // The media type of the frame being delivered (or last delivered); tests
+    // may set it to describe frames they hand to FrameToBitmap.
+    std::optional<GrabberMediaType> ConnectedMediaType() const;
+    void SetConnectedMediaType(std::optional<GrabberMediaType> type);
+
+    GstElement* MemberFilter() const override { return bin_.get(); }
+    std::string MemberName() const override { return "SampleGrabber"; }
+    void NotifyMember(TMemberNotify code) override;
+    void ControlNotice(TGraphControl notice, bool on) override;
+
+    // Frames delivered to OnBuffer and frames dropped because the handler was
+    // far behind, since the grabber was created.
+    std::uint64_t DeliveredFrames() const { return delivered_.load(); }
+    std::uint64_t DroppedFrames() const { return dropped_.load(); }
+
+    // Stops the frame thread (joins it). Called at program end, after every
+    // wait the handler may be in has been released.
+    void Shutdown();
+
+private:
+    struct Frame {
+        gst::BufferHandle Buffer;
+        std::optional<GrabberMediaType> Type;
+        GstVideoInfo Info;
+    };
+
+    static GstPadProbeReturn OnPadProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+    void Receive(GstBuffer* buffer);
+    void ReceiveCaps(GstCaps* caps);
+    void FrameThreadLoop();
+    void Deliver(Frame& frame);
+    void DropQueuedFrames();
+    void BuildBin();
+    void ReleaseBin();
+
+    gst::ElementHandle bin_;
+    gst::PadHandle probePad_;
+    gulong probeId_ = 0;
+
+    // Mailbox, the latest frame and the caps of the frames to come.
+    mutable std::mutex mailboxMutex_;
+    std::condition_variable mailboxReady_;
+    std::deque<Frame> mailbox_;
+    std::optional<Frame> latest_;
+    std::optional<GrabberMediaType> incomingType_;
+    GstVideoInfo incomingInfo_{};
+    bool stopping_ = false;
+
+    mutable std::mutex typeMutex_;
+    std::optional<GrabberMediaType> connectedType_;
+
+    std::mutex handlerMutex_;
+    std::shared_ptr<const TOnBuffer> handler_;
+
+    // The critical section around OnBuffer.
+    std::mutex criticalSection_;
+
+    std::atomic<std::uint64_t> delivered_{0};
+    std::atomic<std::uint64_t> dropped_{0};
+    std::thread frameThread_;
+};
+
+}  // namespace qmd
