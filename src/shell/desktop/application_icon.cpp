@@ -1,0 +1,74 @@
+#include "shell/desktop/application_icon.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+namespace qmd {
+
+namespace {
+
+// Drawn on a 256-unit canvas; data/icons/hicolor/scalable/apps/
+// quisk-motion-detector.svg is the same drawing.
+void DrawCameraEye(QPainter& painter)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    QLinearGradient body(0, 0, 0, 256);
+    body.setColorAt(0, QColor(0x2f, 0x41, 0x53));
+    body.setColorAt(1, QColor(0x17, 0x20, 0x2a));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(body);
+    painter.drawRoundedRect(QRectF(8, 8, 240, 240), 48, 48);
+
+    QPainterPath eye;
+    eye.moveTo(22, 132);
+    eye.cubicTo(70, 58, 186, 58, 234, 132);
+    eye.cubicTo(186, 206, 70, 206, 22, 132);
+    painter.setBrush(QColor(0xec, 0xf1, 0xf4));
+    painter.drawPath(eye);
+
+    QRadialGradient lens(QPointF(116, 118), 62);
+    lens.setColorAt(0, QColor(0x4f, 0xb3, 0xe8));
+    lens.setColorAt(1, QColor(0x0d, 0x3c, 0x5e));
+    painter.setPen(QPen(QColor(0x0a, 0x22, 0x33), 8));
+    painter.setBrush(lens);
+    painter.drawEllipse(QPointF(128, 132), 50, 50);
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x08, 0x15, 0x20));
+    painter.drawEllipse(QPointF(128, 132), 22, 22);
+
+    painter.setBrush(QColor(255, 255, 255, 220));
+    painter.drawEllipse(QPointF(110, 114), 10, 10);
+
+    // The recording light.
+    painter.setBrush(QColor(0xe5, 0x39, 0x35));
+    painter.drawEllipse(QPointF(204, 52), 20, 20);
+}
+
+}  // namespace
+
+QImage RenderApplicationIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(size / 256.0, size / 256.0);
+    DrawCameraEye(painter);
+    painter.end();
+    return image;
+}
+
+QIcon ApplicationIcon()
+{
+    static const QIcon icon = [] {
+        QIcon drawn;
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) drawn.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
+        return drawn;
+    }();
+    return icon;
+}
+
+}  // namespace qmd

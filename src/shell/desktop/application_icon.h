@@ -1,0 +1,18 @@
+#pragma once
+// The program's icon, a camera eye, drawn by the program itself at the usual
+// icon sizes. Used as window icon, tray icon and (rendered to PNG files under
+// data/icons) desktop icon.
+//
+// Usage: QApplication::setWindowIcon(qmd::ApplicationIcon()); the tray
+// controller uses it by itself.
+#include <QIcon>
+#include <QImage>
+
+namespace qmd {
+
+QIcon ApplicationIcon();
+
+// One size of the icon (square, transparent background).
+QImage RenderApplicationIcon(int size);
+
+}  // namespace qmd

@@ -1,0 +1,32 @@
+#include "shell/desktop/error_report.h"
+
+#include "shell/desktop/full_stop.h"
+
+#include <QMessageBox>
+
+namespace qmd {
+
+namespace {
+const QString kApplicationTitle = QStringLiteral("Quisk Motion Detector");
+}
+
+void ReportApplicationError(QWidget* parent, const QString& message) noexcept
+{
+    try {
+        QMessageBox box(QMessageBox::Critical, kApplicationTitle, WithClosingFullStop(message),
+                        QMessageBox::Ok, parent);
+        box.exec();
+    } catch (...) {
+        // Nothing sensible is left to show the failure of the report with.
+    }
+}
+
+void ReportApplicationError(QWidget* parent, const std::exception& error) noexcept
+{
+    try {
+        ReportApplicationError(parent, QString::fromUtf8(error.what()));
+    } catch (...) {
+    }
+}
+
+}  // namespace qmd

@@ -1,0 +1,131 @@
+#include "shell/desktop/tray_controller.h"
+
+#include "shell/desktop/application_icon.h"
+#include "shell/desktop/error_report.h"
+
+#include <QEvent>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+namespace qmd {
+
+namespace {
+
+// A sound that cannot be played is no reason to leave the window where it is.
+void PlayQuietly(const TrayCallbacks& callbacks, const char* themeEvent) noexcept
+{
+    if (!callbacks.playEventSound) return;
+    try {
+        callbacks.playEventSound(QString::fromLatin1(themeEvent));
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+TrayController::TrayController(QWidget* window, TrayCallbacks callbacks)
+    : QObject(window),
+      window_(window),
+      callbacks_(std::move(callbacks)),
+      icon_(new QSystemTrayIcon(ApplicationIcon(), this)),
+      watch_(new QTimer(this))
+{
+    icon_->setToolTip(QString::fromUtf8(kTrayToolTip));
+    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        // A left press; double clicks restore on their first press already.
+        if (reason != QSystemTrayIcon::Trigger || !inTray_) return;
+        RunCommand(window_, [this] { RestoreFromTray(); });
+    });
+    watch_->setInterval(kDefaultWatchIntervalMs);
+    connect(watch_, &QTimer::timeout, this, &TrayController::WatchTrayHost);
+    window_->installEventFilter(this);
+}
+
+TrayController::~TrayController() = default;
+
+void TrayController::SetWatchInterval(int milliseconds) { watch_->setInterval(milliseconds); }
+
+bool TrayController::TrayAvailable() const
+{
+    return callbacks_.trayAvailable ? callbacks_.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayController::MinimiseToTray()
+{
+    PlayQuietly(callbacks_, kMinimizeSoundEvent);
+    if (!TrayAvailable()) {
+        // Hiding the window with nowhere to put the icon would leave no way
+        // back to it.
+        if (!window_->isMinimized()) window_->showMinimized();
+        return;
+    }
+    icon_->setIcon(ApplicationIcon());
+    icon_->setToolTip(QString::fromUtf8(kTrayToolTip));
+    icon_->show();
+    inTray_ = true;
+    hostSeen_ = true;
+    looksWithoutHost_ = 0;
+    watch_->start();
+    window_->hide();
+    // The window comes back from the tray in its normal state, not iconified.
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+}
+
+void TrayController::RestoreFromTray()
+{
+    PlayQuietly(callbacks_, kMaximizeSoundEvent);
+    RemoveIcon();
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    if (callbacks_.afterRestore) callbacks_.afterRestore();
+}
+
+void TrayController::RemoveIcon()
+{
+    watch_->stop();
+    icon_->hide();
+    inTray_ = false;
+}
+
+void TrayController::WatchTrayHost()
+{
+    if (!inTray_) {
+        watch_->stop();
+        return;
+    }
+    if (TrayAvailable()) {
+        if (!hostSeen_) {
+            // A new tray host knows nothing of the icon the old one showed.
+            icon_->hide();
+            icon_->show();
+        }
+        hostSeen_ = true;
+        looksWithoutHost_ = 0;
+        return;
+    }
+    hostSeen_ = false;
+    if (++looksWithoutHost_ >= kLooksBeforeGivingUp) BringBackWithoutTray();
+}
+
+void TrayController::BringBackWithoutTray()
+{
+    RemoveIcon();
+    window_->showMinimized();
+}
+
+bool TrayController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != window_ || event->type() != QEvent::WindowStateChange) return false;
+    if (!window_->isMinimized() || inTray_ || !TrayAvailable()) return false;
+    // Hidden from the event loop, not from inside the window system's own
+    // state change.
+    QTimer::singleShot(0, this, [this] {
+        if (window_->isMinimized() && !inTray_) RunCommand(window_, [this] { MinimiseToTray(); });
+    });
+    return false;
+}
+
+}  // namespace qmd

@@ -1,0 +1,93 @@
+#pragma once
+// The tray: minimising the main window hides it behind a QSystemTrayIcon, and
+// a left press on the icon brings it back. Capture goes on while hidden.
+//
+// Usage in the main window:
+//
+//     tray_ = new qmd::TrayController(this, {
+//         .playEventSound = [](const QString& event) { audio.PlayEventSound(event); },
+//         .afterRestore = [this] { FilterGraph->PauseGraph(); FilterGraph->RunGraph(); },
+//     });
+//     // start-up with "-t" or "Minimalizuj do Traya":
+//     tray_->MinimiseToTray();
+//     // FormCloseQuery:
+//     tray_->RemoveIcon();
+//
+// The controller filters the window's events itself: the title-bar minimise
+// (a WindowStateChange to minimised) goes to the tray. Where no tray host is
+// running (QSystemTrayIcon::isSystemTrayAvailable() is false), the window is
+// never hidden: it minimises normally, so it always stays reachable. While the
+// window is in the tray the controller watches the tray host: when it
+// restarts the icon is shown again, and when it is gone for good the window
+// comes back minimised instead of staying hidden with no way back.
+//
+// Callbacks run on the GUI thread; an exception from one is shown through the
+// application's error report.
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QSystemTrayIcon;
+class QTimer;
+class QWidget;
+
+namespace qmd {
+
+inline constexpr char kTrayToolTip[] = "Quisk Motion Detector - program wykrywający ruch";
+inline constexpr char kMinimizeSoundEvent[] = "window-minimized";
+inline constexpr char kMaximizeSoundEvent[] = "window-unminimized";
+
+struct TrayCallbacks {
+    // Plays a desktop sound theme event without waiting ("window-minimized",
+    // "window-unminimized").
+    std::function<void(const QString& themeEvent)> playEventSound;
+    // After the window is shown again from the tray (PauseGraph, RunGraph).
+    std::function<void()> afterRestore;
+    // Whether a tray host is running; QSystemTrayIcon::isSystemTrayAvailable
+    // when empty (tests replace it).
+    std::function<bool()> trayAvailable;
+};
+
+class TrayController : public QObject {
+    Q_OBJECT
+public:
+    TrayController(QWidget* window, TrayCallbacks callbacks);
+    ~TrayController() override;
+
+    // "Minimize" sound, icon with the tip added, window hidden. Without a
+    // tray host: the sound, and the window minimised normally.
+    void MinimiseToTray();
+    // "Maximize" sound, icon removed, window shown, then afterRestore.
+    void RestoreFromTray();
+    // Removes the icon, if any (closing).
+    void RemoveIcon();
+
+    bool IsInTray() const { return inTray_; }
+    QSystemTrayIcon* Icon() const { return icon_; }
+
+    // How often the tray host is looked at while the window is in the tray,
+    // and how many looks without a host bring the window back.
+    void SetWatchInterval(int milliseconds);
+    static constexpr int kDefaultWatchIntervalMs = 2000;
+    static constexpr int kLooksBeforeGivingUp = 3;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool TrayAvailable() const;
+    void WatchTrayHost();
+    void BringBackWithoutTray();
+
+    QWidget* window_;
+    TrayCallbacks callbacks_;
+    QSystemTrayIcon* icon_;
+    QTimer* watch_;
+    bool inTray_ = false;
+    bool hostSeen_ = true;
+    int looksWithoutHost_ = 0;
+};
+
+}  // namespace qmd
