@@ -93,7 +93,8 @@ TMediaType VideoType(const Guid& subtype, std::uint32_t compression, std::uint16
     info.Header.Compression = compression;
     info.Header.SizeImage = imageSize;
     if (shape.fpsNumerator > 0 && shape.fpsDenominator > 0) {
-        info.AvgTimePerFrame = kUnitsPerSecond * shape.fpsDenominator / shape.fpsNumerator;
+        info.AvgTimePerFrame =
+            (kUnitsPerSecond * shape.fpsDenominator + shape.fpsNumerator / 2) / shape.fpsNumerator;
         info.BitRate = Saturate32(std::uint64_t(imageSize) * 8 * std::uint64_t(shape.fpsNumerator) /
                                   std::uint64_t(shape.fpsDenominator));
     }
