@@ -2,7 +2,8 @@
 // The bridge from the frame thread to the GUI thread. Each call is posted to
 // the GUI thread as a queued call and waited for; Close() (the main window's
 // shutdown) releases every waiter at once, ends a showing information window,
-// and makes every later call return at once.
+// and makes every later call return at once. Destroy it on the GUI thread
+// only after the frame thread has stopped calling it.
 #include <condition_variable>
 #include <functional>
 #include <memory>

@@ -86,6 +86,13 @@ bool ProcessLauncher::Open(const std::string& entry)
     return Spawn({opener_, entry}, opener_.find('/') == std::string::npos);
 }
 
+bool ProcessLauncher::OpenWithAssociation(const std::string& path)
+{
+    ReapFinished();
+    if (path.empty()) return false;
+    return Spawn({opener_, path}, opener_.find('/') == std::string::npos);
+}
+
 bool ProcessLauncher::Spawn(const std::vector<std::string>& argv, bool searchPath)
 {
     SpawnFileActions actions;

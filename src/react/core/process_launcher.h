@@ -18,6 +18,9 @@ public:
     explicit ProcessLauncher(std::string opener = "xdg-open");
     ~ProcessLauncher() override;
     bool Open(const std::string& entry) override;
+    // Hands `path` to the opener whatever it is, even an executable file:
+    // for documents such as the log, which must never be run.
+    bool OpenWithAssociation(const std::string& path);
 
 private:
     bool Spawn(const std::vector<std::string>& argv, bool searchPath);

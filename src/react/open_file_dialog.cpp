@@ -1,0 +1,36 @@
+#include "react/open_file_dialog.h"
+
+#include <QFileDialog>
+
+namespace qmd {
+
+QString OpenFileDialog::QtFilter() const
+{
+    if (filter_.isEmpty()) return {};
+    QStringList entries;
+    const QStringList parts = filter_.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+bool OpenFileDialog::Execute(QWidget* parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A typed name of a file that does not exist is taken as it is.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QtFilter());
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (!fileName_.isEmpty()) dialog.selectFile(fileName_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return false;
+    fileName_ = chosen.front();
+    return true;
+}
+
+}  // namespace qmd
