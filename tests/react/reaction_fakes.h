@@ -1,0 +1,96 @@
+#pragma once
+// Recording stand-ins for the services of the reaction sequence.
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/quisk_error.h"
+#include "react/core/audio_output.h"
+#include "react/core/launcher.h"
+#include "react/core/power_manager.h"
+#include "react/core/reaction_ui.h"
+
+namespace qmd::test {
+
+class EventLog {
+public:
+    void Add(std::string event)
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+    std::vector<std::string> Events() const
+    {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    void Clear()
+    {
+        std::lock_guard lock(mutex_);
+        events_.clear();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> events_;
+};
+
+struct FakeUi : ReactionUi {
+    explicit FakeUi(EventLog& log) : log(log) {}
+    bool IsInformationShowing() override { return showing; }
+    void ShowInformationModal(const std::string& text) override { log.Add("info:" + text); }
+    void CloseMainWindow() override { log.Add("close"); }
+    EventLog& log;
+    bool showing = false;
+};
+
+struct FakeAudio : AudioOutput {
+    explicit FakeAudio(EventLog& log) : log(log) {}
+    void PlayTone(int hz, int ms) override
+    {
+        if (beforeTone) beforeTone();
+        log.Add("tone:" + std::to_string(hz) + ":" + std::to_string(ms));
+    }
+    bool PlayWaveFileAsync(const std::string& path) override
+    {
+        log.Add("wave:" + path);
+        return true;
+    }
+    void PlayEventSound(const std::string& name) override { log.Add("event:" + name); }
+    EventLog& log;
+    std::function<void()> beforeTone;
+};
+
+struct FakePower : PowerManager {
+    explicit FakePower(EventLog& log) : log(log) {}
+    void Record(const char* what)
+    {
+        if (beforeCall) beforeCall();
+        log.Add(what);
+        if (fail) throw QuiskError("logind refused");
+    }
+    void Suspend() override { Record("suspend"); }
+    void Hibernate() override { Record("hibernate"); }
+    void LogOff() override { Record("logoff"); }
+    void PowerOff() override { Record("poweroff"); }
+    void Reboot() override { Record("reboot"); }
+    EventLog& log;
+    bool fail = false;
+    std::function<void()> beforeCall;
+};
+
+struct FakeLauncher : Launcher {
+    explicit FakeLauncher(EventLog& log) : log(log) {}
+    bool Open(const std::string& entry) override
+    {
+        log.Add("open:" + entry);
+        if (failing.count(entry)) throw QuiskError("cannot start " + entry);
+        return true;
+    }
+    EventLog& log;
+    std::set<std::string> failing;
+};
+
+}  // namespace qmd::test
