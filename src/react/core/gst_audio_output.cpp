@@ -162,18 +162,28 @@ std::vector<std::int16_t> DecodeFile(const std::string& path)
     g_object_set(ChildByName(pipeline.get(), "source").get(), "location", path.c_str(), nullptr);
     gst::ElementHandle sink = ChildByName(pipeline.get(), "sink");
     std::vector<std::int16_t> samples;
-    // The sink queues without limit, so the whole file is decoded before the
-    // end of the stream arrives; a file that fails part-way is broken and
-    // plays nothing at all.
-    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE &&
-        WaitForEnd(pipeline.get(), std::chrono::milliseconds(kDecodeLimitMs))) {
-        while (gst::SampleHandle sample{gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 0)}) {
-            const gst::MappedBuffer mapped(gst_sample_get_buffer(sample.get()), GST_MAP_READ);
-            if (!mapped) continue;
-            const auto* data = reinterpret_cast<const std::int16_t*>(mapped.data());
-            samples.insert(samples.end(), data, data + mapped.size() / 2);
+    // A file that fails part-way is broken and plays nothing at all.
+    bool ended = false;
+    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+        gst::BusHandle bus(gst_element_get_bus(pipeline.get()));
+        const auto deadline = Clock::now() + std::chrono::milliseconds(kDecodeLimitMs);
+        while (Clock::now() < deadline) {
+            gst::SampleHandle sample(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 50 * GST_MSECOND));
+            if (sample) {
+                const gst::MappedBuffer mapped(gst_sample_get_buffer(sample.get()), GST_MAP_READ);
+                if (!mapped) continue;
+                const auto* data = reinterpret_cast<const std::int16_t*>(mapped.data());
+                samples.insert(samples.end(), data, data + mapped.size() / 2);
+                continue;
+            }
+            if (gst_app_sink_is_eos(GST_APP_SINK(sink.get()))) {
+                ended = true;
+                break;
+            }
+            if (gst::MessageHandle error{gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR)}) break;
         }
     }
+    if (!ended) samples.clear();
     Stop(pipeline);
     return samples;
 }
