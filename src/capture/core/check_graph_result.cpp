@@ -1,25 +1,26 @@
 #include "capture/core/check_graph_result.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace qmd {
 
 namespace {
 
-std::string MessageFor(std::uint32_t code, std::string text)
+std::string MessageFor(std::uint32_t code, const std::string& text)
 {
     // The text the user sees is cut like a fixed 255-character buffer would.
-    if (auto zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
-    if (text.size() > 255) text.resize(255);
+    const std::size_t length = std::min<std::size_t>(std::strlen(text.c_str()), 255);
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, " ($%X).", static_cast<unsigned>(code));
-    return text + suffix;
+    return text.substr(0, length) + suffix;
 }
 
 }  // namespace
 
 EDirectShowException::EDirectShowException(std::uint32_t code, std::string platformText)
-    : QuiskError(MessageFor(code, std::move(platformText))), code_(code)
+    : QuiskError(MessageFor(code, platformText)), code_(code)
 {
 }
 

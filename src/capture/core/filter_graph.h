@@ -5,10 +5,12 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "gst/handles.h"
+#include "capture/core/graph_member.h"
+#include "capture/core/object_handles.h"
 
 namespace qmd {
 
@@ -60,16 +62,18 @@ private:
     friend class IGraphMember;
     void AttachMember(IGraphMember* member);
     void DetachMember(IGraphMember* member);
+    void ForgetMember(IGraphMember* member);
+    bool IsMemberElement(GstElement* element) const;
+    void UnlinkAndRemoveInserted();
     void AddMemberElement(IGraphMember* member);
     void RemoveMemberElement(IGraphMember* member);
     void Activate();
     void Deactivate();
-    void SendControl(int notice, bool on);
-    bool ChangeState(GstState target, bool requireClean);
+    void SendControl(TGraphControl notice, bool on);
+    std::uint32_t ChangeState(GstState target);
     void OnBusMessage(GstMessage* message);
-    void DropPendingErrors();
 
-    gst::ElementHandle pipeline_;
+    gst::Element pipeline_;
     std::unique_ptr<GraphBusReader> busReader_;
     std::vector<IGraphMember*> members_;
     bool errorReported_ = false;

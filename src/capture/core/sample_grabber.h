@@ -8,6 +8,7 @@
 // mailbox and returns; the frame thread empties it. So nothing a handler does
 // (even waiting for the GUI thread) can hold up the pipeline, and no graph
 // operation on the GUI thread ever waits for a handler.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -16,10 +17,11 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "capture/core/grabber_media_type.h"
 #include "capture/core/graph_member.h"
-#include "gst/handles.h"
+#include "capture/core/object_handles.h"
 
 namespace qmd {
 
@@ -71,20 +73,20 @@ private:
     struct Frame {
         gst::BufferHandle Buffer;
         std::optional<GrabberMediaType> Type;
-        GstVideoInfo Info;
+        Frame Copy() const { return Frame{Buffer.Copy(), Type}; }
     };
 
     static GstPadProbeReturn OnPadProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     void Receive(GstBuffer* buffer);
     void ReceiveCaps(GstCaps* caps);
     void FrameThreadLoop();
-    void Deliver(Frame& frame);
+    void Deliver(const Frame& frame);
     void DropQueuedFrames();
     void BuildBin();
     void ReleaseBin();
 
-    gst::ElementHandle bin_;
-    gst::PadHandle probePad_;
+    gst::Element bin_;
+    gst::Pad probePad_;
     gulong probeId_ = 0;
 
     // Mailbox, the latest frame and the caps of the frames to come.
@@ -93,7 +95,6 @@ private:
     std::deque<Frame> mailbox_;
     std::optional<Frame> latest_;
     std::optional<GrabberMediaType> incomingType_;
-    GstVideoInfo incomingInfo_{};
     bool stopping_ = false;
 
     mutable std::mutex typeMutex_;
@@ -105,6 +106,7 @@ private:
     // The critical section around OnBuffer.
     std::mutex criticalSection_;
 
+    std::vector<std::uint8_t> repacked_;  // frame thread only
     std::atomic<std::uint64_t> delivered_{0};
     std::atomic<std::uint64_t> dropped_{0};
     std::thread frameThread_;

@@ -1,0 +1,252 @@
+#include "capture/core/filter_graph.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "capture/core/check_graph_result.h"
+#include "capture/core/filter.h"
+#include "capture/core/graph_bus_reader.h"
+#include "capture/core/graph_elements.h"
+#include "capture/core/render_chain.h"
+#include "capture/core/sample_grabber.h"
+#include "capture/core/video_renderer.h"
+#include "common/quisk_error.h"
+
+namespace qmd {
+
+namespace {
+
+// The longest the GUI thread waits for a state change to complete. The
+// pipeline's threads never wait for the GUI thread or a frame handler, so
+// only a device or a network that does not answer can use it up.
+constexpr GstClockTime kStateChangeBound = 5 * GST_SECOND;
+
+std::string ErrorText(GstMessage* message)
+{
+    gst::ErrorHandle error;
+    gst::CharsHandle debug;
+    gst_message_parse_error(message, error.out(), debug.out());
+    return error && error->message ? error->message : "";
+}
+
+std::uint32_t ErrorCode(GstMessage* message)
+{
+    gst::ErrorHandle error;
+    gst_message_parse_error(message, error.out(), nullptr);
+    return error && error->domain == GST_RESOURCE_ERROR ? kResultDeviceError : kResultFailed;
+}
+
+}  // namespace
+
+TFilterGraph::TFilterGraph(QObject* parent) : QObject(parent) { gst::EnsureInitialized(); }
+
+TFilterGraph::~TFilterGraph()
+{
+    try {
+        SetActive(false);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quisk-motion-detector: releasing the graph: %s\n", error.what());
+    }
+    for (IGraphMember* member : members_) member->graph_ = nullptr;
+}
+
+void TFilterGraph::SetActive(bool active)
+{
+    if (active == Active()) return;
+    if (active)
+        Activate();
+    else
+        Deactivate();
+}
+
+void TFilterGraph::Activate()
+{
+    pipeline_ = gst::Element(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+    gst::Bus bus{gst_pipeline_get_bus(GST_PIPELINE(pipeline_.get()))};
+    busReader_ = std::make_unique<GraphBusReader>(bus.get(), [this](GstMessage* m) { OnBusMessage(m); });
+    errorReported_ = false;
+    for (IGraphMember* member : members_) AddMemberElement(member);
+    SendControl(TGraphControl::ActivationChanged, true);
+}
+
+void TFilterGraph::Deactivate()
+{
+    SendControl(TGraphControl::ActivationChanged, false);
+    // GStreamer needs the whole pipeline down before elements leave it; this
+    // also releases a sink that holds a streaming thread in preroll, which
+    // stopping one member after another could wait for.
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    for (IGraphMember* member : members_) RemoveMemberElement(member);
+    GraphBusReader::Retire(std::move(busReader_));
+    pipeline_.reset();
+}
+
+void TFilterGraph::AttachMember(IGraphMember* member)
+{
+    members_.push_back(member);
+    if (Active()) AddMemberElement(member);
+}
+
+void TFilterGraph::DetachMember(IGraphMember* member)
+{
+    if (Active()) RemoveMemberElement(member);
+    ForgetMember(member);
+}
+
+void TFilterGraph::ForgetMember(IGraphMember* member)
+{
+    members_.erase(std::remove(members_.begin(), members_.end(), member), members_.end());
+}
+
+void TFilterGraph::AddMemberElement(IGraphMember* member)
+{
+    member->NotifyMember(TMemberNotify::Adding);
+    if (GstElement* element = member->MemberFilter()) {
+        gst_bin_add(GST_BIN(pipeline_.get()), element);
+        member->NotifyMember(TMemberNotify::Added);
+        gst_element_sync_state_with_parent(element);
+        return;
+    }
+    member->NotifyMember(TMemberNotify::Added);
+}
+
+void TFilterGraph::RemoveMemberElement(IGraphMember* member)
+{
+    member->NotifyMember(TMemberNotify::Removing);
+    if (GstElement* element = member->MemberFilter()) {
+        gst::Element keep = gst::Element::Ref(element);
+        gst_element_set_state(element, GST_STATE_NULL);
+        if (GST_OBJECT_PARENT(element) == GST_OBJECT(pipeline_.get()))
+            gst_bin_remove(GST_BIN(pipeline_.get()), element);
+    }
+    member->NotifyMember(TMemberNotify::Removed);
+}
+
+bool TFilterGraph::IsMemberElement(GstElement* element) const
+{
+    return std::any_of(members_.begin(), members_.end(),
+                       [element](IGraphMember* member) { return member->MemberFilter() == element; });
+}
+
+void TFilterGraph::SendControl(TGraphControl notice, bool on)
+{
+    for (IGraphMember* member : members_) member->ControlNotice(notice, on);
+}
+
+std::uint32_t TFilterGraph::ChangeState(GstState target)
+{
+    GstStateChangeReturn result = gst_element_set_state(pipeline_.get(), target);
+    if (result == GST_STATE_CHANGE_ASYNC)
+        result = gst_element_get_state(pipeline_.get(), nullptr, nullptr, kStateChangeBound);
+    switch (result) {
+    case GST_STATE_CHANGE_SUCCESS: return kResultOk;
+    case GST_STATE_CHANGE_NO_PREROLL: return kResultFalse;  // live source: nothing to preroll
+    case GST_STATE_CHANGE_ASYNC: return kResultFalse;       // still completing in the background
+    case GST_STATE_CHANGE_FAILURE: break;
+    }
+    // The pipeline says why on its bus; that text is the message, and the
+    // failure counts as reported so the bus reader does not show it again.
+    std::uint32_t code = kResultFailed;
+    std::string text = GraphResultText(code);
+    if (gst::MessageHandle error{gst_bus_pop_filtered(busReader_->Bus(), GST_MESSAGE_ERROR)}) {
+        code = ErrorCode(error.get());
+        if (std::string own = ErrorText(error.get()); !own.empty()) text = own;
+    }
+    errorReported_ = true;
+    throw EDirectShowException(code, text);
+}
+
+bool TFilterGraph::RunGraph()
+{
+    if (!Active()) return false;
+    SendControl(TGraphControl::Play, false);
+    ChangeState(GST_STATE_PLAYING);
+    return true;
+}
+
+bool TFilterGraph::PauseGraph()
+{
+    if (!Active()) return false;
+    SendControl(TGraphControl::Pause, false);
+    return ChangeState(GST_STATE_PAUSED) == kResultOk;
+}
+
+bool TFilterGraph::StopGraph()
+{
+    if (!Active()) return false;
+    SendControl(TGraphControl::Stop, false);
+    return ChangeState(GST_STATE_READY) == kResultOk;
+}
+
+void TFilterGraph::StripGraph()
+{
+    if (!Active()) return;
+    StopGraph();
+    UnlinkAndRemoveInserted();
+}
+
+void TFilterGraph::UnlinkAndRemoveInserted()
+{
+    GstBin* bin = GST_BIN(pipeline_.get());
+    const auto children = gst::Children(bin);
+    for (const auto& element : children) {
+        for (const auto& pad : gst::Pads(element.get())) {
+            if (GST_PAD_DIRECTION(pad.get()) != GST_PAD_SRC) continue;
+            gst::Pad peer{gst_pad_get_peer(pad.get())};
+            if (peer && !gst_pad_unlink(pad.get(), peer.get())) CheckGraphResult(kResultCannotLink);
+        }
+    }
+    for (const auto& element : children) {
+        if (IsMemberElement(element.get())) continue;
+        gst_element_set_state(element.get(), GST_STATE_NULL);
+        if (!gst_bin_remove(bin, element.get())) CheckGraphResult(kResultCannotLink);
+    }
+}
+
+void TFilterGraph::RenderStream(TFilter* source, TSampleGrabber* grabber, TVideoRenderer* renderer)
+{
+    if (!Active() || !source || !grabber || !renderer || !source->MemberFilter() || !grabber->MemberFilter() ||
+        !renderer->MemberFilter())
+        throw QuiskError("Interface not supported");
+    errorReported_ = false;
+
+    gst::Pad sourcePad{gst_element_get_static_pad(source->MemberFilter(), "src")};
+    if (!sourcePad) return;
+    if (gst_pad_is_linked(sourcePad.get())) {
+        // Connected already (the format command renders again after a stop):
+        // while the graph is not streaming, rebuild the converters for the
+        // format the source now has; a streaming graph stays as it is.
+        if (GST_STATE(pipeline_.get()) > GST_STATE_READY || GST_STATE_PENDING(pipeline_.get()) > GST_STATE_READY)
+            return;
+        UnlinkAndRemoveInserted();
+    }
+    // A device tells its real formats once it is open.
+    if (GST_STATE(pipeline_.get()) == GST_STATE_NULL) gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+
+    LinkThroughConverters(GST_BIN(pipeline_.get()), sourcePad.get(), grabber->MemberFilter());
+    gst_element_link(grabber->MemberFilter(), renderer->MemberFilter());
+}
+
+void TFilterGraph::OnBusMessage(GstMessage* message)
+{
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR:
+        if (errorReported_) return;
+        errorReported_ = true;
+        emit GraphError(QString::fromStdString(EDirectShowException(ErrorCode(message), ErrorText(message)).what()));
+        return;
+    case GST_MESSAGE_LATENCY:
+        if (pipeline_) gst_bin_recalculate_latency(GST_BIN(pipeline_.get()));
+        return;
+    case GST_MESSAGE_CLOCK_LOST:
+        // The usual recovery: a new clock is chosen on the way back to playing.
+        if (pipeline_ && GST_STATE(pipeline_.get()) == GST_STATE_PLAYING) {
+            gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
+            gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+        }
+        return;
+    default: return;
+    }
+}
+
+}  // namespace qmd

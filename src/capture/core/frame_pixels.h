@@ -1,0 +1,29 @@
+#pragma once
+// The pixels of one BGR frame as rows padded to 4 bytes, one after another,
+// which is how a bitmap and a frame handler expect them. GStreamer lays BGR
+// out that way by default; a buffer whose video meta says otherwise is
+// copied into that layout.
+#include <cstdint>
+#include <vector>
+
+#include "capture/core/grabber_media_type.h"
+#include "capture/core/object_handles.h"
+
+namespace qmd {
+
+class FramePixels {
+public:
+    // scratch receives the copy when one is needed (and keeps its capacity).
+    FramePixels(GstBuffer* buffer, const GrabberMediaType& type, std::vector<std::uint8_t>& scratch);
+
+    explicit operator bool() const { return data_ != nullptr; }
+    const std::uint8_t* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
+
+private:
+    gst::MappedBuffer mapped_;
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+}  // namespace qmd

@@ -1,0 +1,35 @@
+#include "capture/core/graph_elements.h"
+
+namespace qmd::gst {
+
+std::vector<Element> Children(GstBin* bin)
+{
+    std::vector<Element> children;
+    GST_OBJECT_LOCK(bin);
+    for (GList* item = GST_BIN_CHILDREN(bin); item; item = item->next)
+        children.push_back(Element::Ref(GST_ELEMENT(item->data)));
+    GST_OBJECT_UNLOCK(bin);
+    return children;
+}
+
+std::vector<Pad> Pads(GstElement* element)
+{
+    std::vector<Pad> pads;
+    GST_OBJECT_LOCK(element);
+    for (GList* item = GST_ELEMENT_PADS(element); item; item = item->next)
+        pads.push_back(Pad::Ref(GST_PAD(item->data)));
+    GST_OBJECT_UNLOCK(element);
+    return pads;
+}
+
+Element MakeElement(const char* factory, const char* name)
+{
+    GstElement* element = gst_element_factory_make(factory, name);
+    if (!element) return {};
+    // Own the reference; bins take references of their own.
+    return Element(GST_ELEMENT(gst_object_ref_sink(element)));
+}
+
+CapsHandle CapsFromString(const char* text) { return CapsHandle(gst_caps_from_string(text)); }
+
+}  // namespace qmd::gst

@@ -1,0 +1,243 @@
+#include "capture/core/sample_grabber.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "capture/core/frame_pixels.h"
+#include "capture/core/graph_elements.h"
+#include "common/frame_image.h"
+#include "common/quisk_error.h"
+
+namespace qmd {
+
+TSampleGrabber::TSampleGrabber()
+{
+    gst::EnsureInitialized();
+    {
+        gst::Element probe = gst::MakeElement("capsfilter");
+        if (!probe) throw QuiskError("The SampleGrabber Filter is not available on this system.");
+    }
+    frameThread_ = std::thread([this] { FrameThreadLoop(); });
+}
+
+TSampleGrabber::~TSampleGrabber()
+{
+    DetachFromGraph();
+    Shutdown();
+}
+
+void TSampleGrabber::Shutdown()
+{
+    {
+        std::lock_guard lock(mailboxMutex_);
+        stopping_ = true;
+        mailbox_.clear();
+    }
+    mailboxReady_.notify_all();
+    if (!frameThread_.joinable()) return;
+    if (frameThread_.get_id() == std::this_thread::get_id())
+        frameThread_.detach();  // asked from a handler: the thread ends when it returns
+    else
+        frameThread_.join();
+}
+
+void TSampleGrabber::SetOnBuffer(TOnBuffer handler)
+{
+    auto shared = handler ? std::make_shared<const TOnBuffer>(std::move(handler)) : nullptr;
+    std::lock_guard lock(handlerMutex_);
+    handler_ = std::move(shared);
+}
+
+std::optional<GrabberMediaType> TSampleGrabber::ConnectedMediaType() const
+{
+    std::lock_guard lock(typeMutex_);
+    return connectedType_;
+}
+
+void TSampleGrabber::SetConnectedMediaType(std::optional<GrabberMediaType> type)
+{
+    std::lock_guard lock(typeMutex_);
+    connectedType_ = std::move(type);
+}
+
+bool TSampleGrabber::FrameToBitmap(FrameImage* bitmap, const std::uint8_t* buffer, int length)
+{
+    if (!bitmap || !buffer || length <= 0) return false;
+    const auto type = ConnectedMediaType();
+    if (!type) return false;
+    return CopyFrameToImage(*type, buffer, static_cast<std::size_t>(length), *bitmap);
+}
+
+bool TSampleGrabber::LatestFrameToBitmap(FrameImage* bitmap)
+{
+    if (!bitmap) return false;
+    Frame latest;
+    {
+        std::lock_guard lock(mailboxMutex_);
+        if (latest_) latest = latest_->Copy();
+    }
+    if (!latest.Buffer || !latest.Type) return false;
+    std::vector<std::uint8_t> scratch;
+    FramePixels pixels(latest.Buffer.get(), *latest.Type, scratch);
+    if (!pixels || pixels.Size() == 0) return false;
+    return CopyFrameToImage(*latest.Type, pixels.Data(), pixels.Size(), *bitmap);
+}
+
+void TSampleGrabber::NotifyMember(TMemberNotify code)
+{
+    switch (code) {
+    case TMemberNotify::Adding: BuildBin(); return;
+    case TMemberNotify::Added: return;
+    case TMemberNotify::Removing:
+        // Stopped before the frames are withdrawn, so none arrives after.
+        if (bin_) gst_element_set_state(bin_.get(), GST_STATE_NULL);
+        return;
+    case TMemberNotify::Removed:
+        ReleaseBin();
+        {
+            std::lock_guard lock(mailboxMutex_);
+            mailbox_.clear();
+            latest_.reset();
+            incomingType_.reset();
+        }
+        SetConnectedMediaType(std::nullopt);
+        return;
+    case TMemberNotify::Refresh: return;  // the accepted type never changes
+    }
+}
+
+void TSampleGrabber::ControlNotice(TGraphControl notice, bool on)
+{
+    if (notice == TGraphControl::Stop || (notice == TGraphControl::ActivationChanged && !on)) DropQueuedFrames();
+}
+
+void TSampleGrabber::DropQueuedFrames()
+{
+    std::lock_guard lock(mailboxMutex_);
+    mailbox_.clear();
+}
+
+void TSampleGrabber::BuildBin()
+{
+    ReleaseBin();
+    gst::Element accept = gst::MakeElement("capsfilter", "accept");
+    if (!accept) return;
+    gst::CapsHandle bgr = gst::CapsFromString("video/x-raw,format=BGR");
+    g_object_set(accept.get(), "caps", bgr.get(), nullptr);
+
+    gst::Element bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(MemberName().c_str())))};
+    gst_bin_add(GST_BIN(bin.get()), accept.get());
+    gst::Pad sink{gst_element_get_static_pad(accept.get(), "sink")};
+    gst::Pad src{gst_element_get_static_pad(accept.get(), "src")};
+    gst_element_add_pad(bin.get(), gst_ghost_pad_new("sink", sink.get()));
+    gst_element_add_pad(bin.get(), gst_ghost_pad_new("src", src.get()));
+
+    // The frames are taken where they leave the accepting filter: one
+    // sink in the pipeline (the renderer), no extra thread, no copy.
+    probeId_ = gst_pad_add_probe(
+        src.get(),
+        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
+                        GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        &TSampleGrabber::OnPadProbe, this, nullptr);
+    probePad_ = std::move(src);
+    bin_ = std::move(bin);
+}
+
+void TSampleGrabber::ReleaseBin()
+{
+    // Down first: once its pads are inactive no probe call is running.
+    if (bin_) gst_element_set_state(bin_.get(), GST_STATE_NULL);
+    if (probePad_ && probeId_) gst_pad_remove_probe(probePad_.get(), probeId_);
+    probeId_ = 0;
+    probePad_.reset();
+    bin_.reset();
+}
+
+GstPadProbeReturn TSampleGrabber::OnPadProbe(GstPad*, GstPadProbeInfo* info, gpointer self)
+{
+    auto* grabber = static_cast<TSampleGrabber*>(self);
+    try {
+        if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+            grabber->Receive(GST_PAD_PROBE_INFO_BUFFER(info));
+        } else if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
+            GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info);
+            for (guint i = 0; i < gst_buffer_list_length(list); ++i) grabber->Receive(gst_buffer_list_get(list, i));
+        } else if (GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info); event && GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            GstCaps* caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            grabber->ReceiveCaps(caps);
+        }
+    } catch (const std::exception& error) {
+        // Out of memory at worst; the frame is lost, the stream goes on.
+        std::fprintf(stderr, "quisk-motion-detector: frame dropped: %s\n", error.what());
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+void TSampleGrabber::ReceiveCaps(GstCaps* caps)
+{
+    auto type = GrabberMediaType::FromCaps(caps);
+    std::lock_guard lock(mailboxMutex_);
+    incomingType_ = std::move(type);
+}
+
+// Streaming thread: keep a reference, wake the frame thread, return.
+void TSampleGrabber::Receive(GstBuffer* buffer)
+{
+    bool wake = false;
+    {
+        std::lock_guard lock(mailboxMutex_);
+        if (stopping_ || !incomingType_) return;
+        Frame frame{gst::BufferHandle::Ref(buffer), incomingType_};
+        latest_ = frame.Copy();
+        if (mailbox_.size() >= kMailboxCapacity) {
+            mailbox_.pop_front();
+            dropped_.fetch_add(1);
+        }
+        wake = mailbox_.empty();
+        mailbox_.push_back(std::move(frame));
+    }
+    if (wake) mailboxReady_.notify_one();
+}
+
+void TSampleGrabber::FrameThreadLoop()
+{
+    for (;;) {
+        Frame frame;
+        {
+            std::unique_lock lock(mailboxMutex_);
+            mailboxReady_.wait(lock, [this] { return stopping_ || !mailbox_.empty(); });
+            if (stopping_) return;
+            frame = std::move(mailbox_.front());
+            mailbox_.pop_front();
+        }
+        Deliver(frame);
+    }
+}
+
+void TSampleGrabber::Deliver(const Frame& frame)
+{
+    std::shared_ptr<const TOnBuffer> handler;
+    {
+        std::lock_guard lock(handlerMutex_);
+        handler = handler_;
+    }
+    SetConnectedMediaType(frame.Type);
+    if (!handler) return;
+    FramePixels pixels(frame.Buffer.get(), *frame.Type, repacked_);
+    if (!pixels) return;
+    const GstClockTime pts = GST_BUFFER_PTS(frame.Buffer.get());
+    const double sampleTime = GST_CLOCK_TIME_IS_VALID(pts) ? static_cast<double>(pts) / GST_SECOND : 0.0;
+
+    std::lock_guard criticalSection(criticalSection_);
+    try {
+        (*handler)(this, sampleTime, pixels.Data(), static_cast<int>(pixels.Size()));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quisk-motion-detector: frame handler: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "quisk-motion-detector: frame handler: unknown error\n");
+    }
+    delivered_.fetch_add(1);
+}
+
+}  // namespace qmd

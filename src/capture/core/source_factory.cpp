@@ -1,0 +1,201 @@
+#include "capture/core/source_factory.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "capture/core/graph_elements.h"
+
+namespace qmd {
+
+namespace {
+
+const char* const kOfferedCapsKey = "qmd-offered-caps";
+const char* const kDefaultFormatKey = "qmd-default-format";
+
+// Still background and moving ball for the test source (ARGB). Each of the
+// ball's blue, green and red differs from the background's by more than 105,
+// so the default sensitivity sees it move.
+constexpr guint kTestBackground = 0xFF303840;  // R 0x30, G 0x38, B 0x40
+constexpr guint kTestBall = 0xFFE8E0D8;        // R 0xE8, G 0xE0, B 0xD8
+
+void AttachCaps(GstElement* element, const char* key, gst::CapsHandle caps)
+{
+    g_object_set_data_full(G_OBJECT(element), key, caps.release(),
+                           [](gpointer data) { gst::CapsHandle owned{static_cast<GstCaps*>(data)}; });
+}
+
+// A device is recognised again by its provider and its identifying property
+// (the device node), not by volatile ones such as serial numbers of a session.
+std::string DeviceIdentity(GstDevice* device)
+{
+    std::string identity = G_OBJECT_TYPE_NAME(device);
+    gst::StructureHandle properties{gst_device_get_properties(device)};
+    if (!properties) return identity;
+    for (const char* key : {"device.path", "api.v4l2.path", "object.path", "device.bus_path"}) {
+        if (const char* value = gst_structure_get_string(properties.get(), key))
+            return identity + "|" + key + "=" + value;
+    }
+    gst::CharsHandle text{gst_structure_to_string(properties.get())};
+    return identity + "|" + text.get();
+}
+
+std::string CharsOrEmpty(gchar* owned)
+{
+    gst::CharsHandle text{owned};
+    return text ? std::string(text.get()) : std::string();
+}
+
+bool LooksLikeUri(const std::string& location) { return gst_uri_is_valid(location.c_str()); }
+
+gst::Element CreateSystemDevice(const MonikerFields& fields)
+{
+    for (auto& candidate : EnumerateSystemDevices()) {
+        if (candidate.Fields.Identity != fields.Identity || candidate.Fields.DisplayName != fields.DisplayName)
+            continue;
+        GstElement* created = gst_device_create_element(candidate.Device.get(), nullptr);
+        if (!created) return {};
+        gst::Element element{GST_ELEMENT(gst_object_ref_sink(created))};
+        AttachCaps(element.get(), kOfferedCapsKey, gst::CapsHandle{gst_device_get_caps(candidate.Device.get())});
+        return element;
+    }
+    return {};
+}
+
+// uridecodebin finds its video stream once it runs; the bin's "src" pad
+// follows the first one.
+void ExposeVideoPad(GstElement*, GstPad* pad, gpointer bin)
+{
+    gst::CapsHandle caps{gst_pad_query_caps(pad, nullptr)};
+    const GstStructure* first = caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
+    if (!first || !g_str_has_prefix(gst_structure_get_name(first), "video/")) return;
+    gst::Pad ghost{gst_element_get_static_pad(GST_ELEMENT(bin), "src")};
+    gst::Pad target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))};
+    if (!target) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), pad);
+}
+
+void ForgetVideoPad(GstElement*, GstPad* pad, gpointer bin)
+{
+    gst::Pad ghost{gst_element_get_static_pad(GST_ELEMENT(bin), "src")};
+    gst::Pad target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))};
+    if (target.get() == pad) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), nullptr);
+}
+
+gst::Element CreateExtraSource(const MonikerFields& fields)
+{
+    std::string uri = fields.Identity;
+    if (!LooksLikeUri(uri)) {
+        gst::ErrorHandle error;
+        gst::CharsHandle converted{gst_filename_to_uri(uri.c_str(), error.out())};
+        if (!converted) return {};
+        uri = converted.get();
+    }
+    gst::Element decoder = gst::MakeElement("uridecodebin");
+    if (!decoder) return {};
+    g_object_set(decoder.get(), "uri", uri.c_str(), nullptr);
+
+    gst::Element bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
+    gst_bin_add(GST_BIN(bin.get()), decoder.get());
+    gst_element_add_pad(bin.get(), gst_ghost_pad_new_no_target("src", GST_PAD_SRC));
+    g_signal_connect_object(decoder.get(), "pad-added", G_CALLBACK(ExposeVideoPad), bin.get(), GConnectFlags(0));
+    g_signal_connect_object(decoder.get(), "pad-removed", G_CALLBACK(ForgetVideoPad), bin.get(), GConnectFlags(0));
+    return bin;
+}
+
+gst::Element CreateTestSource()
+{
+    gst::Element source = gst::MakeElement("videotestsrc");
+    if (!source) return {};
+    gst_util_set_object_arg(G_OBJECT(source.get()), "pattern", "ball");
+    g_object_set(source.get(), "is-live", TRUE, "background-color", kTestBackground, "foreground-color", kTestBall,
+                 nullptr);
+
+    gst::CapsHandle offered{gst_caps_new_empty()};
+    for (const auto& size : kTestSourceSizes) {
+        gst_caps_append_structure(offered.get(),
+                                  gst_structure_new("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
+                                                    size.Width, "height", G_TYPE_INT, size.Height, "framerate",
+                                                    GST_TYPE_FRACTION, kTestSourceFramesPerSecond, 1, nullptr));
+    }
+    gst::CapsHandle defaultFormat{gst_caps_copy_nth(offered.get(), kTestSourceDefaultSize)};
+    AttachCaps(source.get(), kOfferedCapsKey, std::move(offered));
+    AttachCaps(source.get(), kDefaultFormatKey, std::move(defaultFormat));
+    return source;
+}
+
+}  // namespace
+
+std::vector<SystemDevice> EnumerateSystemDevices()
+{
+    gst::EnsureInitialized();
+    gst::DeviceMonitor monitor{GST_DEVICE_MONITOR(gst_object_ref_sink(gst_device_monitor_new()))};
+    gst_device_monitor_add_filter(monitor.get(), "Video/Source", nullptr);
+    gst::ObjectListHandle devices{gst_device_monitor_get_devices(monitor.get())};
+
+    std::vector<SystemDevice> found;
+    for (GList* item = devices.get(); item; item = item->next) {
+        GstDevice* device = GST_DEVICE(item->data);
+        SystemDevice entry;
+        entry.Fields.Kind = SourceKind::SystemDevice;
+        entry.Fields.DisplayName = CharsOrEmpty(gst_device_get_display_name(device));
+        entry.Fields.Identity = DeviceIdentity(device);
+        entry.Fields.DeviceClass = CharsOrEmpty(gst_device_get_device_class(device));
+        entry.Device = gst::Device::Ref(device);
+        found.push_back(std::move(entry));
+    }
+    // Providers report in no fixed order; the list must not reshuffle
+    // between runs, or the remembered position would name another device.
+    std::stable_sort(found.begin(), found.end(), [](const SystemDevice& a, const SystemDevice& b) {
+        if (a.Fields.Identity != b.Fields.Identity) return a.Fields.Identity < b.Fields.Identity;
+        return a.Fields.DisplayName < b.Fields.DisplayName;
+    });
+    return found;
+}
+
+std::vector<MonikerFields> ExtraSourcesFromEnvironment()
+{
+    std::vector<MonikerFields> sources;
+    const char* value = std::getenv("QUISK_EXTRA_SOURCES");
+    if (!value) return sources;
+    const std::string list = value;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find('|', start);
+        if (end == std::string::npos) end = list.size();
+        std::string location = list.substr(start, end - start);
+        start = end + 1;
+        if (location.find_first_not_of(" \t") == std::string::npos) continue;
+        MonikerFields fields;
+        fields.Kind = SourceKind::ExtraSource;
+        fields.Identity = location;
+        fields.DisplayName =
+            LooksLikeUri(location) ? location : std::filesystem::path(location).filename().string();
+        fields.DeviceClass = "Video/Source";
+        sources.push_back(std::move(fields));
+    }
+    return sources;
+}
+
+gst::Element CreateSourceElement(const MonikerFields& fields)
+{
+    gst::EnsureInitialized();
+    switch (fields.Kind) {
+    case SourceKind::SystemDevice: return CreateSystemDevice(fields);
+    case SourceKind::ExtraSource: return CreateExtraSource(fields);
+    case SourceKind::TestSource: return CreateTestSource();
+    }
+    return {};
+}
+
+const GstCaps* OfferedCapsOf(GstElement* source)
+{
+    return source ? static_cast<const GstCaps*>(g_object_get_data(G_OBJECT(source), kOfferedCapsKey)) : nullptr;
+}
+
+const GstCaps* DefaultFormatOf(GstElement* source)
+{
+    return source ? static_cast<const GstCaps*>(g_object_get_data(G_OBJECT(source), kDefaultFormatKey)) : nullptr;
+}
+
+}  // namespace qmd

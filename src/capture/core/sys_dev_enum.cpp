@@ -1,0 +1,51 @@
+#include "capture/core/sys_dev_enum.h"
+
+#include "capture/core/source_factory.h"
+
+namespace qmd {
+
+std::string CutUtf8(const std::string& text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes) return text;
+    std::size_t end = maxBytes;
+    // Step back over continuation bytes to the start of the cut sequence.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+std::vector<MonikerFields> EnumerateSources()
+{
+    std::vector<MonikerFields> sources;
+    for (auto& device : EnumerateSystemDevices()) sources.push_back(std::move(device.Fields));
+    for (auto& extra : ExtraSourcesFromEnvironment()) sources.push_back(std::move(extra));
+    if (sources.empty()) {
+        MonikerFields test;
+        test.Kind = SourceKind::TestSource;
+        test.DisplayName = kTestSourceName;
+        test.DeviceClass = "Video/Source";
+        sources.push_back(std::move(test));
+    }
+    return sources;
+}
+
+TSysDevEnum::TSysDevEnum()
+{
+    for (const auto& source : EnumerateSources())
+        entries_.push_back(DeviceEntry{CutUtf8(source.DisplayName, kMaxFriendlyNameBytes)});
+}
+
+DeviceEntry TSysDevEnum::DeviceEntryAt(int position) const
+{
+    if (position < 0 || position >= DeviceCount()) return {};
+    return entries_[static_cast<std::size_t>(position)];
+}
+
+std::optional<Moniker> TSysDevEnum::DeviceMoniker(int position) const
+{
+    if (position < 0 || position >= DeviceCount()) return {};
+    const auto sources = EnumerateSources();
+    if (static_cast<std::size_t>(position) >= sources.size()) return {};
+    return Moniker::FromFields(sources[static_cast<std::size_t>(position)]);
+}
+
+}  // namespace qmd

@@ -1,0 +1,64 @@
+#include "capture/video_window.h"
+
+#include <QImage>
+#include <QMetaObject>
+#include <QPainter>
+
+#include <gst/video/video.h>
+
+namespace qmd {
+
+TVideoWindow::TVideoWindow(QWidget* parent) : QWidget(parent)
+{
+    // Every pixel is painted (picture or black), so Qt need not clear first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QPointer<TVideoWindow> receiver(this);
+    renderer_.SetFrameNotifier([this, receiver] {
+        // Posted from a streaming thread; delivered (if the widget still
+        // exists) on the GUI thread.
+        QMetaObject::invokeMethod(
+            this,
+            [receiver] {
+                if (receiver) receiver->OnFrameNotice();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+TVideoWindow::~TVideoWindow()
+{
+    // Waits for a notice being posted right now; none is posted afterwards.
+    renderer_.SetFrameNotifier(nullptr);
+}
+
+void TVideoWindow::OnFrameNotice()
+{
+    renderer_.AcknowledgeFrameNotice();
+    update();
+}
+
+void TVideoWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const gst::SampleHandle frame = renderer_.LatestFrame();
+    GstVideoInfo info;
+    if (!frame || !gst_video_info_from_caps(&info, gst_sample_get_caps(frame.get()))) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
+    const int width = GST_VIDEO_INFO_WIDTH(&info);
+    const int height = GST_VIDEO_INFO_HEIGHT(&info);
+    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
+    if (!pixels || pixels.size() < static_cast<gsize>(stride) * static_cast<gsize>(height)) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    // Wraps the mapped frame without a copy; it lives until painting ends.
+    const QImage picture(pixels.data(), width, height, stride, QImage::Format_BGR888);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(rect(), picture);
+    ++paintedFrames_;
+}
+
+}  // namespace qmd
