@@ -16,27 +16,36 @@ namespace {
 
 constexpr int kBlockPixels = 32;  // three 32-byte vectors
 
-QMD_AVX2 inline __m256i ExceedingBytes(const std::uint8_t* a, const std::uint8_t* b, __m256i threshold)
+QMD_AVX2 inline __m256i AbsoluteDifference(const std::uint8_t* a, const std::uint8_t* b)
 {
     const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
     const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
-    const __m256i difference = _mm256_or_si256(_mm256_subs_epu8(va, vb), _mm256_subs_epu8(vb, va));
-    return _mm256_subs_epu8(difference, threshold);
+    return _mm256_or_si256(_mm256_subs_epu8(va, vb), _mm256_subs_epu8(vb, va));
 }
 
-QMD_AVX2 inline std::uint32_t NonZeroByteBits(__m256i v)
+// Bit i set where byte i of the difference exceeds the threshold.
+QMD_AVX2 inline std::uint64_t ExceedingByteBits(__m256i difference, __m256i threshold)
 {
-    const auto zero = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_setzero_si256())));
+    const __m256i excess = _mm256_subs_epu8(difference, threshold);
+    const auto zero = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(excess, _mm256_setzero_si256())));
     return ~zero;
 }
 
-// The exact search inside 32 pixels once some byte is known to exceed: the
-// 96 byte bits are split into two 16-pixel halves of 48 bits each.
-QMD_AVX2 inline int FirstChangedInExceedingBlock(__m256i e0, __m256i e1, __m256i e2)
+// Whether any byte of the largest differences exceeds the threshold: without
+// motion none does, and the exact search is skipped.
+QMD_AVX2 inline bool AnyExceeds(__m256i largest, __m256i threshold)
 {
-    const std::uint64_t m0 = NonZeroByteBits(e0);
-    const std::uint64_t m1 = NonZeroByteBits(e1);
-    const std::uint64_t m2 = NonZeroByteBits(e2);
+    const __m256i excess = _mm256_subs_epu8(largest, threshold);
+    return !_mm256_testz_si256(excess, excess);
+}
+
+// The exact search in 32 pixels (96 differences in three vectors): the byte
+// bits are split into two 16-pixel halves of 48 bits each.
+QMD_AVX2 inline int FirstChangedOf32(__m256i d0, __m256i d1, __m256i d2, __m256i threshold)
+{
+    const std::uint64_t m0 = ExceedingByteBits(d0, threshold) & 0xFFFFFFFFULL;
+    const std::uint64_t m1 = ExceedingByteBits(d1, threshold) & 0xFFFFFFFFULL;
+    const std::uint64_t m2 = ExceedingByteBits(d2, threshold) & 0xFFFFFFFFULL;
     const int low = FirstPixelOf16(m0 | ((m1 & 0xFFFF) << 32));
     if (low >= 0) return low;
     const int high = FirstPixelOf16((m1 >> 16) | (m2 << 16));
@@ -45,30 +54,30 @@ QMD_AVX2 inline int FirstChangedInExceedingBlock(__m256i e0, __m256i e1, __m256i
 
 QMD_AVX2 inline int FirstChangedInBlock(const std::uint8_t* a, const std::uint8_t* b, __m256i threshold)
 {
-    const __m256i e0 = ExceedingBytes(a, b, threshold);
-    const __m256i e1 = ExceedingBytes(a + 32, b + 32, threshold);
-    const __m256i e2 = ExceedingBytes(a + 64, b + 64, threshold);
-    const __m256i any = _mm256_or_si256(_mm256_or_si256(e0, e1), e2);
-    if (_mm256_testz_si256(any, any)) return -1;
-    return FirstChangedInExceedingBlock(e0, e1, e2);
+    const __m256i d0 = AbsoluteDifference(a, b);
+    const __m256i d1 = AbsoluteDifference(a + 32, b + 32);
+    const __m256i d2 = AbsoluteDifference(a + 64, b + 64);
+    const __m256i largest = _mm256_max_epu8(_mm256_max_epu8(d0, d1), d2);
+    if (!AnyExceeds(largest, threshold)) return -1;
+    return FirstChangedOf32(d0, d1, d2, threshold);
 }
 
 // Two blocks with one test: frames without motion, the common case, then
 // cost one branch per 64 pixels.
 QMD_AVX2 inline int FirstChangedInDoubleBlock(const std::uint8_t* a, const std::uint8_t* b, __m256i threshold)
 {
-    const __m256i e0 = ExceedingBytes(a, b, threshold);
-    const __m256i e1 = ExceedingBytes(a + 32, b + 32, threshold);
-    const __m256i e2 = ExceedingBytes(a + 64, b + 64, threshold);
-    const __m256i e3 = ExceedingBytes(a + 96, b + 96, threshold);
-    const __m256i e4 = ExceedingBytes(a + 128, b + 128, threshold);
-    const __m256i e5 = ExceedingBytes(a + 160, b + 160, threshold);
-    const __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(e0, e1), _mm256_or_si256(e2, e3)),
-                                        _mm256_or_si256(e4, e5));
-    if (_mm256_testz_si256(any, any)) return -1;
-    const int first = FirstChangedInExceedingBlock(e0, e1, e2);
+    const __m256i d0 = AbsoluteDifference(a, b);
+    const __m256i d1 = AbsoluteDifference(a + 32, b + 32);
+    const __m256i d2 = AbsoluteDifference(a + 64, b + 64);
+    const __m256i d3 = AbsoluteDifference(a + 96, b + 96);
+    const __m256i d4 = AbsoluteDifference(a + 128, b + 128);
+    const __m256i d5 = AbsoluteDifference(a + 160, b + 160);
+    const __m256i largest = _mm256_max_epu8(_mm256_max_epu8(_mm256_max_epu8(d0, d1), _mm256_max_epu8(d2, d3)),
+                                            _mm256_max_epu8(d4, d5));
+    if (!AnyExceeds(largest, threshold)) return -1;
+    const int first = FirstChangedOf32(d0, d1, d2, threshold);
     if (first >= 0) return first;
-    const int second = FirstChangedInExceedingBlock(e3, e4, e5);
+    const int second = FirstChangedOf32(d3, d4, d5, threshold);
     return second >= 0 ? kBlockPixels + second : -1;
 }
 

@@ -11,33 +11,36 @@ namespace {
 
 constexpr int kBlockPixels = 16;  // three 16-byte vectors
 
-// Non-zero bytes where |a - b| > threshold: saturating subtraction both ways
-// gives the absolute difference, and subtracting the threshold leaves
-// something only where it was exceeded.
-inline __m128i ExceedingBytes(const std::uint8_t* a, const std::uint8_t* b, __m128i threshold)
+// Saturating subtraction both ways: one of the two is 0, the other the
+// absolute difference.
+inline __m128i AbsoluteDifference(const std::uint8_t* a, const std::uint8_t* b)
 {
     const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
     const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
-    const __m128i difference = _mm_or_si128(_mm_subs_epu8(va, vb), _mm_subs_epu8(vb, va));
-    return _mm_subs_epu8(difference, threshold);
+    return _mm_or_si128(_mm_subs_epu8(va, vb), _mm_subs_epu8(vb, va));
 }
 
-inline std::uint64_t NonZeroByteBits(__m128i v)
+// Bit i set where byte i of the difference exceeds the threshold: subtracting
+// the threshold leaves something only there.
+inline std::uint64_t ExceedingByteBits(__m128i difference, __m128i threshold)
 {
-    const int zero = _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128()));
+    const __m128i excess = _mm_subs_epu8(difference, threshold);
+    const int zero = _mm_movemask_epi8(_mm_cmpeq_epi8(excess, _mm_setzero_si128()));
     return static_cast<std::uint64_t>(~zero & 0xFFFF);
 }
 
 // First changed pixel among the 16 at a and b, or -1.
 inline int FirstChangedInBlock(const std::uint8_t* a, const std::uint8_t* b, __m128i threshold)
 {
-    const __m128i e0 = ExceedingBytes(a, b, threshold);
-    const __m128i e1 = ExceedingBytes(a + 16, b + 16, threshold);
-    const __m128i e2 = ExceedingBytes(a + 32, b + 32, threshold);
-    const __m128i any = _mm_or_si128(_mm_or_si128(e0, e1), e2);
-    // Without motion no byte exceeds, and the block ends here.
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF) return -1;
-    const std::uint64_t bytes = NonZeroByteBits(e0) | (NonZeroByteBits(e1) << 16) | (NonZeroByteBits(e2) << 32);
+    const __m128i d0 = AbsoluteDifference(a, b);
+    const __m128i d1 = AbsoluteDifference(a + 16, b + 16);
+    const __m128i d2 = AbsoluteDifference(a + 32, b + 32);
+    // Without motion not even the largest difference exceeds, and the block
+    // ends here.
+    const __m128i largest = _mm_max_epu8(_mm_max_epu8(d0, d1), d2);
+    if (ExceedingByteBits(largest, threshold) == 0) return -1;
+    const std::uint64_t bytes = ExceedingByteBits(d0, threshold) | (ExceedingByteBits(d1, threshold) << 16) |
+                                (ExceedingByteBits(d2, threshold) << 32);
     return FirstPixelOf16(bytes);
 }
 

@@ -39,6 +39,7 @@ inline FrameImage RandomFrame(int width, int height, std::mt19937& random)
 }
 
 inline std::uint8_t* PixelAt(FrameImage& frame, int x, int y) { return frame.Row(y) + 3 * x; }
+inline const std::uint8_t* PixelAt(const FrameImage& frame, int x, int y) { return frame.Row(y) + 3 * x; }
 
 inline void SetPixel(FrameImage& frame, int x, int y, Bgr colour)
 {

@@ -22,13 +22,15 @@ namespace {
 std::optional<PixelPosition> AgreedFirstChange(const FrameImage& a, const FrameImage& b, std::uint8_t threshold)
 {
     const auto expected = FirstChangedPixelReference(a, b, threshold);
+    // Plain comparisons first: hundreds of thousands of pairs go through here.
     for (ScanKernel kernel : AvailableScanKernels()) {
-        EXPECT_EQ(FirstChangedPixelWith(kernel, a, b, threshold), expected)
-            << ScanKernelName(kernel) << " at " << a.Width() << "x" << a.Height() << ", threshold "
-            << int(threshold);
+        if (FirstChangedPixelWith(kernel, a, b, threshold) != expected) {
+            ADD_FAILURE() << ScanKernelName(kernel) << " differs from the reference at " << a.Width() << "x"
+                          << a.Height() << ", threshold " << int(threshold);
+        }
     }
-    EXPECT_EQ(FirstChangedPixel(a, b, threshold), expected);
-    EXPECT_EQ(FramesDiffer(a, b, threshold), expected.has_value());
+    if (FirstChangedPixel(a, b, threshold) != expected) ADD_FAILURE() << "the fast path differs";
+    if (FramesDiffer(a, b, threshold) != expected.has_value()) ADD_FAILURE() << "FramesDiffer differs";
     return expected;
 }
 
@@ -139,19 +141,24 @@ TEST(FrameScan, OneChangedPixelAnywhereIsFoundByEveryKernel)
     for (int width = 1; width <= 200; ++width) {
         const int height = 1 + width % 3;
         const FrameImage a = RandomFrame(width, height, random);
+        FrameImage b = a;
         const std::uint8_t threshold = static_cast<std::uint8_t>(width * 37 % 127);
         for (int column = 0; column < width; ++column) {
             for (int channels = 1; channels < 8; ++channels) {
                 for (int delta : {int(threshold), threshold + 1}) {
                     if (channels != 7 && delta == threshold) continue;
-                    FrameImage b = a;
                     for (int channel = 0; channel < 3; ++channel)
                         if (channels & (1 << channel)) ShiftChannel(b, column, height - 1, channel, delta);
                     const bool counts = channels == 7 && delta > threshold && column < width - 1;
-                    const auto expected = counts ? std::optional(PixelPosition{height - 1, column}) : std::nullopt;
-                    ASSERT_EQ(AgreedFirstChange(a, b, threshold), expected)
-                        << "width " << width << " column " << column << " channels " << channels << " delta "
-                        << delta;
+                    const auto found = AgreedFirstChange(a, b, threshold);
+                    const bool asExpected =
+                        counts ? found.has_value() && found->Row == height - 1 && found->Column == column
+                               : !found.has_value();
+                    if (!asExpected || HasFailure()) {
+                        FAIL() << "width " << width << " column " << column << " channels " << channels
+                               << " delta " << delta;
+                    }
+                    std::memcpy(PixelAt(b, column, height - 1), PixelAt(a, column, height - 1), 3);
                 }
             }
         }

@@ -1,0 +1,122 @@
+// The frame comparison at 640x480, 1920x1080 and 3840x2160 on frames without
+// motion (a full pass), next to the plain pixel loop and to one memcpy of a
+// frame, the yardstick of memory speed. Run with the same build type the
+// program ships in (RelWithDebInfo).
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "common/frame_image.h"
+#include "detect/frame_scan.h"
+
+namespace {
+
+constexpr std::uint8_t kThreshold = 40;
+
+// A random scene and the same scene with camera noise well under the
+// threshold: nothing in it counts, so every row is scanned to the end.
+struct StillPair {
+    StillPair(int width, int height)
+    {
+        std::mt19937 random(7);
+        previous.Resize(width, height);
+        current.Resize(width, height);
+        for (std::size_t i = 0; i < previous.ImageSize(); ++i) {
+            const auto value = static_cast<std::uint8_t>(random() % 240);
+            previous.Bits()[i] = value;
+            current.Bits()[i] = static_cast<std::uint8_t>(value + random() % 9);
+        }
+        delivered.assign(current.Bits(), current.Bits() + current.ImageSize());
+    }
+
+    qmd::FrameImage previous;
+    qmd::FrameImage current;
+    std::vector<std::uint8_t> delivered;  // the frame as the grabber hands it over
+};
+
+StillPair& PairFor(benchmark::State& state)
+{
+    static std::vector<std::unique_ptr<StillPair>> pairs;
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    for (auto& pair : pairs)
+        if (pair->current.Width() == width && pair->current.Height() == height) return *pair;
+    pairs.push_back(std::make_unique<StillPair>(width, height));
+    return *pairs.back();
+}
+
+void ReportFrames(benchmark::State& state, const qmd::FrameImage& frame)
+{
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(frame.ImageSize()));
+}
+
+void BM_Scan(benchmark::State& state)
+{
+    StillPair& pair = PairFor(state);
+    for (auto _ : state) {
+        auto found = qmd::FirstChangedPixel(pair.previous, pair.current, kThreshold);
+        benchmark::DoNotOptimize(found);
+        if (found) state.SkipWithError("motion in a still pair");
+    }
+    state.SetLabel(qmd::ScanKernelName(qmd::ActiveScanKernel()));
+    ReportFrames(state, pair.current);
+}
+
+void BM_ScanSse2(benchmark::State& state)
+{
+    StillPair& pair = PairFor(state);
+    for (auto _ : state) {
+        auto found = qmd::FirstChangedPixelWith(qmd::ScanKernel::Sse2, pair.previous, pair.current, kThreshold);
+        benchmark::DoNotOptimize(found);
+    }
+    ReportFrames(state, pair.current);
+}
+
+void BM_CopyAndScan(benchmark::State& state)
+{
+    StillPair& pair = PairFor(state);
+    for (auto _ : state) {
+        std::memcpy(pair.current.Bits(), pair.delivered.data(), pair.delivered.size());
+        auto found = qmd::FirstChangedPixel(pair.previous, pair.current, kThreshold);
+        benchmark::DoNotOptimize(found);
+    }
+    ReportFrames(state, pair.current);
+}
+
+void BM_Reference(benchmark::State& state)
+{
+    StillPair& pair = PairFor(state);
+    for (auto _ : state) {
+        auto found = qmd::FirstChangedPixelReference(pair.previous, pair.current, kThreshold);
+        benchmark::DoNotOptimize(found);
+    }
+    ReportFrames(state, pair.current);
+}
+
+void BM_Memcpy(benchmark::State& state)
+{
+    StillPair& pair = PairFor(state);
+    for (auto _ : state) {
+        std::memcpy(pair.current.Bits(), pair.delivered.data(), pair.delivered.size());
+        benchmark::DoNotOptimize(pair.current.Bits());
+        benchmark::ClobberMemory();
+    }
+    ReportFrames(state, pair.current);
+}
+
+void FrameSizes(benchmark::internal::Benchmark* benchmark)
+{
+    benchmark->Args({640, 480})->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMicrosecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Memcpy)->Apply(FrameSizes);
+BENCHMARK(BM_Scan)->Apply(FrameSizes);
+BENCHMARK(BM_ScanSse2)->Apply(FrameSizes);
+BENCHMARK(BM_CopyAndScan)->Apply(FrameSizes);
+BENCHMARK(BM_Reference)->Apply(FrameSizes);
