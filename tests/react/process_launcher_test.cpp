@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "react/core/process_launcher.h"
+#include "support/temp_dir.h"
+
+namespace qmd {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Waits (bounded) until `path` exists.
+bool AppearsWithin(const fs::path& path, std::chrono::seconds limit = std::chrono::seconds(20))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (fs::exists(path)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+void WriteScript(const fs::path& path, const std::string& body)
+{
+    test::WriteFileBytes(path.string(), "#!/bin/sh\n" + body);
+    fs::permissions(path, fs::perms::owner_all);
+}
+
+TEST(ProcessLauncher, StartsAnExecutableThatLeavesAMarker)
+{
+    test::TempDir dir;
+    const fs::path marker = dir.Path() / "ran";
+    const fs::path script = dir.Path() / "program with spaces.sh";
+    WriteScript(script, "echo \"$#\" > '" + marker.string() + ".tmp' && mv '" + marker.string() + ".tmp' '" +
+                            marker.string() + "'\n");
+    ProcessLauncher launcher;
+    ASSERT_TRUE(launcher.Open(script.string()));
+    ASSERT_TRUE(AppearsWithin(marker));
+    EXPECT_EQ(test::ReadFileBytes(marker.string()), "0\n");  // no arguments
+}
+
+TEST(ProcessLauncher, EntriesNeverPassThroughAShell)
+{
+    test::TempDir dir;
+    const fs::path pwned = dir.Path() / "pwned";
+    const fs::path opened = dir.Path() / "opened";
+    // The opener stands in for xdg-open and records what it was given.
+    const fs::path opener = dir.Path() / "opener";
+    WriteScript(opener, "printf '%s' \"$1\" > '" + opened.string() + ".tmp' && mv '" + opened.string() + ".tmp' '" +
+                            opened.string() + "'\n");
+    ProcessLauncher launcher(opener.string());
+
+    const std::string entry = dir.File("a b") + "; touch " + pwned.string();
+    launcher.Open(entry);
+    ASSERT_TRUE(AppearsWithin(opened));
+    EXPECT_EQ(test::ReadFileBytes(opened.string()), entry);
+    EXPECT_FALSE(fs::exists(pwned));
+}
+
+TEST(ProcessLauncher, DocumentsGoToTheOpenerEvenWhenExecutable)
+{
+    test::TempDir dir;
+    const fs::path opened = dir.Path() / "opened";
+    const fs::path opener = dir.Path() / "opener";
+    WriteScript(opener, "printf '%s' \"$1\" > '" + opened.string() + ".tmp' && mv '" + opened.string() + ".tmp' '" +
+                            opened.string() + "'\n");
+    const fs::path log = dir.Path() / "Dziennik.log";
+    const fs::path ranAsProgram = dir.Path() / "ran-as-program";
+    WriteScript(log, "touch '" + ranAsProgram.string() + "'\n");
+    ProcessLauncher launcher(opener.string());
+    ASSERT_TRUE(launcher.OpenWithAssociation(log.string()));
+    ASSERT_TRUE(AppearsWithin(opened));
+    EXPECT_EQ(test::ReadFileBytes(opened.string()), log.string());
+    EXPECT_FALSE(fs::exists(ranAsProgram));
+}
+
+TEST(ProcessLauncher, ChildrenInheritNoDescriptorOfOurs)
+{
+    test::TempDir dir;
+    const int held = ::open(dir.File("held").c_str(), O_WRONLY | O_CREAT, 0600);  // no O_CLOEXEC on purpose
+    ASSERT_GE(held, 3);
+    const fs::path listing = dir.Path() / "fds";
+    const fs::path script = dir.Path() / "list-fds";
+    WriteScript(script, "ls /proc/$$/fd > '" + listing.string() + ".tmp' && mv '" + listing.string() + ".tmp' '" +
+                            listing.string() + "'\n");
+    ProcessLauncher launcher;
+    ASSERT_TRUE(launcher.Open(script.string()));
+    ASSERT_TRUE(AppearsWithin(listing));
+    ::close(held);
+    // The shell itself opens the script and the listing; nothing of ours is there.
+    const std::string fds = test::ReadFileBytes(listing.string());
+    EXPECT_EQ(fds.find("\n" + std::to_string(held) + "\n"), std::string::npos) << fds;
+}
+
+TEST(ProcessLauncher, NothingToStart)
+{
+    test::TempDir dir;
+    ProcessLauncher launcher(dir.File("no-opener"));
+    EXPECT_FALSE(launcher.Open(""));
+    EXPECT_FALSE(launcher.Open(dir.File("missing.txt")));  // the opener itself is missing
+}
+
+}  // namespace
+}  // namespace qmd
