@@ -136,7 +136,8 @@ TMediaType RawVideoType(const GstStructure* s)
     } else {
         if (renamed != std::end(kRenamedFormats))
             compression = FourCC(renamed->code);
-        else if (std::uint32_t code = gst_video_format_to_fourcc(gstFormat))
+        else if (const std::uint32_t code =
+                     gstFormat != GST_VIDEO_FORMAT_UNKNOWN ? gst_video_format_to_fourcc(gstFormat) : 0)
             compression = code;
         else
             compression = CodeFromName(format);

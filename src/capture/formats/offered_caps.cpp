@@ -13,12 +13,23 @@ constexpr int kPreferredWidth = 640;
 constexpr int kPreferredHeight = 480;
 constexpr int kPreferredRate = 30;
 
+void FixNearestInt(GstStructure* structure, const char* field, int target)
+{
+    if (gst_structure_has_field(structure, field)) gst_structure_fixate_field_nearest_int(structure, field, target);
+}
+
+void FixNearestFraction(GstStructure* structure, const char* field, int numerator, int denominator)
+{
+    if (gst_structure_has_field(structure, field))
+        gst_structure_fixate_field_nearest_fraction(structure, field, numerator, denominator);
+}
+
 gst::CapsHandle FixedEntry(GstStructure* structure, const GstCapsFeatures* features)
 {
-    gst_structure_fixate_field_nearest_int(structure, "width", kPreferredWidth);
-    gst_structure_fixate_field_nearest_int(structure, "height", kPreferredHeight);
-    gst_structure_fixate_field_nearest_fraction(structure, "framerate", kPreferredRate, 1);
-    gst_structure_fixate_field_nearest_fraction(structure, "pixel-aspect-ratio", 1, 1);
+    FixNearestInt(structure, "width", kPreferredWidth);
+    FixNearestInt(structure, "height", kPreferredHeight);
+    FixNearestFraction(structure, "framerate", kPreferredRate, 1);
+    FixNearestFraction(structure, "pixel-aspect-ratio", 1, 1);
     gst_structure_fixate(structure);
 
     gst::CapsHandle caps(gst_caps_new_empty());
