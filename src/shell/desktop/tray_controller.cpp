@@ -64,7 +64,6 @@ void TrayController::MinimiseToTray()
     icon_->setToolTip(QString::fromUtf8(kTrayToolTip));
     icon_->show();
     inTray_ = true;
-    hostSeen_ = true;
     looksWithoutHost_ = 0;
     watch_->start();
     window_->hide();
@@ -96,17 +95,13 @@ void TrayController::WatchTrayHost()
         watch_->stop();
         return;
     }
+    // A tray host that restarts gets the icon again from Qt itself (the X11
+    // tray protocol and the StatusNotifier watcher are both followed); only a
+    // host that stays away needs us.
     if (TrayAvailable()) {
-        if (!hostSeen_) {
-            // A new tray host knows nothing of the icon the old one showed.
-            icon_->hide();
-            icon_->show();
-        }
-        hostSeen_ = true;
         looksWithoutHost_ = 0;
         return;
     }
-    hostSeen_ = false;
     if (++looksWithoutHost_ >= kLooksBeforeGivingUp) BringBackWithoutTray();
 }
 

@@ -16,10 +16,11 @@
 // The controller filters the window's events itself: the title-bar minimise
 // (a WindowStateChange to minimised) goes to the tray. Where no tray host is
 // running (QSystemTrayIcon::isSystemTrayAvailable() is false), the window is
-// never hidden: it minimises normally, so it always stays reachable. While the
-// window is in the tray the controller watches the tray host: when it
-// restarts the icon is shown again, and when it is gone for good the window
-// comes back minimised instead of staying hidden with no way back.
+// never hidden: it minimises normally, so it always stays reachable. When the
+// tray host restarts, Qt puts the icon into the new one; while the window is
+// in the tray the controller also watches the host, and when it is gone for
+// good the window comes back minimised instead of staying hidden with no way
+// back.
 //
 // Callbacks run on the GUI thread; an exception from one is shown through the
 // application's error report.
@@ -86,7 +87,6 @@ private:
     QSystemTrayIcon* icon_;
     QTimer* watch_;
     bool inTray_ = false;
-    bool hostSeen_ = true;
     int looksWithoutHost_ = 0;
 };
 
