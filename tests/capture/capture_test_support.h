@@ -1,0 +1,39 @@
+#pragma once
+// Helpers for the capture tests: bounded waiting that keeps the Qt event
+// loop turning, and clips made by GStreamer pipelines.
+#include <gst/gst.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qmd::test {
+
+// Processes events until condition holds or limit passes; returns whether it held.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(15));
+
+// Raw frames of width x height in BGR (rows padded to 4 bytes), each frame a
+// different pattern, so that one can be told from another.
+std::vector<std::uint8_t> PatternFrame(int width, int height, int index);
+
+// Writes frames (BGR, 4-byte padded rows) at fps through an encoding
+// description such as "avimux" or "jpegenc ! avimux" into path.
+void WriteClip(const std::string& path, int width, int height, int fps,
+               const std::vector<std::vector<std::uint8_t>>& frames, const std::string& encoding);
+
+// Scoped setting of an environment variable.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+
+private:
+    std::string name_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+}  // namespace qmd::test

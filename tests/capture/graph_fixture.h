@@ -1,0 +1,56 @@
+#pragma once
+// A graph with its three members, as the main window holds them.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "capture/core/filter.h"
+#include "capture/core/filter_graph.h"
+#include "capture/core/moniker.h"
+#include "capture/core/sample_grabber.h"
+#include "capture/core/sys_dev_enum.h"
+#include "capture/core/video_renderer.h"
+
+namespace qmd::test {
+
+class GraphFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        filter.SetFilterGraph(&graph);
+        grabber.SetFilterGraph(&graph);
+        renderer.SetFilterGraph(&graph);
+    }
+    void TearDown() override
+    {
+        grabber.SetOnBuffer(nullptr);
+        graph.SetActive(false);
+    }
+
+    void Store(const MonikerFields& fields)
+    {
+        const Moniker moniker = Moniker::FromFields(fields);
+        filter.BaseFilter().StoreMoniker(&moniker);
+    }
+    void StoreTestSource() { Store({SourceKind::TestSource, kTestSourceName, "", "Video/Source"}); }
+    // The device switch's order of calls.
+    void Start()
+    {
+        graph.StripGraph();
+        graph.SetActive(false);
+        graph.SetActive(true);
+        graph.RenderStream(&filter, &grabber, &renderer);
+        graph.RunGraph();
+    }
+    std::set<std::string> ElementNames() const;
+    bool AnyPadLinked() const;
+
+    // Declared first, so that it goes last, as on the main window.
+    TFilterGraph graph;
+    TFilter filter;
+    TSampleGrabber grabber;
+    TVideoRenderer renderer;
+};
+
+}  // namespace qmd::test

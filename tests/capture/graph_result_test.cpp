@@ -1,0 +1,78 @@
+// Result codes, monikers and device names: the small pure pieces.
+#include <gtest/gtest.h>
+
+#include "capture/core/check_graph_result.h"
+#include "capture/core/moniker.h"
+#include "capture/core/sys_dev_enum.h"
+
+namespace qmd {
+namespace {
+
+TEST(CheckGraphResultTest, FailureCodesThrowWithTextAndCode)
+{
+    EXPECT_EQ(CheckGraphResult(0), 0u);
+    EXPECT_EQ(CheckGraphResult(1), 1u);
+    EXPECT_EQ(CheckGraphResult(0x7FFFFFFFu), 0x7FFFFFFFu);
+    try {
+        CheckGraphResult(0x80004005u);
+        FAIL();
+    } catch (const EDirectShowException& error) {
+        EXPECT_EQ(error.Code(), 0x80004005u);
+        EXPECT_STREQ(error.what(), "Unspecified error ($80004005).");
+    }
+    try {
+        CheckGraphResult(0x8abcdef0u);
+        FAIL();
+    } catch (const EDirectShowException& error) {
+        EXPECT_STREQ(error.what(), " ($8ABCDEF0).");
+    }
+}
+
+TEST(CheckGraphResultTest, PlatformTextIsCutAt255AndAtAZero)
+{
+    EXPECT_EQ(std::string(EDirectShowException(0x80004005u, std::string(300, 'x')).what()),
+              std::string(255, 'x') + " ($80004005).");
+    EXPECT_STREQ(EDirectShowException(0x80004005u, std::string("ab\0cd", 5)).what(), "ab ($80004005).");
+}
+
+TEST(MonikerTest, RoundTripsThroughBytes)
+{
+    const MonikerFields fields{SourceKind::SystemDevice, "Kamera \xC5\xBC\xC3\xB3\xC5\x82ta", "GstV4l2Device|device.path=/dev/video0",
+                               "Video/Source"};
+    const Moniker stored = Moniker::FromFields(fields);
+    const Moniker loaded = Moniker::FromBytes(stored.Bytes());
+    ASSERT_TRUE(loaded.Fields());
+    EXPECT_EQ(*loaded.Fields(), fields);
+}
+
+TEST(MonikerTest, ForeignOrDamagedBytesNameNothing)
+{
+    EXPECT_FALSE(Moniker::FromBytes({}).Fields());
+    EXPECT_FALSE(Moniker::FromBytes({'x', 'y', 'z'}).Fields());
+    auto bytes = Moniker::FromFields({SourceKind::TestSource, "Kamera testowa", "", ""}).Bytes();
+    auto truncated = bytes;
+    truncated.pop_back();
+    EXPECT_FALSE(Moniker::FromBytes(truncated).Fields());
+    auto longer = bytes;
+    longer.push_back(0);
+    EXPECT_FALSE(Moniker::FromBytes(longer).Fields());
+    auto wrongKind = bytes;
+    wrongKind[5] = 9;
+    EXPECT_FALSE(Moniker::FromBytes(wrongKind).Fields());
+    auto hugeLength = bytes;
+    hugeLength[9] = 0x7F;  // the first string's length claims 2 GB
+    EXPECT_FALSE(Moniker::FromBytes(hugeLength).Fields());
+}
+
+TEST(CutUtf8Test, CutsOnACharacterBoundary)
+{
+    EXPECT_EQ(CutUtf8("abc", 255), "abc");
+    const std::string a254 = std::string(254, 'a');
+    EXPECT_EQ(CutUtf8(a254 + "\xC4\x85" "x", 255), a254);  // two-byte character across the limit
+    EXPECT_EQ(CutUtf8(std::string(253, 'a') + "\xE2\x82\xAC" "b", 255), std::string(253, 'a'));
+    EXPECT_EQ(CutUtf8(std::string(252, 'a') + "\xE2\x82\xAC" "b", 255), std::string(252, 'a') + "\xE2\x82\xAC");
+    EXPECT_EQ(CutUtf8(std::string(300, 'z'), 255).size(), 255u);
+}
+
+}  // namespace
+}  // namespace qmd
