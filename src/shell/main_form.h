@@ -160,8 +160,12 @@ private:
     void RunMenuCommand(void (TfmMainForm::*handler)());
     void BuildDeviceMenu();
     void CopyLatestFrameIntoSlots();
+    void ApplyStoredSensitivity(int storedPosition);
+    void SyncSwitchesWithMarks();
 
     Options options_;
+    std::unique_ptr<TFilter> filterOwner_;
+    std::unique_ptr<TSampleGrabber> grabberOwner_;
     std::atomic<ReactionSequence*> reactions_{nullptr};
     TrayController* tray_ = nullptr;
     EdgeSnapper* snapper_ = nullptr;

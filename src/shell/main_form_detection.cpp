@@ -1,0 +1,68 @@
+// The detection side of the main window: the frame handler on the frame
+// thread, and the three controls that set the detection state.
+#include <QAction>
+#include <QLabel>
+
+#include <cstdio>
+#include <optional>
+
+#include "capture/core/filter_graph.h"
+#include "capture/core/sample_grabber.h"
+#include "react/input_query.h"
+#include "shell/core/settings_file.h"
+#include "shell/main_form.h"
+#include "shell/selection_slider.h"
+
+namespace qmd {
+
+void TfmMainForm::SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime, const std::uint8_t* pBuffer,
+                                      int BufferLen) noexcept {
+    (void)sender;
+    (void)SampleTime;
+    // Captured by reference through one small object, so the copy callback
+    // fits std::function's own storage and a frame allocates nothing here.
+    struct Delivery {
+        TfmMainForm* form;
+        const std::uint8_t* buffer;
+        int length;
+    } const delivery{this, pBuffer, BufferLen};
+    try {
+        RunDetectionCycle(
+            Detection,
+            [&delivery](FrameImage& slot) {
+                return delivery.form->SampleGrabber->FrameToBitmap(&slot, delivery.buffer, delivery.length);
+            },
+            reactions_.load());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quisk-motion-detector: frame cycle failed: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "quisk-motion-detector: frame cycle failed\n");
+    }
+}
+
+void TfmMainForm::TrackBar1Change() {
+    const std::uint8_t threshold = ThresholdForPosition(TrackBar1->value());
+    Detection.Threshold.store(threshold);
+    Label1->setText(QStringLiteral("Czułość: %1").arg(TrackBar1->maximum() - threshold));
+}
+
+void TfmMainForm::Opnieniepowczeniuwykrywania1Click() {
+    const QString current = QString::number(Detection.StartDelayFrames.load());
+    const std::optional<QString> answer =
+        InputQuery(this, QStringLiteral("Wpisz liczbę"),
+                   QStringLiteral("Wpisz liczbę klatek, które po włączeniu wykrywania ruchu będą zignorowane."),
+                   current, 255);
+    // Cancel answers with the text the dialog opened with.
+    const std::optional<std::int32_t> value = ApplyStartDelayText(Detection, answer.value_or(current).toStdString());
+    if (!value) return;
+    SettingsFile settings(SettingsPath());
+    settings.WriteInteger("Ogolne", "Opoznienie wykrywania", *value);
+}
+
+void TfmMainForm::Resetujpami1Click() {
+    FilterGraph->PauseGraph();
+    ClearDetectionMemory(Detection);
+    FilterGraph->RunGraph();
+}
+
+}  // namespace qmd

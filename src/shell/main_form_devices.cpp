@@ -1,0 +1,83 @@
+// "Urządzenia": one entry per capture device, and the device switch that
+// rebuilds the capture graph around the chosen one.
+#include <QAction>
+#include <QMenu>
+
+#include <mutex>
+#include <optional>
+
+#include "capture/core/filter.h"
+#include "capture/core/filter_graph.h"
+#include "capture/core/sample_grabber.h"
+#include "capture/core/sys_dev_enum.h"
+#include "capture/format_window/format_window.h"
+#include "capture/video_window.h"
+#include "shell/core/settings_file.h"
+#include "shell/desktop/error_report.h"
+#include "shell/main_form.h"
+
+namespace qmd {
+
+void TfmMainForm::BuildDeviceMenu() {
+    DeviceEnum = std::make_unique<TSysDevEnum>();
+    const int count = DeviceEnum->DeviceCount();
+    for (int position = 0; position < count; ++position) {
+        QString caption = QString::fromStdString(DeviceEnum->DeviceEntryAt(position).FriendlyName);
+        // A device name is shown as it is, never read as a keyboard accelerator.
+        caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+        QAction* entry = Devices->addAction(caption);
+        entry->setData(position);
+        connect(entry, &QAction::triggered, this, [this, entry] { RunCommand(this, [&] { DeviceSwitch(entry); }); });
+        // A remembered device that fails to start is reported like a failed
+        // switch from the menu; the rest of the menu is still built.
+        if (Zapamitujostatniowybraneurzdzenie1->isChecked() && position == LastDevice)
+            RunCommand(this, [&] { DeviceSwitch(entry); });
+    }
+}
+
+void TfmMainForm::DeviceSwitch(QAction* sender) {
+    const int tag = sender->data().toInt();
+    FilterGraph->StripGraph();
+    FilterGraph->SetActive(false);
+    // The list is released when a close starts; a close that failed leaves
+    // the menu in use, so the list is made again rather than used released.
+    if (!DeviceEnum) DeviceEnum = std::make_unique<TSysDevEnum>();
+    const std::optional<Moniker> moniker = DeviceEnum->DeviceMoniker(tag);
+    Filter->BaseFilter().StoreMoniker(moniker ? &*moniker : nullptr);
+    LastDevice = tag;
+    FilterGraph->SetActive(true);
+    FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
+    FilterGraph->RunGraph();
+    {
+        SettingsFile settings(SettingsPath());
+        settings.WriteInteger("Ogolne", "Ostatnie urzadzenie", LastDevice);
+    }
+    CopyLatestFrameIntoSlots();
+    Resetujpami1Click();
+}
+
+// The next examined frame goes into the second slot and is measured against
+// the device's latest frame. The grabber's copy is made before the slot lock
+// is taken, so this thread never holds the slots while it waits for the
+// grabber, which may itself be waiting for the slots on the frame thread.
+void TfmMainForm::CopyLatestFrameIntoSlots() {
+    FrameImage latest;
+    const bool haveFrame = SampleGrabber->LatestFrameToBitmap(&latest);
+    const std::lock_guard lock(Detection.Slots.Mutex());
+    Detection.CurrentSlot.store(1);
+    if (!haveFrame || !Detection.Slots.Exist()) return;
+    Detection.Slots[0] = latest;
+    Detection.Slots[1] = std::move(latest);
+}
+
+// The format applies when the stream negotiates again, so the graph is
+// stopped around the window and rendered anew after it.
+void TfmMainForm::Zmierozdzielczo1Click() {
+    FilterGraph->StopGraph();
+    if (fmZmienRozdzielczosc) fmZmienRozdzielczosc->exec();
+    FilterGraph->SetActive(true);
+    FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
+    FilterGraph->RunGraph();
+}
+
+}  // namespace qmd

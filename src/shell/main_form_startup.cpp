@@ -1,0 +1,113 @@
+// The main window's life: FormCreate restores the settings, decides whether
+// the program starts visible or in the tray and opens the remembered device;
+// FormCloseQuery releases the capture and FormClose saves the slider and the
+// window position.
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+
+#include <exception>
+
+#include "capture/core/filter_graph.h"
+#include "capture/core/sys_dev_enum.h"
+#include "shell/core/app_dir.h"
+#include "shell/core/settings_file.h"
+#include "shell/desktop/autostart_entry.h"
+#include "shell/desktop/error_report.h"
+#include "shell/desktop/tray_controller.h"
+#include "shell/main_form.h"
+#include "shell/selection_slider.h"
+
+namespace qmd {
+
+std::string TfmMainForm::SettingsPath() { return AppFile("ustawienia.ini"); }
+
+void TfmMainForm::FormCreate() {
+    {
+        const SettingsFile settings(SettingsPath());
+        ApplyStoredSensitivity(settings.ReadInteger("Ruch", "Czulosc", 150));
+        Uruchomalarm1->setChecked(settings.ReadBool("Ruch", "Alarm", true));
+        Zrbzdjcie1->setChecked(!settings.ReadString("Ruch", "Zrob zdjecie").empty());
+        Detection.StartDelayFrames.store(settings.ReadInteger("Ogolne", "Opoznienie wykrywania", 25));
+        Odtwrzplikdwikowy1->setChecked(!settings.ReadString("Ruch", "Odtworz plik dzwiekowy").empty());
+        Wywietlinformacj1->setChecked(!settings.ReadString("Ruch", "Informacja").empty());
+        // 0 is "Nie rób nic" and -1 nothing chosen: only a power action checks it.
+        Przecztrybpracykomputera1->setChecked(settings.ReadInteger("Ruch", "Tryb pracy", -1) >= 1);
+        MinimalizujdoTraya1->setChecked(settings.ReadBool("Ruch", "Minimalizuj do Traya", false));
+        Dopiszdodziennika1->setChecked(settings.ReadBool("Ruch", "Prowadz dziennik", true));
+        LastDevice = settings.ReadInteger("Ogolne", "Ostatnie urzadzenie", -1);
+        Zapamitujostatniowybraneurzdzenie1->setChecked(settings.ReadBool("Ogolne", "Zapamietuj urzadzenie", true));
+        Zapamitajpozycjokna1->setChecked(settings.ReadBool("Ogolne", "Zapamietaj pozycje okna", true));
+        if (Zapamitajpozycjokna1->isChecked()) {
+            move(settings.ReadInteger("Ogolne", "Pozycja X", x()), y());
+            move(x(), settings.ReadInteger("Ogolne", "Pozycja Y", y()));
+        }
+    }
+    Uruchamiajprzystarciesystemu1->setChecked(AutostartEntryExists());
+    // The remembered device may deliver frames before the event loop runs.
+    SyncSwitchesWithMarks();
+
+    if (options_.FirstArgument == QLatin1String("-t") || MinimalizujdoTraya1->isChecked())
+        tray_->MinimiseToTray();
+    else
+        show();
+
+    BuildDeviceMenu();
+
+    Detection.Slots.Create();
+    Detection.FrameCounter.store(2);
+}
+
+// The stored position goes to the slider, which brings it into 0 .. 255. The
+// position as laid out (210) moves nothing, so the change handler is run by
+// hand then: Threshold and the label always follow the position shown.
+void TfmMainForm::ApplyStoredSensitivity(int storedPosition) {
+    const int before = TrackBar1->value();
+    TrackBar1->setValue(storedPosition);
+    if (TrackBar1->value() == before) TrackBar1Change();
+}
+
+void TfmMainForm::FormCloseQuery(bool& CanClose) {
+    (void)CanClose;  // closing is never refused here
+    DeviceEnum.reset();
+    // The capture is released even when taking the graph apart fails, so a
+    // close always ends the camera's use; the failure is reported after.
+    std::exception_ptr stripFailure;
+    try {
+        FilterGraph->StripGraph();
+    } catch (...) {
+        stripFailure = std::current_exception();
+    }
+    FilterGraph->SetActive(false);
+    tray_->RemoveIcon();
+    if (stripFailure) std::rethrow_exception(stripFailure);
+}
+
+void TfmMainForm::FormClose() {
+    SettingsFile settings(SettingsPath());
+    settings.WriteInteger("Ruch", "Czulosc", TrackBar1->value());
+    settings.WriteInteger("Ogolne", "Pozycja X", x());
+    settings.WriteInteger("Ogolne", "Pozycja Y", y());
+}
+
+void TfmMainForm::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    RunCommand(this, [&] { FormCloseQuery(canClose); });
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    // A settings file that cannot be written keeps the window open (without
+    // capture): the user sees why and may close again.
+    try {
+        FormClose();
+    } catch (const std::exception& error) {
+        event->ignore();
+        ReportApplicationError(this, error);
+        return;
+    }
+    event->accept();
+    emit Closed();
+}
+
+}  // namespace qmd

@@ -1,0 +1,63 @@
+#include "shell/program_windows.h"
+
+#include "capture/core/sample_grabber.h"
+#include "capture/format_window/format_window.h"
+#include "react/autostart_window.h"
+#include "react/core/motion_reactions.h"
+#include "react/gui_reaction_ui.h"
+#include "react/informacja_window.h"
+#include "react/tryb_pracy_window.h"
+#include "shell/desktop/error_report.h"
+
+namespace qmd {
+
+ProgramWindows::ProgramWindows(TfmMainForm::Options options,
+                               const std::function<void(ReactionDependencies&)>& customise) {
+    mainForm_ = std::make_unique<TfmMainForm>(std::move(options));
+    TfmMainForm* main = mainForm_.get();
+    autostart_ = std::make_unique<TfmAutostart>(main->Uruchomprogramy1);
+    fmAutostart = autostart_.get();
+    informacja_ = std::make_unique<TfmInformacja>();
+    fmInformacja = informacja_.get();
+    trybPracy_ = std::make_unique<TfmTrybPracy>(main->Przecztrybpracykomputera1);
+    fmTrybPracy = trybPracy_.get();
+    zmienRozdzielczosc_ = std::make_unique<TfmZmienRozdzielczosc>();
+    zmienRozdzielczosc_->SetFilter(main->Filter);
+    zmienRozdzielczosc_->SetErrorReport([main](const std::exception& error) { ReportApplicationError(main, error); });
+    fmZmienRozdzielczosc = zmienRozdzielczosc_.get();
+
+    reactionUi_ = std::make_unique<GuiReactionUi>(main, fmInformacja);
+    ReactionDependencies dependencies;
+    dependencies.Switches = &main->Switches;
+    dependencies.Programs = &fmAutostart->Programs();
+    dependencies.PowerIndex = &fmTrybPracy->LiveIndex();
+    dependencies.Ui = reactionUi_.get();
+    if (customise) customise(dependencies);
+    reactions_ = std::make_unique<MotionReactions>(std::move(dependencies));
+    main->SetReactions(reactions_.get());
+}
+
+void ProgramWindows::Shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    reactionUi_->Close();
+    mainForm_->SampleGrabber->Shutdown();
+    mainForm_->SetReactions(nullptr);
+}
+
+ProgramWindows::~ProgramWindows() {
+    Shutdown();
+    reactions_.reset();
+    reactionUi_.reset();
+    fmZmienRozdzielczosc = nullptr;
+    zmienRozdzielczosc_.reset();
+    fmTrybPracy = nullptr;
+    trybPracy_.reset();
+    fmInformacja = nullptr;
+    informacja_.reset();
+    fmAutostart = nullptr;
+    autostart_.reset();
+    mainForm_.reset();
+}
+
+}  // namespace qmd
