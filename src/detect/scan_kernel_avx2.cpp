@@ -62,25 +62,6 @@ QMD_AVX2 inline int FirstChangedInBlock(const std::uint8_t* a, const std::uint8_
     return FirstChangedOf32(d0, d1, d2, threshold);
 }
 
-// Two blocks with one test: frames without motion, the common case, then
-// cost one branch per 64 pixels.
-QMD_AVX2 inline int FirstChangedInDoubleBlock(const std::uint8_t* a, const std::uint8_t* b, __m256i threshold)
-{
-    const __m256i d0 = AbsoluteDifference(a, b);
-    const __m256i d1 = AbsoluteDifference(a + 32, b + 32);
-    const __m256i d2 = AbsoluteDifference(a + 64, b + 64);
-    const __m256i d3 = AbsoluteDifference(a + 96, b + 96);
-    const __m256i d4 = AbsoluteDifference(a + 128, b + 128);
-    const __m256i d5 = AbsoluteDifference(a + 160, b + 160);
-    const __m256i largest = _mm256_max_epu8(_mm256_max_epu8(_mm256_max_epu8(d0, d1), _mm256_max_epu8(d2, d3)),
-                                            _mm256_max_epu8(d4, d5));
-    if (!AnyExceeds(largest, threshold)) return -1;
-    const int first = FirstChangedOf32(d0, d1, d2, threshold);
-    if (first >= 0) return first;
-    const int second = FirstChangedOf32(d3, d4, d5, threshold);
-    return second >= 0 ? kBlockPixels + second : -1;
-}
-
 }  // namespace
 
 QMD_AVX2 int FirstChangedInRowAvx2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold)
@@ -88,18 +69,13 @@ QMD_AVX2 int FirstChangedInRowAvx2(const std::uint8_t* a, const std::uint8_t* b,
     if (pixels < kBlockPixels) return FirstChangedInRowSse2(a, b, pixels, threshold);
     const __m256i threshold32 = _mm256_set1_epi8(static_cast<char>(threshold));
     int column = 0;
-    for (; column + 2 * kBlockPixels <= pixels; column += 2 * kBlockPixels) {
-        const int found = FirstChangedInDoubleBlock(a + 3 * column, b + 3 * column, threshold32);
-        if (found >= 0) return column + found;
-    }
-    if (column + kBlockPixels <= pixels) {
+    for (; column + kBlockPixels <= pixels; column += kBlockPixels) {
         const int found = FirstChangedInBlock(a + 3 * column, b + 3 * column, threshold32);
         if (found >= 0) return column + found;
-        column += kBlockPixels;
     }
     if (column < pixels) {
         // The remainder as one block ending at the last examined pixel; the
-        // pixels it shares with the blocks before are known unchanged.
+        // pixels it shares with the block before are known unchanged.
         column = pixels - kBlockPixels;
         const int found = FirstChangedInBlock(a + 3 * column, b + 3 * column, threshold32);
         if (found >= 0) return column + found;
