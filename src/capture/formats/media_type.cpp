@@ -206,6 +206,14 @@ TMediaType RecordOf(const GstCaps* caps)
     return type;
 }
 
+// Caps are immutable once shared, so a type and its copies share one caps
+// object. (Handle::Ref is not usable here: its constraint is no constant
+// expression under -fsanitize=undefined.)
+gst::CapsHandle NewReference(const GstCaps* caps)
+{
+    return gst::CapsHandle(caps ? gst_caps_ref(const_cast<GstCaps*>(caps)) : nullptr);
+}
+
 }  // namespace
 
 TMediaType::TMediaType(const TMediaType& other)
@@ -216,7 +224,7 @@ TMediaType::TMediaType(const TMediaType& other)
       SampleSize(other.SampleSize),
       FormatType(other.FormatType),
       FormatBlock(other.FormatBlock),
-      caps_(other.caps_.Copy())
+      caps_(NewReference(other.caps_.get()))
 {
 }
 
@@ -229,7 +237,7 @@ TMediaType& TMediaType::operator=(const TMediaType& other)
 TMediaType TMediaType::FromCaps(const GstCaps* fixedCaps)
 {
     TMediaType type = RecordOf(fixedCaps);
-    if (fixedCaps) type.caps_ = gst::CapsHandle::Ref(const_cast<GstCaps*>(fixedCaps));
+    type.caps_ = NewReference(fixedCaps);
     return type;
 }
 
