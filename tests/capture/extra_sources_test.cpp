@@ -1,0 +1,133 @@
+// Clips named in QUISK_EXTRA_SOURCES: every frame reaches the handler, in
+// order and (for uncompressed frames) with exactly the clip's pixels; a
+// stream that cannot be read is reported once.
+#include <QObject>
+
+#include <mutex>
+
+#include "capture/capture_test_support.h"
+#include "capture/core/check_graph_result.h"
+#include "capture/graph_fixture.h"
+#include "support/temp_dir.h"
+
+namespace qmd::test {
+namespace {
+
+struct ReceivedFrames {
+    std::mutex mutex;
+    std::vector<std::vector<std::uint8_t>> frames;
+    std::vector<std::optional<GrabberMediaType>> types;
+
+    TSampleGrabber::TOnBuffer Handler()
+    {
+        return [this](TSampleGrabber* sender, double, const std::uint8_t* buffer, int length) {
+            std::lock_guard lock(mutex);
+            frames.emplace_back(buffer, buffer + length);
+            types.push_back(sender->ConnectedMediaType());
+        };
+    }
+    std::size_t Count()
+    {
+        std::lock_guard lock(mutex);
+        return frames.size();
+    }
+};
+
+class ExtraSources : public GraphFixture {
+protected:
+    // Chooses the only extra source the way the device menu does.
+    void ChooseClip(const std::string& location)
+    {
+        ScopedEnv extras("QUISK_EXTRA_SOURCES", location);
+        TSysDevEnum devices;
+        ASSERT_GE(devices.DeviceCount(), 1);
+        const int position = devices.DeviceCount() - 1;
+        const auto moniker = devices.DeviceMoniker(position);
+        ASSERT_TRUE(moniker);
+        ASSERT_EQ(moniker->Fields()->Kind, SourceKind::ExtraSource);
+        filter.BaseFilter().StoreMoniker(&*moniker);
+    }
+    TempDir dir;
+    ReceivedFrames received;
+};
+
+TEST_F(ExtraSources, UncompressedClipArrivesFrameByFrameWithItsPixels)
+{
+    // 66 pixels: 198 bytes of pixels in rows padded to 200.
+    const int width = 66, height = 20, count = 8;
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (int i = 0; i < count; ++i) frames.push_back(PatternFrame(width, height, i));
+    const std::string path = dir.File("raw clip.avi");
+    WriteClip(path, width, height, 25, frames, "avimux");
+
+    grabber.SetOnBuffer(received.Handler());
+    ChooseClip(path);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
+    std::lock_guard lock(received.mutex);
+    ASSERT_EQ(received.frames.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(received.frames[i], frames[i]) << "frame " << i;
+        EXPECT_EQ(received.types[i], GrabberMediaType::TopDownBgr(width, height));
+    }
+}
+
+TEST_F(ExtraSources, MjpegClipArrivesAsBgrFrames)
+{
+    const int width = 320, height = 240, count = 6;
+    std::vector<std::vector<std::uint8_t>> frames(count, std::vector<std::uint8_t>(width * height * 3, 0));
+    for (int i = 0; i < count; ++i)
+        for (std::size_t p = 0; p < frames[i].size(); p += 3) frames[i][p + 2] = static_cast<std::uint8_t>(40 * i);  // red
+    const std::string path = dir.File("mjpeg.avi");
+    WriteClip(path, width, height, 25, frames, "jpegenc quality=95 ! avimux");
+
+    grabber.SetOnBuffer(received.Handler());
+    ChooseClip("file://" + path);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
+    std::lock_guard lock(received.mutex);
+    ASSERT_EQ(received.frames.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(received.frames[i].size(), static_cast<std::size_t>(width * height * 3));
+        const std::uint8_t* middle = received.frames[i].data() + (height / 2 * width + width / 2) * 3;
+        EXPECT_NEAR(middle[2], 40 * i, 6) << i;
+        EXPECT_NEAR(middle[0], 0, 6) << i;
+    }
+}
+
+TEST_F(ExtraSources, UnreadableStreamIsReportedOnce)
+{
+    const std::string path = dir.File("broken.avi");
+    WriteFileBytes(path, std::string(4096, '\x17'));
+    int reports = 0;
+    QObject::connect(&graph, &TFilterGraph::GraphError, [&](const QString&) { ++reports; });
+    ChooseClip(path);
+    graph.SetActive(true);
+    graph.RenderStream(&filter, &grabber, &renderer);
+    try {
+        graph.RunGraph();
+    } catch (const EDirectShowException&) {
+        ++reports;
+    }
+    gst::Bus bus{gst_element_get_bus(graph.Pipeline())};
+    ASSERT_TRUE(WaitUntil([&] { return reports > 0 && !gst_bus_have_pending(bus.get()); }));
+    EXPECT_EQ(reports, 1);
+    EXPECT_TRUE(graph.Active());  // the program goes on with the graph as it was
+}
+
+TEST_F(ExtraSources, MissingFileFailsToRunWithTheReason)
+{
+    ChooseClip(dir.File("nie ma.avi"));
+    graph.SetActive(true);
+    graph.RenderStream(&filter, &grabber, &renderer);
+    try {
+        graph.RunGraph();
+        FAIL();
+    } catch (const EDirectShowException& error) {
+        EXPECT_EQ(error.Code(), kResultDeviceError);
+        EXPECT_TRUE(std::string(error.what()).ends_with(" ($8007001F).")) << error.what();
+    }
+}
+
+}  // namespace
+}  // namespace qmd::test
