@@ -7,12 +7,18 @@
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
+#include <cstddef>
+#include <type_traits>
 #include <utility>
 
 namespace qmd::gst {
 
 template <typename T, auto Unref, auto RefFn = nullptr>
 class Handle {
+    // Decided on the type, not by comparing the function with nullptr, which
+    // is no constant expression under UndefinedBehaviorSanitizer.
+    static constexpr bool kCanRef = !std::is_same_v<decltype(RefFn), std::nullptr_t>;
+
 public:
     Handle() = default;
     explicit Handle(T* adopted) noexcept : ptr_(adopted) {}
@@ -28,13 +34,13 @@ public:
 
     // A new reference to a borrowed pointer.
     static Handle Ref(T* borrowed) noexcept
-        requires(RefFn != nullptr)
+        requires(kCanRef)
     {
         if (borrowed) RefFn(borrowed);
         return Handle(borrowed);
     }
     Handle Copy() const noexcept
-        requires(RefFn != nullptr)
+        requires(kCanRef)
     {
         return Ref(ptr_);
     }
