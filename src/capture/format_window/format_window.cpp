@@ -65,25 +65,23 @@ void TfmZmienRozdzielczosc::Run(Handler&& handler) noexcept
     try {
         std::forward<Handler>(handler)();
     } catch (const std::exception& error) {
-        if (errorReport_) {
-            try {
-                errorReport_(error);
-                return;
-            } catch (...) {
-            }
-        }
-        qWarning().noquote() << QString::fromUtf8(error.what());
+        Report(error);
     } catch (...) {
-        const QuiskError unknown("Unknown error");
-        if (errorReport_) {
-            try {
-                errorReport_(unknown);
-                return;
-            } catch (...) {
-            }
-        }
-        qWarning() << unknown.what();
+        Report(QuiskError("Unknown error"));
     }
+}
+
+void TfmZmienRozdzielczosc::Report(const std::exception& error) noexcept
+{
+    if (errorReport_) {
+        try {
+            errorReport_(error);
+            return;
+        } catch (...) {
+            // A report that fails itself still leaves the message below.
+        }
+    }
+    qWarning().noquote() << QString::fromUtf8(error.what());
 }
 
 void TfmZmienRozdzielczosc::showEvent(QShowEvent* event)

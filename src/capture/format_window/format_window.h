@@ -56,6 +56,7 @@ protected:
 private:
     template <typename Handler>
     void Run(Handler&& handler) noexcept;
+    void Report(const std::exception& error) noexcept;
 
     TFilter* Filter = nullptr;
     std::unique_ptr<TEnumMediaType> formatEnum_;
