@@ -114,7 +114,7 @@ void TFilterGraph::RemoveMemberElement(IGraphMember* member)
 {
     member->NotifyMember(TMemberNotify::Removing);
     if (GstElement* element = member->MemberFilter()) {
-        gst::Element keep = gst::Element::Ref(element);
+        gst::Element keep = gst::NewRef(element);
         gst_element_set_state(element, GST_STATE_NULL);
         if (GST_OBJECT_PARENT(element) == GST_OBJECT(pipeline_.get()))
             gst_bin_remove(GST_BIN(pipeline_.get()), element);

@@ -7,7 +7,7 @@ std::vector<Element> Children(GstBin* bin)
     std::vector<Element> children;
     GST_OBJECT_LOCK(bin);
     for (GList* item = GST_BIN_CHILDREN(bin); item; item = item->next)
-        children.push_back(Element::Ref(GST_ELEMENT(item->data)));
+        children.push_back(NewRef(GST_ELEMENT(item->data)));
     GST_OBJECT_UNLOCK(bin);
     return children;
 }
@@ -17,7 +17,7 @@ std::vector<Pad> Pads(GstElement* element)
     std::vector<Pad> pads;
     GST_OBJECT_LOCK(element);
     for (GList* item = GST_ELEMENT_PADS(element); item; item = item->next)
-        pads.push_back(Pad::Ref(GST_PAD(item->data)));
+        pads.push_back(NewRef(GST_PAD(item->data)));
     GST_OBJECT_UNLOCK(element);
     return pads;
 }

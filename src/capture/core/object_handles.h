@@ -14,13 +14,20 @@ void UnrefObject(T* object)
     gst_object_unref(object);
 }
 template <typename T>
-void RefObject(T* object)
-{
-    gst_object_ref(object);
-}
-template <typename T>
-using ObjectRef = Handle<T, &UnrefObject<T>, &RefObject<T>>;
+using ObjectRef = Handle<T, &UnrefObject<T>>;
 }  // namespace linkable
+
+// A new reference to a borrowed pointer, adopted by a handle. (Handle::Ref
+// and Copy do the same, but their constraint does not compile under the
+// sanitizers' instrumentation.)
+template <typename T>
+linkable::ObjectRef<T> NewRef(T* borrowed)
+{
+    return linkable::ObjectRef<T>(borrowed ? static_cast<T*>(gst_object_ref(borrowed)) : nullptr);
+}
+inline BufferHandle NewRef(GstBuffer* borrowed) { return BufferHandle(borrowed ? gst_buffer_ref(borrowed) : nullptr); }
+inline SampleHandle NewRef(GstSample* borrowed) { return SampleHandle(borrowed ? gst_sample_ref(borrowed) : nullptr); }
+inline CapsHandle NewRef(GstCaps* borrowed) { return CapsHandle(borrowed ? gst_caps_ref(borrowed) : nullptr); }
 
 using Element = linkable::ObjectRef<GstElement>;
 using Pad = linkable::ObjectRef<GstPad>;

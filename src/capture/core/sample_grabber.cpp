@@ -188,7 +188,7 @@ void TSampleGrabber::Receive(GstBuffer* buffer)
     {
         std::lock_guard lock(mailboxMutex_);
         if (stopping_ || !incomingType_) return;
-        Frame frame{gst::BufferHandle::Ref(buffer), incomingType_};
+        Frame frame{gst::NewRef(buffer), incomingType_};
         latest_ = frame.Copy();
         if (mailbox_.size() >= kMailboxCapacity) {
             mailbox_.pop_front();

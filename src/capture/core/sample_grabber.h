@@ -73,7 +73,7 @@ private:
     struct Frame {
         gst::BufferHandle Buffer;
         std::optional<GrabberMediaType> Type;
-        Frame Copy() const { return Frame{Buffer.Copy(), Type}; }
+        Frame Copy() const { return Frame{gst::NewRef(Buffer.get()), Type}; }
     };
 
     static GstPadProbeReturn OnPadProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);

@@ -141,7 +141,7 @@ std::vector<SystemDevice> EnumerateSystemDevices()
         entry.Fields.DisplayName = CharsOrEmpty(gst_device_get_display_name(device));
         entry.Fields.Identity = DeviceIdentity(device);
         entry.Fields.DeviceClass = CharsOrEmpty(gst_device_get_device_class(device));
-        entry.Device = gst::Device::Ref(device);
+        entry.Device = gst::NewRef(device);
         found.push_back(std::move(entry));
     }
     // Providers report in no fixed order; the list must not reshuffle

@@ -46,7 +46,7 @@ void TVideoRenderer::ControlNotice(TGraphControl notice, bool on)
 gst::SampleHandle TVideoRenderer::LatestFrame() const
 {
     std::lock_guard lock(latestMutex_);
-    return latest_.Copy();
+    return gst::NewRef(latest_.get());
 }
 
 void TVideoRenderer::SetFrameNotifier(std::function<void()> notifier)
