@@ -63,11 +63,10 @@ QImage RenderApplicationIcon(int size)
 
 QIcon ApplicationIcon()
 {
-    static const QIcon icon = [] {
-        QIcon drawn;
-        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) drawn.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
-        return drawn;
-    }();
+    // Drawn afresh rather than cached in a static: pixmaps must not outlive
+    // the application object.
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
     return icon;
 }
 

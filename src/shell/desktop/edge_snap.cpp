@@ -41,7 +41,10 @@ bool EdgeSnapper::eventFilter(QObject* watched, QEvent* event)
 
 void EdgeSnapper::SnapNow()
 {
-    if (!window_->isWindow()) return;
+    // A maximised or full-screen window has its place from the window system.
+    if (!window_->isWindow() ||
+        (window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+        return;
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     // pos() and move() of a top-level widget are its frame's, like the size.

@@ -23,7 +23,7 @@ inline constexpr int kSnapDistance = 15;
 QPoint SnapToWorkArea(QPoint proposed, QSize windowSize, QRect workArea);
 
 // Watches a top-level widget's moves and moves it again to the snapped point
-// when that differs. A window system that refuses the correction (or places
+// when that differs (not while it is maximised, full-screen or minimised). A window system that refuses the correction (or places
 // the window elsewhere) is not fought: the same correction is asked once.
 class EdgeSnapper : public QObject {
     Q_OBJECT

@@ -60,7 +60,6 @@ void TrayController::MinimiseToTray()
         if (!window_->isMinimized()) window_->showMinimized();
         return;
     }
-    icon_->setIcon(ApplicationIcon());
     icon_->setToolTip(QString::fromUtf8(kTrayToolTip));
     icon_->show();
     inTray_ = true;
