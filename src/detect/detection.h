@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "common/frame_image.h"
+#include "detect/frame_scan.h"  // where two frames first differ, and the plain reference loop
 
 namespace qmd {
 
