@@ -95,6 +95,9 @@ protected:
     void FormatCommand(const std::function<void()>& choose)
     {
         FilterGraph.StopGraph();
+        // Only frames of the restarted graph count from here on.
+        frameWidth_.store(0);
+        frameHeight_.store(0);
         QTimer::singleShot(0, &Window, [&] {
             choose();
             if (Window.isVisible()) Window.reject();  // a failed check must not leave the window waiting
