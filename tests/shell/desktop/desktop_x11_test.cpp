@@ -233,6 +233,10 @@ int main(int argc, char** argv)
     qmd::test::X11Session x11;
     if (x11.Running()) {
         setenv("QT_QPA_PLATFORM", "xcb", 1);
+        // No session bus: Qt then uses the X11 tray protocol, and libdbus
+        // does not autolaunch a bus daemon on our display that would outlive
+        // the test.
+        setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/qmd-test-no-session-bus", 1);
         x11.StartTrayHost();
         qmd::session = &x11;
     }

@@ -5,27 +5,51 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <vector>
-
-extern char** environ;
 
 namespace qmd::test {
 
 namespace {
 
-pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments,
-            posix_spawn_file_actions_t* actions = nullptr)
+std::string FindInPath(const std::string& program)
 {
+    const char* path = std::getenv("PATH");
+    std::string directories = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= directories.size()) {
+        const size_t end = std::min(directories.find(':', start), directories.size());
+        const std::string candidate = directories.substr(start, end - start) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+// Starts `program`; the child is killed when this process dies, however it
+// dies, so a crashed or aborted test leaves no X server behind. `keepFd`
+// stays open in the child.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments, int keepFd = -1)
+{
+    const std::string executable = FindInPath(program);
+    if (executable.empty()) return -1;
     std::vector<std::string> strings{program};
     strings.insert(strings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& s : strings) argv.push_back(s.data());
     argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, program.c_str(), actions, nullptr, argv.data(), environ) != 0) return -1;
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
+        if (keepFd >= 0) fcntl(keepFd, F_SETFD, 0);
+        execv(executable.c_str(), argv.data());
+        _exit(127);
+    }
     return pid;
 }
 
@@ -46,13 +70,10 @@ X11Session::X11Session()
     int displayPipe[2];
     if (pipe(displayPipe) != 0) return;
     fcntl(displayPipe[0], F_SETFD, FD_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, displayPipe[0]);
+    fcntl(displayPipe[1], F_SETFD, FD_CLOEXEC);
     xvfb_ = Spawn("Xvfb", {"-displayfd", std::to_string(displayPipe[1]), "-screen", "0", "1024x768x24",
                            "-nolisten", "tcp"},
-                  &actions);
-    posix_spawn_file_actions_destroy(&actions);
+                  displayPipe[1]);
     close(displayPipe[1]);
     std::string number;
     pollfd reading{displayPipe[0], POLLIN, 0};

@@ -1,7 +1,7 @@
 #pragma once
 // A private X server (Xvfb) with a tray host (trayer) for the tests that need
-// a real window system. Everything is started as child processes and ended by
-// their own pids.
+// a real window system. Everything is started as child processes, ended by
+// their own pids, and killed by the kernel should the test die first.
 #include <string>
 #include <sys/types.h>
 
