@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include "detect/scan_pixel_bits.h"
+#include "detect/scan_registers.h"
 
 // Compiled for AVX2 function by function, so that the rest of the program
 // keeps the x86-64 baseline and runs on processors without it; the kernel is
@@ -18,8 +19,9 @@ constexpr int kBlockPixels = 32;  // three 32-byte vectors
 
 QMD_AVX2 inline __m256i AbsoluteDifference(const std::uint8_t* a, const std::uint8_t* b)
 {
-    const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
-    const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
+    __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
+    __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
+    KeepInRegisters(va, vb);
     return _mm256_or_si256(_mm256_subs_epu8(va, vb), _mm256_subs_epu8(vb, va));
 }
 

@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 
 #include "detect/scan_pixel_bits.h"
+#include "detect/scan_registers.h"
 
 namespace qmd::detail {
 namespace {
@@ -15,8 +16,9 @@ constexpr int kBlockPixels = 16;  // three 16-byte vectors
 // absolute difference.
 inline __m128i AbsoluteDifference(const std::uint8_t* a, const std::uint8_t* b)
 {
-    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
-    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+    __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+    KeepInRegisters(va, vb);
     return _mm_or_si128(_mm_subs_epu8(va, vb), _mm_subs_epu8(vb, va));
 }
 
