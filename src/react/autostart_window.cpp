@@ -9,7 +9,7 @@
 
 #include "common/quisk_error.h"
 #include "react/core/start_list_file.h"
-#include "react/error_box.h"
+#include "shell/desktop/error_report.h"
 #include "react/window_fonts.h"
 #include "shell/core/app_dir.h"
 
@@ -76,7 +76,7 @@ void TfmAutostart::FormCreate()
         try {
             SetEntries(LoadStartList(path));
         } catch (const std::exception& error) {
-            ShowErrorBox(this, error);
+            ReportApplicationError(this, error);
         }
     }
     UpdateMark();
@@ -141,7 +141,7 @@ void TfmAutostart::Button3Click()
     try {
         SaveStartList(ListPath(), Entries());
     } catch (const std::exception& error) {
-        ShowErrorBox(this, error);
+        ReportApplicationError(this, error);
         return;
     }
     UpdateMark();

@@ -32,9 +32,9 @@ public:
     void ShowInformationModal(const std::string& text) override;
     void CloseMainWindow() override;
 
+    bool Closing() const override;
     // GUI thread only.
     void Close();
-    bool Closing() const;
 
 private:
     struct Shared;

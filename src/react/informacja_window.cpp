@@ -1,12 +1,14 @@
 #include "react/informacja_window.h"
 
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "react/window_fonts.h"
+#include "react/window_placement.h"
 
 namespace qmd {
 
@@ -60,6 +62,12 @@ TfmInformacja::TfmInformacja(QWidget* parent) : QDialog(parent)
 }
 
 void TfmInformacja::SpeedButton1Click() { accept(); }
+
+void TfmInformacja::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous()) CentreOverMainWindow(this);
+    QDialog::showEvent(event);
+}
 
 void TfmInformacja::keyPressEvent(QKeyEvent* event)
 {

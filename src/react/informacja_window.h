@@ -22,6 +22,7 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };
 
 extern TfmInformacja* fmInformacja;

@@ -4,12 +4,14 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "react/error_box.h"
+#include "shell/desktop/error_report.h"
 #include "react/window_fonts.h"
+#include "react/window_placement.h"
 #include "shell/core/app_dir.h"
 #include "shell/core/settings_file.h"
 
@@ -83,11 +85,17 @@ void TfmTrybPracy::Button1Click()
         SettingsFile settings(AppFile("ustawienia.ini"));
         settings.WriteInteger("Ruch", "Tryb pracy", index);
     } catch (const std::exception& error) {
-        ShowErrorBox(this, error);
+        ReportApplicationError(this, error);
         return;
     }
     if (mark_) mark_->setChecked(index >= 1 && index <= kLastIndex);
     accept();
+}
+
+void TfmTrybPracy::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous()) CentreOverMainWindow(this);
+    QDialog::showEvent(event);
 }
 
 void TfmTrybPracy::keyPressEvent(QKeyEvent* event)

@@ -250,6 +250,20 @@ TEST_F(MotionReactionsTest, SameSecondReplacesThePhoto)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() / "photos"), {}), 1);
 }
 
+TEST_F(MotionReactionsTest, ClosingProgramCutsTheAlarmShortButStillLogs)
+{
+    switches.Alarm = true;
+    switches.Log = true;
+    int tones = 0;
+    audio.beforeTone = [&] {
+        if (++tones == 2) ui.closing = true;
+    };
+    MotionReactions reactions = Make();
+    reactions.Run(state);
+    EXPECT_EQ(log.Events(), (Events{kTones[0], kTones[1]}));
+    EXPECT_EQ(Log(), kLine);
+}
+
 TEST_F(MotionReactionsTest, MissingDependenciesAreRefused)
 {
     EXPECT_THROW(MotionReactions(ReactionDependencies{}), QuiskError);

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -335,6 +336,19 @@ TEST_F(TrybPracyTest, UnwritableSettingsKeepWindowAndMark)
     EXPECT_TRUE(text.startsWith(QStringLiteral("Unable to write to "))) << text.toStdString();
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(mark.isChecked());
+}
+
+TEST_F(TrybPracyTest, OpensCentredOverTheMainWindow)
+{
+    QMainWindow main;
+    main.setGeometry(300, 200, 400, 300);
+    main.show();
+    TfmTrybPracy window(&mark);
+    window.show();
+    EXPECT_LE((window.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(), 2);
+    TfmInformacja information;
+    information.show();
+    EXPECT_LE((information.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(), 2);
 }
 
 // --- information window ------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 // Recording stand-ins for the services of the reaction sequence.
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -42,8 +43,10 @@ struct FakeUi : ReactionUi {
     bool IsInformationShowing() override { return showing; }
     void ShowInformationModal(const std::string& text) override { log.Add("info:" + text); }
     void CloseMainWindow() override { log.Add("close"); }
+    bool Closing() const override { return closing; }
     EventLog& log;
     bool showing = false;
+    std::atomic<bool> closing{false};
 };
 
 struct FakeAudio : AudioOutput {

@@ -21,7 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kExtraWaitMs = 3000;     // beyond a tone's own length, for a slow sink
+constexpr int kExtraWaitMs = 1000;     // beyond a tone's own length, for a slow sink
 constexpr int kDecodeLimitMs = 30000;  // a sound file longer to decode than this is not played
 
 bool FileExists(const std::string& path)

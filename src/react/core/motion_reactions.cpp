@@ -95,7 +95,10 @@ void MotionReactions::TakePhoto(DetectionState& state)
 
 void MotionReactions::SoundAlarm()
 {
-    for (const int hz : kAlarmTonesHz) deps_.Audio->PlayTone(hz, kAlarmToneMs);
+    for (const int hz : kAlarmTonesHz) {
+        if (deps_.Ui->Closing()) return;
+        deps_.Audio->PlayTone(hz, kAlarmToneMs);
+    }
 }
 
 void MotionReactions::LaunchPrograms(DetectionState& state)
