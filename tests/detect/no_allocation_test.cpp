@@ -1,0 +1,74 @@
+// Once the slots have the frame's size, a cycle allocates nothing: every
+// allocation of this test binary is counted.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "detect/detection.h"
+#include "detect/frame_helpers.h"
+
+namespace {
+std::atomic<long> allocationCount{0};
+}  // namespace
+
+void* operator new(std::size_t size)
+{
+    allocationCount.fetch_add(1, std::memory_order_relaxed);
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+using namespace qmd;
+using namespace qmd::test;
+
+namespace {
+
+class NoReactions : public ReactionSequence {
+public:
+    void Run(DetectionState&) override { ++runs; }
+    int runs = 0;
+};
+
+}  // namespace
+
+TEST(DetectionCycleMemory, ACycleAllocatesNothing)
+{
+    const FrameImage still = FilledFrame(640, 480, {90, 90, 90});
+    FrameImage moving = still;
+    SetPixel(moving, 320, 400, {250, 250, 250});
+    DetectionState state;
+    state.Slots.Create();
+    state.StartDelayFrames = 0;
+    {
+        const std::lock_guard lock(state.Slots.Mutex());
+        state.Slots[0] = still;
+        state.Slots[1] = still;
+    }
+    const FrameImage* delivered = &still;
+    const FrameCopy copy = [&delivered](FrameImage& slot) {
+        slot.Resize(delivered->Width(), delivered->Height());
+        std::memcpy(slot.Bits(), delivered->Bits(), delivered->ImageSize());
+        return true;
+    };
+    NoReactions reactions;
+
+    const long before = allocationCount.load();
+    for (int i = 0; i < 12; ++i) {
+        delivered = i % 3 == 0 ? &moving : &still;
+        RunDetectionCycle(state, copy, &reactions);
+    }
+    const long during = allocationCount.load() - before;
+
+    EXPECT_EQ(during, 0);
+    EXPECT_GT(reactions.runs, 0);
+    // The count itself works.
+    const long afterCycles = allocationCount.load();
+    auto probe = std::make_unique<int>(1);
+    EXPECT_EQ(allocationCount.load(), afterCycles + 1);
+}
