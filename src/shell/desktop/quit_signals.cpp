@@ -40,6 +40,7 @@ void OnQuitSignal(int signalNumber)
 QuitSignals::QuitSignals(QWidget* window) : QObject(nullptr), window_(window)
 {
     static_assert(std::atomic<int>::is_always_lock_free);
+    if (signalReadFd >= 0) return;  // another QuitSignals already answers the signals
     int fds[2];
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     signalReadFd = fds[0];
@@ -63,7 +64,7 @@ QuitSignals::QuitSignals(QWidget* window) : QObject(nullptr), window_(window)
 
 QuitSignals::~QuitSignals()
 {
-    if (signalReadFd < 0) return;
+    if (!notifier_) return;
     for (size_t i = 0; i < kQuitSignals.size(); ++i) sigaction(kQuitSignals[i], &previousActions[i], nullptr);
     delete notifier_;
     const int writeFd = signalWriteFd.exchange(-1);

@@ -9,8 +9,8 @@
 //
 // Usage in main(), after the main window exists:
 //     qmd::QuitSignals quitSignals(fmMainForm);
-// Only one QuitSignals may exist at a time; the previous signal dispositions
-// come back when it is destroyed.
+// Only the first of several QuitSignals alive at once answers the signals; the
+// previous signal dispositions come back when it is destroyed.
 #include <QObject>
 #include <QPointer>
 #include <QWidget>

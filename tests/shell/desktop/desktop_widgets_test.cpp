@@ -314,6 +314,8 @@ TEST(QuitSignals, TermHupAndIntCloseTheWindowFromTheEventLoop)
     window.show();
     {
         QuitSignals quitSignals(&window);
+        ClosingWindow other;
+        std::make_unique<QuitSignals>(&other).reset();  // a second one neither answers nor tears down
         std::vector<int> requested;
         QObject::connect(&quitSignals, &QuitSignals::quitRequested, [&](int number) { requested.push_back(number); });
 
@@ -329,6 +331,7 @@ TEST(QuitSignals, TermHupAndIntCloseTheWindowFromTheEventLoop)
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(requested, (std::vector<int>{SIGTERM, SIGHUP, SIGINT}));
         EXPECT_EQ(previousHandlerCalls.load(), 0);
+        EXPECT_EQ(other.closeRequests, 0);
     }
     // Gone with the object: the earlier disposition is back.
     raise(SIGTERM);
