@@ -1,5 +1,6 @@
 #include "shell/anchor_layout.h"
 
+#include <QWidget>
 #include <QWidgetItem>
 #include <algorithm>
 
@@ -67,8 +68,14 @@ QSize AnchorLayout::minimumSize() const { return QSize(0, 0); }
 void AnchorLayout::setGeometry(const QRect& rect) {
     QLayout::setGeometry(rect);
     for (const Entry& entry : entries_) {
-        const QRect local = AnchoredGeometry(entry.design, entry.anchors, designSize_, rect.size());
-        entry.item->setGeometry(local.translated(rect.topLeft()));
+        const QRect target = AnchoredGeometry(entry.design, entry.anchors, designSize_, rect.size())
+                                 .translated(rect.topLeft());
+        // A widget gets exactly its anchored rectangle: the designed size
+        // wins over its own size hint and size policy.
+        if (QWidget* widget = entry.item->widget())
+            widget->setGeometry(target);
+        else
+            entry.item->setGeometry(target);
     }
 }
 

@@ -1,0 +1,140 @@
+// "Urządzenia" and the device switch, and frames reaching the detection cycle.
+#include <QAction>
+#include <QMenu>
+#include <QSignalSpy>
+
+#include <atomic>
+
+#include "capture/core/filter.h"
+#include "capture/core/filter_graph.h"
+#include "capture/core/sample_grabber.h"
+#include "capture/core/sys_dev_enum.h"
+#include "shell/selection_slider.h"
+#include "shell_test_support.h"
+
+namespace qmd::test {
+namespace {
+
+using DevicesTest = MainFormTest;
+
+QStringList EntryCaptions(const TfmMainForm* form) {
+    QStringList captions;
+    for (const QAction* entry : form->Devices->actions()) captions << entry->text();
+    return captions;
+}
+
+class CountingReactions : public ReactionSequence {
+public:
+    void Run(DetectionState&) override { ++runs; }
+    std::atomic<int> runs{0};
+};
+
+TEST_F(DevicesTest, WithoutSourcesTheTestCameraIsListedAndNothingRuns) {
+    TfmMainForm* form = Start();
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera testowa"}));
+    EXPECT_EQ(form->Devices->actions().value(0)->data().toInt(), 0);
+    EXPECT_FALSE(form->FilterGraph->Active());
+}
+
+TEST_F(DevicesTest, TheRememberedSecondDeviceRunsAtStart) {
+    UseClips(2);
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=1", "Zapamietuj urzadzenie=1"});
+    TfmMainForm* form = Start();
+    EXPECT_EQ(EntryCaptions(form), QStringList({"clip0.avi", "clip1.avi"}));
+    EXPECT_TRUE(form->FilterGraph->Active());
+    EXPECT_EQ(form->LastDevice, 1);
+    const std::optional<Moniker> second = TSysDevEnum().DeviceMoniker(1);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(form->Filter->BaseFilter().Bytes(), second->Bytes());
+    // The switch's reset ran before start-up's last step set the counter.
+    EXPECT_TRUE(form->Detection.Slots.Exist());
+    EXPECT_GE(form->Detection.FrameCounter.load(), 2);
+    EXPECT_EQ(form->Detection.CurrentSlot.load() <= 1, true);
+    EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=1\r\n"), std::string::npos);
+    // Frames reach the frame handler and are counted through the warm-up.
+    ASSERT_TRUE(WaitFor([&] { return form->Detection.FrameCounter.load() > 5; }));
+}
+
+TEST_F(DevicesTest, NothingRunsWhenTheDeviceIsNotRemembered) {
+    UseClips(2);
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=1", "Zapamietuj urzadzenie=0"});
+    TfmMainForm* form = Start();
+    EXPECT_EQ(EntryCaptions(form), QStringList({"clip0.avi", "clip1.avi"}));
+    EXPECT_FALSE(form->FilterGraph->Active());
+    EXPECT_TRUE(form->Filter->BaseFilter().Empty());
+}
+
+TEST_F(DevicesTest, ARememberedPositionPastTheListOpensNothing) {
+    UseClips(2);
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=2"});
+    TfmMainForm* form = Start();
+    EXPECT_EQ(form->Devices->actions().size(), 2);
+    EXPECT_FALSE(form->FilterGraph->Active());
+}
+
+TEST_F(DevicesTest, ChoosingADeviceRebuildsTheGraphAndResets) {
+    UseClips(2);
+    WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=0", "Ostatnie urzadzenie=1"});
+    TfmMainForm* form = Start();
+    form->Detection.ProgramsLaunched.store(true);
+    form->Detection.InfoShown.store(true);
+    form->Devices->actions().value(0)->trigger();
+    EXPECT_TRUE(form->FilterGraph->Active());
+    EXPECT_EQ(form->LastDevice, 0);
+    EXPECT_FALSE(form->Detection.ProgramsLaunched.load());
+    EXPECT_FALSE(form->Detection.InfoShown.load());
+    // Written whether or not the device is to be remembered.
+    EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=0\r\n"), std::string::npos);
+    ASSERT_TRUE(WaitFor([&] { return form->Detection.FrameCounter.load() >= 3; }));
+
+    // Switching again to the other one rebuilds everything the same way.
+    form->Devices->actions().value(1)->trigger();
+    EXPECT_EQ(form->LastDevice, 1);
+    EXPECT_EQ(form->Filter->BaseFilter().Bytes(), TSysDevEnum().DeviceMoniker(1)->Bytes());
+    EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=1\r\n"), std::string::npos);
+}
+
+TEST_F(DevicesTest, ASwitchFillsBothSlotsWithTheLatestFrame) {
+    UseClips(1);
+    TfmMainForm* form = Start();
+    form->Devices->actions().value(0)->trigger();
+    FrameImage latest;
+    ASSERT_TRUE(WaitFor([&] { return form->SampleGrabber->LatestFrameToBitmap(&latest); }));
+    form->Devices->actions().value(0)->trigger();
+    const std::lock_guard lock(form->Detection.Slots.Mutex());
+    EXPECT_EQ(form->Detection.Slots[0].Width(), 64);
+    EXPECT_EQ(form->Detection.Slots[1].Height(), 48);
+}
+
+TEST_F(DevicesTest, ChangingPictureRunsTheReactionsUntilSensitivityIsZero) {
+    UseClips(1);
+    WriteSettings({"[Ogolne]", "Opoznienie wykrywania=0"});
+    TfmMainForm* form = Start();
+    CountingReactions reactions;
+    form->SetReactions(&reactions);
+    form->Devices->actions().value(0)->trigger();
+    EXPECT_TRUE(WaitFor([&] { return reactions.runs.load() >= 3; }));
+    // Sensitivity 0 is Threshold 255: no difference exceeds it.
+    form->TrackBar1->setValue(0);
+    const auto delivered = form->SampleGrabber->DeliveredFrames();
+    const int runs = reactions.runs.load();
+    ASSERT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() >= delivered + 10; }));
+    EXPECT_LE(reactions.runs.load(), runs + 1);  // one cycle may have been under way
+    form->SetReactions(nullptr);
+    form->SampleGrabber->Shutdown();
+}
+
+TEST_F(DevicesTest, AGraphErrorIsReportedOnce) {
+    const std::string broken = dir_.File("broken.avi");
+    WriteFileBytes(broken, std::string(4096, 'x'));
+    ::setenv("QUISK_EXTRA_SOURCES", broken.c_str(), 1);
+    TfmMainForm* form = Start();
+    const auto boxes = AcceptMessageBoxes();
+    form->Devices->actions().value(0)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return boxes->Answered() >= 1; }));
+    WaitFor([] { return false; }, 500);
+    EXPECT_EQ(boxes->Answered(), 1);
+}
+
+}  // namespace
+}  // namespace qmd::test
