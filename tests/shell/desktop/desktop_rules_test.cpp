@@ -278,13 +278,5 @@ TEST_F(AutostartFile, RelativeOrEmptyConfigHomeFallsBackToHomeConfig)
     EXPECT_EQ(AutostartEntryPath(), std::string(home) + "/.config/autostart/quisk-motion-detector.desktop");
 }
 
-TEST(CurrentExecutablePath, IsTheAbsolutePathOfThisTestBinary)
-{
-    const std::string path = CurrentExecutablePath();
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(path.front(), '/');
-    EXPECT_TRUE(std::filesystem::equivalent(path, "/proc/self/exe"));
-}
-
 }  // namespace
 }  // namespace qmd

@@ -5,7 +5,6 @@
 #include "shell/desktop/application_icon.h"
 #include "shell/desktop/edge_snap.h"
 #include "shell/desktop/error_report.h"
-#include "shell/desktop/no_taskbar.h"
 #include "shell/desktop/quit_signals.h"
 #include "shell/desktop/tray_controller.h"
 #include "error_box_catcher.h"
@@ -215,16 +214,6 @@ TEST_F(Tray, TrayHostThatComesBackKeepsTheWindowInTheTray)
     EXPECT_TRUE(tray->Icon()->isVisible());
 }
 
-TEST_F(Tray, RemoveIconLeavesTheWindowAsItIs)
-{
-    auto tray = MakeController(true);
-    tray->MinimiseToTray();
-    tray->RemoveIcon();
-    EXPECT_FALSE(tray->IsInTray());
-    EXPECT_FALSE(tray->Icon()->isVisible());
-    EXPECT_FALSE(window_.isVisible());
-}
-
 // --- Edge snapping on a widget --------------------------------------------
 
 TEST(EdgeSnapper, MovesNearAnEdgeLandOnItAndOthersStay)
@@ -376,15 +365,6 @@ TEST(ApplicationIcon, TheInstalledIconFilesAreTheDrawingThatTheProgramShows)
         EXPECT_LE(worst, 2) << "regenerate with qmd_render_icon data/icons/hicolor";
     }
     EXPECT_TRUE(QFile::exists(QStringLiteral(QMD_DATA_DIR "/icons/hicolor/scalable/apps/quisk-motion-detector.svg")));
-}
-
-TEST(NoTaskbarHints, AreHarmlessWithoutX11)
-{
-    QWidget window;
-    ApplyNoTaskbarHints(&window);
-    ApplyNoTaskbarHints(&window);
-    window.show();
-    EXPECT_TRUE(WaitUntil([&] { return window.isVisible(); }));
 }
 
 }  // namespace
