@@ -2,27 +2,12 @@
 // allocation of this test binary is counted.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 
+#include "detect/allocation_counter.h"
 #include "detect/detection.h"
 #include "detect/frame_helpers.h"
-
-namespace {
-std::atomic<long> allocationCount{0};
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 using namespace qmd;
 using namespace qmd::test;
@@ -58,17 +43,17 @@ TEST(DetectionCycleMemory, ACycleAllocatesNothing)
     };
     NoReactions reactions;
 
-    const long before = allocationCount.load();
+    const long before = AllocationCount();
     for (int i = 0; i < 12; ++i) {
         delivered = i % 3 == 0 ? &moving : &still;
         RunDetectionCycle(state, copy, &reactions);
     }
-    const long during = allocationCount.load() - before;
+    const long during = AllocationCount() - before;
 
     EXPECT_EQ(during, 0);
     EXPECT_GT(reactions.runs, 0);
     // The count itself works.
-    const long afterCycles = allocationCount.load();
+    const long afterCycles = AllocationCount();
     auto probe = std::make_unique<int>(1);
-    EXPECT_EQ(allocationCount.load(), afterCycles + 1);
+    EXPECT_EQ(AllocationCount(), afterCycles + 1);
 }
