@@ -107,7 +107,7 @@ double BarePipeline(Source source, const Size& size)
     char description[768];
     if (source == Source::Camera)
         std::snprintf(description, sizeof description,
-                      "videotestsrc num-buffers=%d ! video/x-raw,format=YUY2,width=%d,height=%d,framerate=%d/1 ! "
+                      "videotestsrc num-buffers=%d pattern=ball ! video/x-raw,format=YUY2,width=%d,height=%d,framerate=%d/1 ! "
                       "videoconvert ! video/x-raw,format=BGR ! fakesink sync=true",
                       kFrames, size.Width, size.Height, kFps);
     else
