@@ -1,6 +1,7 @@
 #include "shell/selection_slider.h"
 
 #include <QPainter>
+#include <qdrawutil.h>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
@@ -15,45 +16,55 @@ void SelectionSlider::SetSelection(int start, int end) {
     update();
 }
 
-QRect SelectionSlider::SelectionRect() const {
-    if (selectionEnd_ <= selectionStart_) return {};
+// The handle's centre travels over the groove less one handle length, as
+// the slider itself maps values to pixels; the channel spans that travel.
+QRect SelectionSlider::ChannelRect() const {
     QStyleOptionSlider option;
     initStyleOption(&option);
     const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
     const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
-    // The handle's centre travels over the groove less one handle length, as
-    // the slider itself maps values to pixels.
-    const int span = groove.width() - handle.width();
-    auto centreOf = [&](int value) {
-        const int bounded = std::clamp(value, minimum(), maximum());
-        return groove.x() + handle.width() / 2 +
-               QStyle::sliderPositionFromValue(minimum(), maximum(), bounded, span, option.upsideDown);
-    };
-    const int left = centreOf(selectionStart_);
-    const int right = centreOf(selectionEnd_);
-    const int height = std::clamp(groove.height() - 2, 3, 6);
-    const int top = groove.center().y() - height / 2 + 1;
-    return QRect(std::min(left, right), top, std::abs(right - left) + 1, height);
+    constexpr int kChannelHeight = 6;
+    return QRect(groove.x() + handle.width() / 2 - 2, groove.center().y() - kChannelHeight / 2 + 1,
+                 groove.width() - handle.width() + 4, kChannelHeight);
 }
 
-void SelectionSlider::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+int SelectionSlider::CentreOf(int value) const {
     QStyleOptionSlider option;
     initStyleOption(&option);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const int bounded = std::clamp(value, minimum(), maximum());
+    return groove.x() + handle.width() / 2 +
+           QStyle::sliderPositionFromValue(minimum(), maximum(), bounded, groove.width() - handle.width(),
+                                           option.upsideDown);
+}
 
-    // Track first, the band on it, then ticks and the handle on top, so the
-    // handle is never covered by the band.
-    option.subControls = QStyle::SC_SliderGroove;
-    style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+QRect SelectionSlider::SelectionRect() const {
+    if (selectionEnd_ <= selectionStart_) return {};
+    const QRect inner = ChannelRect().adjusted(1, 1, -1, -1);
+    const int left = CentreOf(selectionStart_);
+    const int right = CentreOf(selectionEnd_);
+    return QRect(std::min(left, right), inner.top(), std::abs(right - left) + 1, inner.height());
+}
+
+// Drawn as the classic track bar: a sunken channel with the selection band
+// in it, then the style's ticks and handle on top. The style's own groove is
+// not used, since some styles fill it up to the handle, which would read as
+// a second band.
+void SelectionSlider::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect channel = ChannelRect();
+    painter.fillRect(channel, palette().color(QPalette::Base));
+    qDrawShadePanel(&painter, channel, palette(), /*sunken=*/true, 1);
 
     const QRect band = SelectionRect();
     if (!band.isEmpty()) {
-        const QColor highlight = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Highlight);
+        const QColor highlight =
+            palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Highlight);
         painter.fillRect(band, highlight);
-        painter.setPen(highlight.darker(130));
-        painter.drawRect(band.adjusted(0, 0, -1, -1));
     }
 
+    QStyleOptionSlider option;
     initStyleOption(&option);
     option.subControls = QStyle::SC_SliderTickmarks | QStyle::SC_SliderHandle;
     style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);

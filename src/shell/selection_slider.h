@@ -22,6 +22,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QRect ChannelRect() const;
+    int CentreOf(int value) const;
+
     int selectionStart_ = 0;
     int selectionEnd_ = 0;
 };

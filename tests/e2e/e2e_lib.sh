@@ -1,0 +1,81 @@
+# Shared pieces of the end-to-end tests: a private X server, a private
+# runtime and configuration directory, the program copied alone into a fresh
+# directory, and bounded waits.
+set -euo pipefail
+
+E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmd-e2e.XXXXXX")
+E2E_PIDS=()
+
+e2e_cleanup() {
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+    rm -rf "$E2E_WORK"
+}
+trap e2e_cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# wait_until SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds.
+wait_until() {
+    local limit=$1
+    shift
+    local deadline=$((SECONDS + limit))
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.05
+    done
+}
+
+# Starts Xvfb on a display it picks itself and exports DISPLAY.
+start_x_server() {
+    local fifo="$E2E_WORK/display"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    E2E_PIDS+=($!)
+    local display
+    read -r -t 20 display <"$fifo" || fail "Xvfb did not start"
+    export DISPLAY=":$display"
+    export QT_QPA_PLATFORM=xcb
+    mkdir -p "$E2E_WORK/runtime" "$E2E_WORK/config"
+    chmod 700 "$E2E_WORK/runtime"
+    export XDG_RUNTIME_DIR="$E2E_WORK/runtime"
+    export XDG_CONFIG_HOME="$E2E_WORK/config"
+    export QUISK_AUDIO_FILE="$E2E_WORK/audio.wav"
+    unset QUISK_EXTRA_SOURCES
+}
+
+# install_program EXE DIR: a copy of the executable alone in DIR.
+install_program() {
+    mkdir -p "$2"
+    cp "$1" "$2/quisk-motion-detector"
+}
+
+visible_main_window() {
+    xdotool search --onlyvisible --name '^Quisk Motion Detector$' 2>/dev/null | head -n 1
+}
+
+has_visible_main_window() {
+    [ -n "$(visible_main_window)" ]
+}
+
+process_ended() {
+    ! kill -0 "$1" 2>/dev/null
+}
+
+# stop_program PID: SIGTERM, then waits for a clean end.
+stop_program() {
+    kill -TERM "$1"
+    wait_until 30 process_ended "$1" || fail "the program did not end after SIGTERM"
+    local status=0
+    wait "$1" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
+
+crlf_lines() {
+    printf '%s\r\n' "$@"
+}
