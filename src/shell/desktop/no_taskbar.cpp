@@ -42,9 +42,9 @@ xcb_connection_t* X11Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-// Sets (or clears) the two states on the X window: in the property itself (which Qt
-// merges into the states it sets when it maps the window), and, for a window
-// already managed, through the window manager as EWMH asks.
+// EWMH: the client itself writes _NET_WM_STATE while its window is
+// unmapped (Qt merges what it finds there when it maps the window); once the
+// window is mapped the window manager owns the property and is asked instead.
 void SetSkipStates(QWidget* window, bool skip)
 {
     xcb_connection_t* connection = X11Connection();
@@ -55,33 +55,48 @@ void SetSkipStates(QWidget* window, bool skip)
     const xcb_atom_t skipPager = InternAtom(connection, "_NET_WM_STATE_SKIP_PAGER");
     if (state == XCB_ATOM_NONE || skipTaskbar == XCB_ATOM_NONE || skipPager == XCB_ATOM_NONE) return;
 
-    std::vector<xcb_atom_t> states;
-    const auto cookie = xcb_get_property(connection, 0, windowId, state, XCB_ATOM_ATOM, 0, 1024);
-    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, nullptr));
-    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
-        const auto* existing = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
-        states.assign(existing, existing + xcb_get_property_value_length(reply.get()) / sizeof(xcb_atom_t));
-    }
-    for (xcb_atom_t wanted : {skipTaskbar, skipPager}) {
-        const auto found = std::find(states.begin(), states.end(), wanted);
-        if (skip && found == states.end()) states.push_back(wanted);
-        if (!skip && found != states.end()) states.erase(found);
-    }
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, windowId, state, XCB_ATOM_ATOM, 32,
-                        static_cast<uint32_t>(states.size()), states.data());
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, windowId), nullptr));
+    const bool mapped = attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
 
-    if (window->isVisible()) {
-        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!mapped) {
+        std::vector<xcb_atom_t> states;
+        const auto cookie = xcb_get_property(connection, 0, windowId, state, XCB_ATOM_ATOM, 0, 1024);
+        XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, nullptr));
+        if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+            const auto* existing = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+            states.assign(existing, existing + xcb_get_property_value_length(reply.get()) / sizeof(xcb_atom_t));
+        }
+        bool changed = false;
+        for (xcb_atom_t wanted : {skipTaskbar, skipPager}) {
+            const auto found = std::find(states.begin(), states.end(), wanted);
+            if (skip && found == states.end()) {
+                states.push_back(wanted);
+                changed = true;
+            } else if (!skip && found != states.end()) {
+                states.erase(found);
+                changed = true;
+            }
+        }
+        // Every change of the property makes Qt read the window's state
+        // again; an unneeded one can bring back a stale minimised state.
+        if (!changed) return;
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, windowId, state, XCB_ATOM_ATOM, 32,
+                            static_cast<uint32_t>(states.size()), states.data());
+    } else {
+        XcbReply<xcb_get_geometry_reply_t> geometry(
+            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, windowId), nullptr));
+        if (!geometry) return;
         xcb_client_message_event_t message{};
         message.response_type = XCB_CLIENT_MESSAGE;
         message.format = 32;
         message.window = windowId;
         message.type = state;
-        message.data.data32[0] = skip ? 1 : 0;  // _NET_WM_STATE_ADD or _REMOVE
+        message.data.data32[0] = skip ? 1 : 0;  // _NET_WM_STATE_ADD or _NET_WM_STATE_REMOVE
         message.data.data32[1] = skipTaskbar;
         message.data.data32[2] = skipPager;
         message.data.data32[3] = 1;  // from a normal application
-        xcb_send_event(connection, 0, screen->root,
+        xcb_send_event(connection, 0, geometry->root,
                        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&message));
     }
@@ -106,19 +121,18 @@ public:
         window_->installEventFilter(this);
     }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == window_ && event->type() == QEvent::Show) Apply();
-        return false;
-    }
-
-public:
     void Apply()
     {
 #ifdef QMD_HAVE_XCB
         if (window_->isWindow()) SetSkipStates(window_, QSystemTrayIcon::isSystemTrayAvailable());
 #endif
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == window_ && event->type() == QEvent::Show) Apply();
+        return false;
     }
 
 private:
