@@ -65,10 +65,14 @@ private:
 };
 
 namespace detail {
-inline void UnrefObject(gpointer p) { gst_object_unref(p); }
-inline void RefObject(gpointer p) { gst_object_ref(p); }
-inline void UnrefGObject(gpointer p) { g_object_unref(p); }
-inline void RefGObject(gpointer p) { g_object_ref(p); }
+template <typename T>
+void UnrefObject(T* p) { gst_object_unref(p); }
+template <typename T>
+void RefObject(T* p) { gst_object_ref(p); }
+template <typename T>
+void UnrefGObject(T* p) { g_object_unref(p); }
+template <typename T>
+void RefGObject(T* p) { g_object_ref(p); }
 inline void UnrefCaps(GstCaps* c) { gst_caps_unref(c); }
 inline void RefCaps(GstCaps* c) { gst_caps_ref(c); }
 inline void UnrefSample(GstSample* s) { gst_sample_unref(s); }
@@ -84,10 +88,12 @@ inline void FreeIterator(GstIterator* i) { gst_iterator_free(i); }
 inline void FreeList(GList* l) { g_list_free_full(l, gst_object_unref); }
 }  // namespace detail
 
+// Named functions rather than lambdas: a lambda would make the type differ
+// between translation units.
 template <typename T>
-using ObjectHandle = Handle<T, [](T* p) { detail::UnrefObject(p); }, [](T* p) { detail::RefObject(p); }>;
+using ObjectHandle = Handle<T, detail::UnrefObject<T>, detail::RefObject<T>>;
 template <typename T>
-using GObjectHandle = Handle<T, [](T* p) { detail::UnrefGObject(p); }, [](T* p) { detail::RefGObject(p); }>;
+using GObjectHandle = Handle<T, detail::UnrefGObject<T>, detail::RefGObject<T>>;
 
 using ElementHandle = ObjectHandle<GstElement>;
 using PadHandle = ObjectHandle<GstPad>;
