@@ -9,6 +9,8 @@
 #include <QThread>
 
 #include <chrono>
+#include <csignal>
+#include <sys/prctl.h>
 #include <cstdlib>
 #include <thread>
 
@@ -23,6 +25,9 @@ class MockLogind {
 public:
     explicit MockLogind(const std::string& logFile)
     {
+        // Both helpers end with the test, even when it dies.
+        for (QProcess* p : {&bus_, &mock_})
+            p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         bus_.start(QStringLiteral("dbus-daemon"),
                    {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")});
         if (!bus_.waitForStarted(10000)) return;
@@ -38,7 +43,6 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QString::fromUtf8(address));
         mock_.setProcessEnvironment(env);
-        mock_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         mock_.start(QStringLiteral("/usr/bin/python3"),
                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
                      QStringLiteral("logind"), QStringLiteral("-l"), QString::fromStdString(logFile)});

@@ -1,0 +1,253 @@
+// The main window's reaction configuration commands, with the program's real
+// windows, on a settings file in a temporary AppDir.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "react/autostart_window.h"
+#include "react/core/motion_reactions.h"
+#include "react/tryb_pracy_window.h"
+#include "shell/core/app_dir.h"
+#include "shell/core/settings_file.h"
+#include "shell/program_windows.h"
+#include "support/temp_dir.h"
+
+namespace qmd {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Acts on the first visible modal dialog of type T once it shows; rejects
+// whatever modal runs after 20 s so that a test fails instead of hanging.
+template <typename T>
+void WhenShown(std::function<void(T*)> act)
+{
+    auto* timer = new QTimer;
+    auto ticks = std::make_shared<int>(0);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, ticks] {
+        if (auto* target = qobject_cast<T*>(QApplication::activeModalWidget()); target && target->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            act(target);
+            return;
+        }
+        if (++*ticks > 2000) {
+            timer->stop();
+            timer->deleteLater();
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
+        }
+    });
+    timer->start();
+}
+
+void Accept(QDialog* dialog) { QMetaObject::invokeMethod(dialog, "accept"); }
+
+class ReactionCommandsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetAppDir(dir.Path().string());
+        windows = std::make_unique<ProgramWindows>(TfmMainForm::Options{});
+        main = windows->MainForm();
+    }
+    void TearDown() override { windows.reset(); }
+
+    std::string Stored(const char* key) const
+    {
+        return SettingsFile(dir.File("ustawienia.ini")).ReadString("Ruch", key, "<missing>");
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<ProgramWindows> windows;
+    TfmMainForm* main = nullptr;
+};
+
+TEST_F(ReactionCommandsTest, SelfTogglingItemsStoreTheirNewState)
+{
+    main->Uruchomalarm1->setChecked(false);
+    main->Uruchomalarm1Click();
+    EXPECT_EQ(Stored("Alarm"), "0");
+    main->Uruchomalarm1->setChecked(true);
+    main->Uruchomalarm1Click();
+    EXPECT_EQ(Stored("Alarm"), "1");
+
+    main->Dopiszdodziennika1->setChecked(false);
+    main->Dopiszdodziennika1Click();
+    EXPECT_EQ(Stored("Prowadz dziennik"), "0");
+}
+
+TEST_F(ReactionCommandsTest, PhotoFolderChosenOrCancelled)
+{
+    const std::string folder = dir.File("zdjęcia");
+    fs::create_directory(folder);
+    QString openedAt;
+    QString title;
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        openedAt = dialog->directory().absolutePath();
+        title = dialog->windowTitle();
+        EXPECT_TRUE(dialog->selectedFiles().isEmpty() || dialog->selectedFiles().front() == openedAt);
+        dialog->selectFile(QString::fromStdString(folder));
+        Accept(dialog);
+    });
+    main->Zrbzdjcie1Click();
+    EXPECT_EQ(Stored("Zrob zdjecie"), folder);
+    EXPECT_TRUE(main->Zrbzdjcie1->isChecked());
+    EXPECT_EQ(openedAt, QStringLiteral("/"));  // the stored folder is not offered
+    EXPECT_EQ(title, QStringLiteral("Wskaż katalog, w którym program ma zapisywać zdjęcia pochodzące z kamery."));
+
+    WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    main->Zrbzdjcie1Click();
+    EXPECT_EQ(Stored("Zrob zdjecie"), "");
+    EXPECT_FALSE(main->Zrbzdjcie1->isChecked());
+}
+
+TEST_F(ReactionCommandsTest, InformationTextEnteredEmptyOrCancelled)
+{
+    int maxLength = 0;
+    QString initial = QStringLiteral("not looked at");
+    QString caption;
+    WhenShown<QDialog>([&](QDialog* dialog) {
+        auto* edit = dialog->findChild<QLineEdit*>();
+        caption = dialog->windowTitle();
+        maxLength = edit->maxLength();
+        initial = edit->text();
+        edit->setText(QStringLiteral("Złodziej!"));
+        QTest::keyClick(edit, Qt::Key_Return);  // OK is the default button
+    });
+    main->Wywietlinformacj1Click();
+    EXPECT_EQ(caption, QStringLiteral("Wprowadź treść informacji"));
+    EXPECT_EQ(maxLength, 255);
+    EXPECT_EQ(initial, QString());
+    EXPECT_EQ(Stored("Informacja"), "Złodziej!");
+    EXPECT_TRUE(main->Wywietlinformacj1->isChecked());
+
+    WhenShown<QDialog>([](QDialog* dialog) { Accept(dialog); });  // OK on an empty field
+    main->Wywietlinformacj1Click();
+    EXPECT_EQ(Stored("Informacja"), "");
+    EXPECT_FALSE(main->Wywietlinformacj1->isChecked());
+
+    main->Wywietlinformacj1->setChecked(true);
+    WhenShown<QDialog>([](QDialog* dialog) {
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral("typed"));
+        dialog->reject();
+    });
+    main->Wywietlinformacj1Click();
+    EXPECT_EQ(Stored("Informacja"), "");
+    EXPECT_FALSE(main->Wywietlinformacj1->isChecked());
+}
+
+TEST_F(ReactionCommandsTest, SoundFileRememberedAcrossCancel)
+{
+    WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    main->Odtwrzplikdwikowy1Click();
+    EXPECT_EQ(Stored("Odtworz plik dzwiekowy"), "");
+    EXPECT_FALSE(main->Odtwrzplikdwikowy1->isChecked());
+
+    const std::string missing = dir.File("not there.wav");  // a typed name of a missing file is taken
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->selectFile(QString::fromStdString(missing));
+        Accept(dialog);
+    });
+    main->Odtwrzplikdwikowy1Click();
+    EXPECT_EQ(Stored("Odtworz plik dzwiekowy"), missing);
+    EXPECT_TRUE(main->Odtwrzplikdwikowy1->isChecked());
+
+    QString offered;
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        offered = dialog->selectedFiles().value(0);
+        dialog->reject();
+    });
+    main->Odtwrzplikdwikowy1Click();
+    EXPECT_EQ(offered, QString::fromStdString(missing));
+    EXPECT_EQ(Stored("Odtworz plik dzwiekowy"), missing);
+    EXPECT_FALSE(main->Odtwrzplikdwikowy1->isChecked());
+}
+
+TEST_F(ReactionCommandsTest, ProgramListAndPowerWindowsOpenModally)
+{
+    bool listShown = false;
+    WhenShown<TfmAutostart>([&](TfmAutostart* window) {
+        listShown = window->isModal();
+        window->Button3->click();
+    });
+    main->Uruchomprogramy1Click();
+    EXPECT_TRUE(listShown);
+    EXPECT_TRUE(fs::exists(dir.File("start_list.txt")));
+
+    bool powerShown = false;
+    WhenShown<TfmTrybPracy>([&](TfmTrybPracy* window) {
+        powerShown = window->isModal();
+        window->trybButtons->button(1)->click();
+        window->Button1->click();
+    });
+    main->Przecztrybpracykomputera1Click();
+    EXPECT_TRUE(powerShown);
+    EXPECT_EQ(Stored("Tryb pracy"), "1");
+    EXPECT_TRUE(main->Przecztrybpracykomputera1->isChecked());
+}
+
+TEST_F(ReactionCommandsTest, ShowLogWarnsWhenThereIsNone)
+{
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+        caption = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+    });
+    main->Pokadziennik1Click();
+    EXPECT_EQ(caption, QStringLiteral("Nie odnaleziono dziennika!"));
+    EXPECT_EQ(text, QStringLiteral("Plik dziennika nie istnieje. Aby program prowadził dziennik, zaznacz opcję "
+                                   "\"Dopisz do dziennika\" w submenu \"Gdy wykryjesz ruch\" (menu \"Opcje\")."));
+    EXPECT_EQ(icon, QMessageBox::Warning);
+}
+
+TEST_F(ReactionCommandsTest, ShowLogOpensItWithTheDesktopAssociation)
+{
+    test::WriteFileBytes(dir.File("Dziennik.log"), "Wykryto ruch\r\n");
+    // A stand-in for xdg-open on PATH records what it was asked to open.
+    const fs::path bin = dir.Path() / "bin";
+    fs::create_directory(bin);
+    const fs::path opened = dir.Path() / "opened";
+    test::WriteFileBytes((bin / "xdg-open").string(), "#!/bin/sh\nprintf '%s' \"$1\" > '" + opened.string() +
+                                                          ".tmp' && mv '" + opened.string() + ".tmp' '" +
+                                                          opened.string() + "'\n");
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin.string() + ":" + savedPath).c_str(), 1);
+    main->Pokadziennik1Click();
+    ::setenv("PATH", savedPath.c_str(), 1);
+    bool seen = false;
+    for (int i = 0; i < 2000 && !seen; ++i) {
+        seen = fs::exists(opened);
+        if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(test::ReadFileBytes(opened.string()), dir.File("Dziennik.log"));
+}
+
+}  // namespace
+}  // namespace qmd
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
