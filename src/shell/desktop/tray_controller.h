@@ -22,8 +22,10 @@
 // good the window comes back minimised instead of staying hidden with no way
 // back.
 //
-// Callbacks run on the GUI thread; an exception from one is shown through the
-// application's error report.
+// Callbacks run on the GUI thread. A sound that fails is ignored (the window
+// still moves); an exception from afterRestore leaves RestoreFromTray, and
+// when the icon's press started it, it is shown by the application's error
+// report.
 #include <QObject>
 #include <QString>
 
