@@ -5,6 +5,7 @@
 // Sources: a YUY2 camera (videotestsrc behind a device provider) and an MJPEG
 // clip in AVI made here, at 640x480, 1280x720 and 1920x1080, 30 frames/s,
 // paced by the clock as a camera is. "Time" is process CPU time per frame.
+// The preview has the main window's default size, 306 x 229.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -141,7 +142,7 @@ double OurGraph(Source source, const Size& size, bool preview)
     grabber.SetFilterGraph(&graph);
     TVideoRenderer& sink = preview ? window.Renderer() : renderer;
     if (preview) {
-        window.resize(640, 480);
+        window.resize(306, 229);  // the main window's preview at its default size
         window.show();
         window.SetFilterGraph(&graph);
     } else {

@@ -54,10 +54,14 @@ void TVideoWindow::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    // Wraps the mapped frame without a copy; it lives until painting ends.
-    const QImage picture(pixels.data(), width, height, stride, QImage::Format_BGR888);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(rect(), picture);
+    // In device pixels, so that the painter copies without scaling again.
+    const QSize target = size() * devicePixelRatio();
+    if (picture_.size() != target) {
+        picture_ = QImage(target, QImage::Format_RGB32);
+        picture_.setDevicePixelRatio(devicePixelRatio());
+    }
+    scaler_.Scale(pixels.data(), width, height, stride, picture_);
+    painter.drawImage(QPoint(0, 0), picture_);
     ++paintedFrames_;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // The live preview: the latest frame stretched to the widget's bounds
 // (cheap scaling), black where there is no video.
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
 #include "capture/core/video_renderer.h"
+#include "capture/preview_scaler.h"
 
 namespace qmd {
 
@@ -29,6 +31,8 @@ private:
     void OnFrameNotice();
 
     TVideoRenderer renderer_;
+    PreviewScaler scaler_;
+    QImage picture_;  // the frame at the widget's size, reused from frame to frame
     std::uint64_t paintedFrames_ = 0;
 };
 
