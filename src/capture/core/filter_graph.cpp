@@ -225,6 +225,8 @@ void TFilterGraph::RenderStream(TFilter* source, TSampleGrabber* grabber, TVideo
 
     LinkThroughConverters(GST_BIN(pipeline_.get()), sourcePad.get(), grabber->MemberFilter());
     gst_element_link(grabber->MemberFilter(), renderer->MemberFilter());
+    // With GST_DEBUG_DUMP_DOT_DIR set, the graph can be inspected as built.
+    GST_DEBUG_BIN_TO_DOT_FILE(GST_BIN(pipeline_.get()), GST_DEBUG_GRAPH_SHOW_ALL, "FilterGraph");
 }
 
 void TFilterGraph::OnBusMessage(GstMessage* message)

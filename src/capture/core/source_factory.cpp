@@ -82,6 +82,15 @@ void ForgetVideoPad(GstElement*, GstPad* pad, gpointer bin)
     if (target.get() == pad) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), nullptr);
 }
 
+// A network camera is a live source: its frames are stamped when they
+// arrive, and the graph does not wait for one before it runs.
+void MakeNetworkSourceLive(GstElement*, GstElement* source, gpointer)
+{
+    GObjectClass* type = G_OBJECT_GET_CLASS(source);
+    if (g_object_class_find_property(type, "is-live")) g_object_set(source, "is-live", TRUE, nullptr);
+    if (g_object_class_find_property(type, "do-timestamp")) g_object_set(source, "do-timestamp", TRUE, nullptr);
+}
+
 gst::Element CreateExtraSource(const MonikerFields& fields)
 {
     std::string uri = fields.Identity;
@@ -94,6 +103,8 @@ gst::Element CreateExtraSource(const MonikerFields& fields)
     gst::Element decoder = gst::MakeElement("uridecodebin");
     if (!decoder) return {};
     g_object_set(decoder.get(), "uri", uri.c_str(), nullptr);
+    if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
+        g_signal_connect(decoder.get(), "source-setup", G_CALLBACK(MakeNetworkSourceLive), nullptr);
 
     gst::Element bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
     gst_bin_add(GST_BIN(bin.get()), decoder.get());

@@ -17,9 +17,11 @@ void TVideoRenderer::NotifyMember(TMemberNotify code)
         if (!sink) return;
         gst::CapsHandle bgr = gst::CapsFromString("video/x-raw,format=BGR");
         // Paced by the clock like a video sink, so a file plays at its own
-        // rate; at most one frame waits, older ones are dropped.
+        // rate; at most one frame waits, older ones are dropped. No QoS: it
+        // would make decoders skip late frames, which the grabber upstream
+        // must still receive.
         g_object_set(sink.get(), "caps", bgr.get(), "sync", TRUE, "max-buffers", 1u, "drop", TRUE,
-                     "enable-last-sample", FALSE, "qos", TRUE, nullptr);
+                     "enable-last-sample", FALSE, "qos", FALSE, nullptr);
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = &TVideoRenderer::OnNewSample;
         gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, this, nullptr);
