@@ -80,7 +80,9 @@ gst::CapsHandle TFilter::OfferedCaps() const
     if (const GstCaps* offered = OfferedCapsOf(source_.get())) return gst::CapsHandle{gst_caps_copy(offered)};
     // A source that did not say: what its pad can do once it is open.
     gst::Pad pad{gst_element_get_static_pad(source_.get(), "src")};
-    if (!pad || GST_STATE(source_.get()) < GST_STATE_READY) return gst::CapsHandle{gst_caps_new_empty()};
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(source_.get(), &state, nullptr, 0);
+    if (!pad || state < GST_STATE_READY) return gst::CapsHandle{gst_caps_new_empty()};
     gst::CapsHandle caps{gst_pad_query_caps(pad.get(), nullptr)};
     if (!caps || gst_caps_is_any(caps.get())) return gst::CapsHandle{gst_caps_new_empty()};
     return caps;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "capture/core/check_graph_result.h"
 #include "capture/core/filter.h"
@@ -34,6 +35,16 @@ std::uint32_t ErrorCode(GstMessage* message)
     gst::ErrorHandle error;
     gst_message_parse_error(message, error.out(), nullptr);
     return error && error->domain == GST_RESOURCE_ERROR ? kResultDeviceError : kResultFailed;
+}
+
+// The state and the pending one, read under the element's lock (an
+// asynchronous change completes on a streaming thread).
+std::pair<GstState, GstState> CurrentState(GstElement* element)
+{
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    gst_element_get_state(element, &current, &pending, 0);
+    return {current, pending};
 }
 
 }  // namespace
@@ -216,12 +227,13 @@ void TFilterGraph::RenderStream(TFilter* source, TSampleGrabber* grabber, TVideo
         // Connected already (the format command renders again after a stop):
         // while the graph is not streaming, rebuild the converters for the
         // format the source now has; a streaming graph stays as it is.
-        if (GST_STATE(pipeline_.get()) > GST_STATE_READY || GST_STATE_PENDING(pipeline_.get()) > GST_STATE_READY)
-            return;
+        const auto [current, pending] = CurrentState(pipeline_.get());
+        if (current > GST_STATE_READY || pending > GST_STATE_READY) return;
         UnlinkAndRemoveInserted();
     }
     // A device tells its real formats once it is open.
-    if (GST_STATE(pipeline_.get()) == GST_STATE_NULL) gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+    if (CurrentState(pipeline_.get()).first == GST_STATE_NULL)
+        gst_element_set_state(pipeline_.get(), GST_STATE_READY);
 
     LinkThroughConverters(GST_BIN(pipeline_.get()), sourcePad.get(), grabber->MemberFilter());
     gst_element_link(grabber->MemberFilter(), renderer->MemberFilter());
@@ -242,7 +254,7 @@ void TFilterGraph::OnBusMessage(GstMessage* message)
         return;
     case GST_MESSAGE_CLOCK_LOST:
         // The usual recovery: a new clock is chosen on the way back to playing.
-        if (pipeline_ && GST_STATE(pipeline_.get()) == GST_STATE_PLAYING) {
+        if (pipeline_ && CurrentState(pipeline_.get()).first == GST_STATE_PLAYING) {
             gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
             gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
         }
