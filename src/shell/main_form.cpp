@@ -63,8 +63,10 @@ TfmMainForm::TfmMainForm(Options options, QWidget* parent) : QMainWindow(parent)
 }
 
 TfmMainForm::~TfmMainForm() {
-    // The frame thread must not reach this window any more: the handler is
-    // dropped first, then the graph is released while its members still exist.
+    // No frame may reach this window any more: the frame thread is joined
+    // (whoever owns the windows has released every wait it may be in), then
+    // the graph is released while its members still exist.
+    SampleGrabber->Shutdown();
     SampleGrabber->SetOnBuffer({});
     try {
         FilterGraph->SetActive(false);

@@ -4,11 +4,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 
 #include <filesystem>
 
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
+#include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
 #include "shell/desktop/tray_controller.h"
 #include "shell/selection_slider.h"
@@ -127,6 +129,25 @@ TEST_F(StartupTest, DashTStartsInTheTray) {
     EXPECT_EQ(sounds_, QStringList({"window-minimized"}));
     ASSERT_TRUE(CloseForm());
     EXPECT_FALSE(form->Tray()->IsInTray());
+}
+
+TEST_F(StartupTest, ALeftPressOnTheIconBringsTheRunningWindowBack) {
+    UseClips(1);
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=0"});
+    TfmMainForm* form = Start("-t", /*trayAvailable=*/true);
+    ASSERT_TRUE(form->FilterGraph->Active());
+    QSystemTrayIcon* icon = form->Tray()->Icon();
+    ASSERT_NE(icon, nullptr);
+    emit icon->activated(QSystemTrayIcon::Context);
+    emit icon->activated(QSystemTrayIcon::MiddleClick);
+    EXPECT_FALSE(form->isVisible());
+    emit icon->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->Tray()->IsInTray());
+    EXPECT_EQ(sounds_, QStringList({"window-minimized", "window-unminimized"}));
+    // The graph was paused and run again: frames keep coming.
+    const auto delivered = form->SampleGrabber->DeliveredFrames();
+    EXPECT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() > delivered + 2; }));
 }
 
 TEST_F(StartupTest, TrayOptionStartsInTheTray) {

@@ -183,6 +183,39 @@ TEST_F(WindowTest, FailedOptionWriteIsReportedAndTheMarkStays) {
     EXPECT_EQ(boxes->Texts().value(0), QString::fromStdString("Unable to write to " + SettingsPath() + "."));
 }
 
+// A reaction item whose mark the program sets does not flip on the click:
+// its command starts from the mark as it was and decides it from the answer.
+TEST_F(WindowTest, ProgramSetMarksDoNotFlipOnClick) {
+    WriteSettings({"[Ruch]", "Zrob zdjecie=/tmp"});
+    TfmMainForm* form = Start();
+    ASSERT_TRUE(form->Zrbzdjcie1->isChecked());
+    bool markDuringCommand = false;
+    {
+        ModalAnswerer cancel([&](QWidget* modal) {
+            markDuringCommand = form->Zrbzdjcie1->isChecked();
+            modal->close();
+        });
+        form->Zrbzdjcie1->trigger();
+        EXPECT_EQ(cancel.Answered(), 1);
+    }
+    EXPECT_TRUE(markDuringCommand);
+    // The folder prompt was cancelled: no folder, no mark.
+    EXPECT_FALSE(form->Zrbzdjcie1->isChecked());
+    EXPECT_NE(SettingsText().find("Zrob zdjecie=\r\n"), std::string::npos);
+    ASSERT_TRUE(WaitFor([&] { return !form->Switches.Photo.load(); }));
+}
+
+TEST_F(WindowTest, ToggledReactionItemsStoreTheirFlag) {
+    TfmMainForm* form = Start();
+    form->Uruchomalarm1->trigger();
+    EXPECT_FALSE(form->Uruchomalarm1->isChecked());
+    EXPECT_FALSE(form->Switches.Alarm.load());
+    EXPECT_NE(SettingsText().find("Alarm=0\r\n"), std::string::npos);
+    form->Dopiszdodziennika1->trigger();
+    EXPECT_FALSE(form->Switches.Log.load());
+    EXPECT_NE(SettingsText().find("Prowadz dziennik=0\r\n"), std::string::npos);
+}
+
 TEST_F(WindowTest, ReactionMarksFollowTheirItems) {
     TfmMainForm* form = Start();
     EXPECT_TRUE(form->Switches.Alarm.load());

@@ -2,6 +2,7 @@
 // program logged, and the end reached cleanly from every state.
 #include <QAction>
 #include <QMenu>
+#include <QMessageBox>
 #include <QRegularExpression>
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "capture/core/filter_graph.h"
+#include "capture/core/sample_grabber.h"
 #include "capture/format_window/format_window.h"
 #include "react/autostart_window.h"
 #include "react/core/motion_reactions.h"
@@ -147,6 +149,40 @@ TEST_F(ProgramWindowsTest, EndsCleanlyWhileTheInformationWindowWaits) {
     });
     ASSERT_TRUE(WaitFor([&] { return sawInformation; }));
     windows.reset();
+}
+
+TEST_F(ProgramWindowsTest, FormatCommandRendersTheStreamAgain) {
+    UseClips(1);
+    WriteSettings({"[Ruch]", "Alarm=0", "Prowadz dziennik=0", "[Ogolne]", "Ostatnie urzadzenie=0"});
+    auto windows = StartProgram();
+    TfmMainForm* form = windows->MainForm();
+    ASSERT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() > 0; }));
+    bool sawFormatWindow = false;
+    {
+        ModalAnswerer answer([&](QWidget* modal) {
+            sawFormatWindow = modal == fmZmienRozdzielczosc;
+            modal->close();
+        });
+        form->Zmierozdzielczo1->trigger();
+    }
+    EXPECT_TRUE(sawFormatWindow);
+    EXPECT_TRUE(form->FilterGraph->Active());
+    const auto delivered = form->SampleGrabber->DeliveredFrames();
+    EXPECT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() > delivered + 3; }));
+}
+
+TEST_F(ProgramWindowsTest, FormatCommandWithoutADeviceReportsIt) {
+    auto windows = StartProgram();
+    QStringList texts;
+    {
+        ModalAnswerer answer([&](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) texts << box->text();
+            modal->close();
+        });
+        windows->MainForm()->Zmierozdzielczo1->trigger();
+    }
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.last(), "Interface not supported.");
 }
 
 }  // namespace
