@@ -7,6 +7,7 @@
 
 #include "capture/capture_test_support.h"
 #include "capture/core/check_graph_result.h"
+#include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/graph_fixture.h"
 #include "support/temp_dir.h"
 
@@ -32,6 +33,20 @@ struct ReceivedFrames {
         return frames.size();
     }
 };
+
+bool HasElementFrom(GstElement* pipeline, const char* factoryName)
+{
+    gst::IteratorHandle elements{gst_bin_iterate_recurse(GST_BIN(pipeline))};
+    GValue item = G_VALUE_INIT;
+    bool found = false;
+    while (!found && gst_iterator_next(elements.get(), &item) == GST_ITERATOR_OK) {
+        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
+        found = factory && g_strcmp0(GST_OBJECT_NAME(factory), factoryName) == 0;
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    return found;
+}
 
 class ExtraSources : public GraphFixture {
 protected:
@@ -87,6 +102,7 @@ TEST_F(ExtraSources, MjpegClipArrivesAsBgrFrames)
     ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
     std::lock_guard lock(received.mutex);
     ASSERT_EQ(received.frames.size(), static_cast<std::size_t>(count));
+    EXPECT_TRUE(HasElementFrom(graph.Pipeline(), kTurboJpegDecoderName)) << "decoded straight to BGR";
     for (int i = 0; i < count; ++i) {
         ASSERT_EQ(received.frames[i].size(), static_cast<std::size_t>(width * height * 3));
         const std::uint8_t* middle = received.frames[i].data() + (height / 2 * width + width / 2) * 3;

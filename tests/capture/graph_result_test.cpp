@@ -3,6 +3,8 @@
 
 #include "capture/core/check_graph_result.h"
 #include "capture/core/moniker.h"
+#include "capture/core/render_chain.h"
+#include "gst/handles.h"
 #include "capture/core/sys_dev_enum.h"
 
 namespace qmd {
@@ -62,6 +64,20 @@ TEST(MonikerTest, ForeignOrDamagedBytesNameNothing)
     auto hugeLength = bytes;
     hugeLength[9] = 0x7F;  // the first string's length claims 2 GB
     EXPECT_FALSE(Moniker::FromBytes(hugeLength).Fields());
+}
+
+TEST(RenderChainTest, ChosenByWhatTheSourceOffers)
+{
+    const auto kindOf = [](const char* caps) {
+        gst::CapsHandle offered{gst_caps_from_string(caps)};
+        return ChooseRenderChain(offered.get());
+    };
+    EXPECT_EQ(kindOf("video/x-raw,format=YUY2,width=640,height=480"), RenderChainKind::Raw);
+    EXPECT_EQ(kindOf("image/jpeg,width=1280,height=720; video/x-raw,format=YUY2"), RenderChainKind::Raw);
+    EXPECT_EQ(kindOf("image/jpeg,width=1280,height=720"), RenderChainKind::Jpeg);
+    EXPECT_EQ(kindOf("video/x-h264,stream-format=byte-stream"), RenderChainKind::Decode);
+    EXPECT_EQ(kindOf("ANY"), RenderChainKind::Raw);
+    EXPECT_EQ(ChooseRenderChain(nullptr), RenderChainKind::Decode);
 }
 
 TEST(CutUtf8Test, CutsOnACharacterBoundary)

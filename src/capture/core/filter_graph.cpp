@@ -10,6 +10,7 @@
 #include "capture/core/graph_elements.h"
 #include "capture/core/render_chain.h"
 #include "capture/core/sample_grabber.h"
+#include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/core/video_renderer.h"
 #include "common/quisk_error.h"
 
@@ -49,7 +50,12 @@ std::pair<GstState, GstState> CurrentState(GstElement* element)
 
 }  // namespace
 
-TFilterGraph::TFilterGraph(QObject* parent) : QObject(parent) { gst::EnsureInitialized(); }
+TFilterGraph::TFilterGraph(QObject* parent) : QObject(parent)
+{
+    gst::EnsureInitialized();
+    // Before any graph is built, so that decodebin can choose it for MJPEG.
+    RegisterTurboJpegDecoder();
+}
 
 TFilterGraph::~TFilterGraph()
 {

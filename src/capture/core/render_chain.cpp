@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "capture/core/graph_elements.h"
+#include "capture/core/turbo_jpeg_decoder.h"
 
 namespace qmd {
 
@@ -37,7 +38,10 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
     const RenderChainKind kind = ChooseRenderChain(offered.get());
 
     std::vector<gst::Element> chain;
-    if (kind == RenderChainKind::Jpeg) chain.push_back(gst::MakeElement("jpegdec"));
+    if (kind == RenderChainKind::Jpeg) {
+        gst::Element decoder = RegisterTurboJpegDecoder() ? gst::MakeElement(kTurboJpegDecoderName) : gst::Element();
+        chain.push_back(decoder ? std::move(decoder) : gst::MakeElement("jpegdec"));
+    }
     if (kind == RenderChainKind::Decode) chain.push_back(gst::MakeElement("decodebin"));
     chain.push_back(gst::MakeElement("videoconvert"));
     for (const auto& element : chain)

@@ -1,0 +1,136 @@
+#include "capture/core/turbo_jpeg_decoder.h"
+
+#include <gst/video/gstvideodecoder.h>
+#include <gst/video/video.h>
+#include <turbojpeg.h>
+
+#include "gst/handles.h"
+
+namespace qmd {
+namespace {
+
+struct QmdTurboJpegDec {
+    GstVideoDecoder parent;
+    tjhandle decompressor;
+    GstVideoCodecState* inputState;
+    int width;
+    int height;
+};
+struct QmdTurboJpegDecClass {
+    GstVideoDecoderClass parent_class;
+};
+
+G_DEFINE_TYPE(QmdTurboJpegDec, qmd_turbo_jpeg_dec, GST_TYPE_VIDEO_DECODER)
+
+GstStaticPadTemplate sinkTemplate =
+    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("image/jpeg"));
+GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
+                                                           GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("BGR")));
+
+QmdTurboJpegDec* Self(GstVideoDecoder* decoder) { return reinterpret_cast<QmdTurboJpegDec*>(decoder); }
+
+gboolean Start(GstVideoDecoder* decoder)
+{
+    QmdTurboJpegDec* self = Self(decoder);
+    self->decompressor = tjInitDecompress();
+    self->width = self->height = 0;
+    return self->decompressor != nullptr;
+}
+
+gboolean Stop(GstVideoDecoder* decoder)
+{
+    QmdTurboJpegDec* self = Self(decoder);
+    if (self->decompressor) tjDestroy(self->decompressor);
+    self->decompressor = nullptr;
+    if (self->inputState) gst_video_codec_state_unref(self->inputState);
+    self->inputState = nullptr;
+    return TRUE;
+}
+
+gboolean SetFormat(GstVideoDecoder* decoder, GstVideoCodecState* state)
+{
+    QmdTurboJpegDec* self = Self(decoder);
+    if (self->inputState) gst_video_codec_state_unref(self->inputState);
+    self->inputState = gst_video_codec_state_ref(state);
+    self->width = self->height = 0;  // negotiate again with the next frame
+    return TRUE;
+}
+
+GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
+{
+    QmdTurboJpegDec* self = Self(decoder);
+    gst::MappedBuffer input(frame->input_buffer, GST_MAP_READ);
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (!input || tjDecompressHeader3(self->decompressor, input.data(), static_cast<unsigned long>(input.size()),
+                                      &width, &height, &subsampling, &colourspace) != 0 ||
+        width <= 0 || height <= 0) {
+        // A damaged frame is dropped; the stream goes on (as jpegdec does).
+        return gst_video_decoder_drop_frame(decoder, frame);
+    }
+    if (width != self->width || height != self->height) {
+        GstVideoCodecState* output =
+            gst_video_decoder_set_output_state(decoder, GST_VIDEO_FORMAT_BGR, width, height, self->inputState);
+        gst_video_codec_state_unref(output);
+        if (!gst_video_decoder_negotiate(decoder)) {
+            gst_video_decoder_drop_frame(decoder, frame);
+            return GST_FLOW_NOT_NEGOTIATED;
+        }
+        self->width = width;
+        self->height = height;
+    }
+    const GstFlowReturn allocated = gst_video_decoder_allocate_output_frame(decoder, frame);
+    if (allocated != GST_FLOW_OK) {
+        gst_video_decoder_drop_frame(decoder, frame);
+        return allocated;
+    }
+    GstVideoCodecState* output = gst_video_decoder_get_output_state(decoder);
+    GstVideoFrame picture;
+    const bool mapped = gst_video_frame_map(&picture, &output->info, frame->output_buffer, GST_MAP_WRITE);
+    gst_video_codec_state_unref(output);
+    if (!mapped) return gst_video_decoder_drop_frame(decoder, frame);
+    const int failed = tjDecompress2(self->decompressor, input.data(), static_cast<unsigned long>(input.size()),
+                                     static_cast<unsigned char*>(GST_VIDEO_FRAME_PLANE_DATA(&picture, 0)), width,
+                                     GST_VIDEO_FRAME_PLANE_STRIDE(&picture, 0), height, TJPF_BGR, 0);
+    gst_video_frame_unmap(&picture);
+    // A partly damaged frame still gives what could be decoded, as jpegdec does.
+    if (failed && tjGetErrorCode(self->decompressor) == TJERR_FATAL) return gst_video_decoder_drop_frame(decoder, frame);
+    return gst_video_decoder_finish_frame(decoder, frame);
+}
+
+void qmd_turbo_jpeg_dec_class_init(QmdTurboJpegDecClass* klass)
+{
+    GstElementClass* element = GST_ELEMENT_CLASS(klass);
+    gst_element_class_add_static_pad_template(element, &sinkTemplate);
+    gst_element_class_add_static_pad_template(element, &srcTemplate);
+    gst_element_class_set_static_metadata(element, "JPEG to BGR decoder", "Codec/Decoder/Image",
+                                          "Decodes JPEG images straight to 24-bit BGR with libjpeg-turbo",
+                                          "Quisk Motion Detector");
+    GstVideoDecoderClass* decoder = GST_VIDEO_DECODER_CLASS(klass);
+    decoder->start = Start;
+    decoder->stop = Stop;
+    decoder->set_format = SetFormat;
+    decoder->handle_frame = HandleFrame;
+}
+
+void qmd_turbo_jpeg_dec_init(QmdTurboJpegDec* self)
+{
+    self->decompressor = nullptr;
+    self->inputState = nullptr;
+    self->width = self->height = 0;
+    // Every buffer a camera, a demuxer or a multipart stream gives is one whole image.
+    gst_video_decoder_set_packetized(GST_VIDEO_DECODER(self), TRUE);
+}
+
+}  // namespace
+
+bool RegisterTurboJpegDecoder()
+{
+    static const bool registered = [] {
+        gst::EnsureInitialized();
+        return gst_element_register(nullptr, kTurboJpegDecoderName, GST_RANK_PRIMARY + 1,
+                                    qmd_turbo_jpeg_dec_get_type()) == TRUE;
+    }();
+    return registered;
+}
+
+}  // namespace qmd

@@ -1,0 +1,13 @@
+#pragma once
+// A JPEG decoder element that writes 24-bit BGR straight away (through
+// libjpeg-turbo), saving the colour conversion that GStreamer's jpegdec
+// needs after it. Registered as "qmdturbojpegdec", ranked above jpegdec so
+// that decodebin also picks it for MJPEG streams.
+namespace qmd {
+
+inline constexpr const char* kTurboJpegDecoderName = "qmdturbojpegdec";
+
+// Registers the element once per process; false when it could not be.
+bool RegisterTurboJpegDecoder();
+
+}  // namespace qmd
