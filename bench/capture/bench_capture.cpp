@@ -1,5 +1,6 @@
 // CPU time per frame of the capture path, against a bare GStreamer pipeline
-// doing the same decoding and conversion into a fakesink:
+// doing the same decoding and conversion into a fakesink (and, for MJPEG,
+// against GStreamer's stock jpegdec + videoconvert as well):
 //   (a) bare pipeline, (b) our graph delivering to an empty OnBuffer,
 //   (c) the same with the preview painted (offscreen).
 // Sources: a YUY2 camera (videotestsrc behind a device provider) and an MJPEG
@@ -29,6 +30,7 @@
 #include "capture/core/object_handles.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
+#include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/core/video_renderer.h"
 #include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
@@ -92,7 +94,9 @@ void MakeClips()
 }
 
 enum class Source { Camera, Mjpeg };
-enum class Variant { Bare, Graph, Preview };
+// Bare: the same decoding and conversion as our graph (for MJPEG our
+// libjpeg-turbo decoder); Stock: GStreamer's own jpegdec and videoconvert.
+enum class Variant { Bare, Graph, Preview, Stock };
 
 std::map<std::string, std::vector<double>> results;  // "source size/variant" -> CPU ms per frame, each run
 
@@ -103,7 +107,7 @@ std::string Key(Source source, const Size& size)
 }
 
 // (a): the same source, decoding and conversion into a fakesink.
-double BarePipeline(Source source, const Size& size)
+double BarePipeline(Source source, const Size& size, bool stock)
 {
     char description[768];
     if (source == Source::Camera)
@@ -113,8 +117,9 @@ double BarePipeline(Source source, const Size& size)
                       kFrames, size.Width, size.Height, kFps);
     else
         std::snprintf(description, sizeof description,
-                      "uridecodebin uri=\"file://%s\" ! videoconvert ! video/x-raw,format=BGR ! fakesink sync=true",
-                      ClipPath(size).c_str());
+                      "filesrc location=\"%s\" ! avidemux ! %s ! videoconvert ! video/x-raw,format=BGR ! "
+                      "fakesink sync=true",
+                      ClipPath(size).c_str(), stock ? "jpegdec" : kTurboJpegDecoderName);
     gst::Element pipeline = Launch(description);
     const double start = ProcessCpuSeconds();
     if (!pipeline || !RunToEos(pipeline.get())) return -1;
@@ -183,7 +188,9 @@ void Measure(benchmark::State& state, Source source, Size size, Variant variant)
 {
     double perFrame = -1;
     for (auto _ : state) {
-        perFrame = variant == Variant::Bare ? BarePipeline(source, size) : OurGraph(source, size, variant == Variant::Preview);
+        perFrame = variant == Variant::Bare || variant == Variant::Stock
+                       ? BarePipeline(source, size, variant == Variant::Stock)
+                       : OurGraph(source, size, variant == Variant::Preview);
         state.SetIterationTime(perFrame > 0 ? perFrame : 0);
     }
     if (perFrame <= 0) state.SkipWithError("no frames");
@@ -193,10 +200,11 @@ void Measure(benchmark::State& state, Source source, Size size, Variant variant)
 
 void RegisterAll()
 {
-    const char* variantNames[] = {"a_bare", "b_graph", "c_preview"};
+    const char* variantNames[] = {"a_bare", "b_graph", "c_preview", "a_stock_jpegdec"};
     for (Source source : {Source::Camera, Source::Mjpeg})
         for (const auto& size : kSizes)
-            for (Variant variant : {Variant::Bare, Variant::Graph, Variant::Preview}) {
+            for (Variant variant : {Variant::Bare, Variant::Graph, Variant::Preview, Variant::Stock}) {
+                if (variant == Variant::Stock && source == Source::Camera) continue;
                 const std::string name = "Capture/" + Key(source, size) + "/" + variantNames[static_cast<int>(variant)];
                 benchmark::RegisterBenchmark(name.c_str(), Measure, source, size, variant)
                     ->Iterations(1)
@@ -215,13 +223,20 @@ void PrintRatios()
         return runs[runs.size() / 2];
     };
     std::printf("\nCPU per frame (ms, median of the runs) and ratios to the bare pipeline:\n");
-    std::printf("%-24s %8s %8s %8s %7s %7s\n", "source", "(a)", "(b)", "(c)", "b/a", "c/a");
+    std::printf("(a) uses the decoder our graph uses; (a') GStreamer's jpegdec + videoconvert.\n");
+    std::printf("%-24s %8s %8s %8s %7s %7s %8s %7s\n", "source", "(a)", "(b)", "(c)", "b/a", "c/a", "(a')",
+                "b/a'");
     for (Source source : {Source::Camera, Source::Mjpeg})
         for (const auto& size : kSizes) {
             const std::string key = Key(source, size);
-            const double a = median(results[key + "/0"]), b = median(results[key + "/1"]), c = median(results[key + "/2"]);
-            std::printf("%-24s %8.3f %8.3f %8.3f %7.3f %7.3f\n", key.c_str(), a, b, c, a > 0 ? b / a : 0,
+            const double a = median(results[key + "/0"]), b = median(results[key + "/1"]),
+                         c = median(results[key + "/2"]), stock = median(results[key + "/3"]);
+            std::printf("%-24s %8.3f %8.3f %8.3f %7.3f %7.3f", key.c_str(), a, b, c, a > 0 ? b / a : 0,
                         a > 0 ? c / a : 0);
+            if (stock > 0)
+                std::printf(" %8.3f %7.3f\n", stock, b / stock);
+            else
+                std::printf("\n");
         }
 }
 
@@ -233,6 +248,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     gst_init(nullptr, nullptr);
+    qmd::RegisterTurboJpegDecoder();
     qmd::test::InstallFakeCameras({{"Kamera benchmark", "/dev/video-bench", 18 /* ball */}});
     qmd::MakeClips();
     benchmark::Initialize(&argc, argv);
