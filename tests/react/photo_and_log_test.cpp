@@ -96,11 +96,11 @@ TEST(FileWrites, AppendCreatesThenAppends)
 {
     test::TempDir dir;
     const std::string path = dir.File("Dziennik.log");
-    AppendToFile(path, "one\r\n");
-    AppendToFile(path, "two\r\n");
+    AppendToFileOrThrow(path, "one\r\n");
+    AppendToFileOrThrow(path, "two\r\n");
     EXPECT_EQ(test::ReadFileBytes(path), "one\r\ntwo\r\n");
-    EXPECT_THROW(AppendToFile(dir.File("missing/Dziennik.log"), "x"), QuiskError);
-    EXPECT_THROW(AppendToFile(dir.Path().string(), "x"), QuiskError);  // a folder
+    EXPECT_THROW(AppendToFileOrThrow(dir.File("missing/Dziennik.log"), "x"), QuiskError);
+    EXPECT_THROW(AppendToFileOrThrow(dir.Path().string(), "x"), QuiskError);  // a folder
 }
 
 }  // namespace

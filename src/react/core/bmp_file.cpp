@@ -59,7 +59,7 @@ std::string EncodeBmp(const FrameImage& image)
 
 void SaveBmpFile(const std::string& path, const FrameImage& image)
 {
-    ReplaceFileAtomically(path, EncodeBmp(image), "Cannot create file ");
+    ReplaceFileOrThrow(path, EncodeBmp(image), "Cannot create file ");
 }
 
 }  // namespace qmd

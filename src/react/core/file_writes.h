@@ -1,17 +1,16 @@
 #pragma once
-// File writes that either complete or leave the old file as it was.
+// The reactions' file writes, raising the program's errors on failure.
 #include <string>
 #include <string_view>
 
 namespace qmd {
 
-// Writes `bytes` to a temporary file next to `path`, flushes it and renames it
-// over `path`. Throws QuiskError(errorPrefix + path) on any failure, after
-// removing the temporary file.
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::string_view errorPrefix);
+// Replaces `path` atomically (see common/file_io.h); throws
+// QuiskError(errorPrefix + path) on any failure, leaving the old file.
+void ReplaceFileOrThrow(const std::string& path, std::string_view bytes, std::string_view errorPrefix);
 
 // Appends `bytes` to `path`, creating it when missing; the file is always
 // closed again. Throws QuiskError on any failure.
-void AppendToFile(const std::string& path, std::string_view bytes);
+void AppendToFileOrThrow(const std::string& path, std::string_view bytes);
 
 }  // namespace qmd

@@ -135,7 +135,7 @@ void MotionReactions::WriteLogLine()
 {
     const LocalTime date = deps_.Clock();
     const LocalTime time = deps_.Clock();
-    AppendToFile(deps_.LogPath(), LogLine(date, time));
+    AppendToFileOrThrow(deps_.LogPath(), LogLine(date, time));
 }
 
 bool RequestPowerAction(PowerManager& power, int index)

@@ -87,7 +87,7 @@ std::vector<std::string> LoadStartList(const std::string& path)
 
 void SaveStartList(const std::string& path, const std::vector<std::string>& entries)
 {
-    ReplaceFileAtomically(path, FormatStartList(entries), "Cannot create file ");
+    ReplaceFileOrThrow(path, FormatStartList(entries), "Cannot create file ");
 }
 
 }  // namespace qmd

@@ -1,13 +1,12 @@
 #include "shell/core/settings_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <optional>
 
+#include "common/file_io.h"
 #include "common/integer_text.h"
 #include "common/quisk_error.h"
 #include "shell/core/app_dir.h"
@@ -15,61 +14,6 @@
 
 namespace qmd {
 namespace {
-
-// Closes a descriptor on every path out of a function.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { Close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool Close()
-    {
-        if (fd_ < 0) return true;
-        const bool ok = ::close(fd_) == 0;
-        fd_ = -1;
-        return ok;
-    }
-
-private:
-    int fd_;
-};
-
-enum class ReadResult { Ok, Missing, Unreadable };
-
-ReadResult ReadWholeFile(const std::string& path, std::string& out)
-{
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Unreadable;
-    out.clear();
-    out.reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-        if (n == 0) return ReadResult::Ok;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return ReadResult::Unreadable;
-        }
-        out.append(chunk, static_cast<std::size_t>(n));
-    }
-}
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 // The file a write must replace: the target of a symbolic link, so that the
 // link itself survives.
@@ -81,26 +25,6 @@ std::string WriteTarget(const std::string& path)
         if (!ec) return target.string();
     }
     return path;
-}
-
-// Replaces the file's content in one step: a crash or a full disk leaves
-// either the old file or the new one, never a mixture.
-bool ReplaceFileAtomically(const std::string& target, std::string_view content, mode_t mode)
-{
-    const std::filesystem::path targetPath(target);
-    std::string temp = target + ".XXXXXX";
-    FileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) return false;
-    const bool written = WriteAll(fd.get(), content) && ::fchmod(fd.get(), mode) == 0 &&
-                         ::fsync(fd.get()) == 0 && fd.Close();
-    if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    const std::string dir = targetPath.has_parent_path() ? targetPath.parent_path().string() : ".";
-    FileDescriptor dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.get() >= 0) ::fsync(dirFd.get());
-    return true;
 }
 
 std::string CutText(std::string text)
@@ -162,7 +86,7 @@ void SettingsFile::WriteString(std::string_view section, std::string_view key, s
     const std::string target = WriteTarget(path_);
     EnsureParentDirectory(target);
     std::string bytes;
-    mode_t mode = 0644;
+    std::optional<mode_t> mode;  // a new file gets the usual mode
     switch (ReadWholeFile(target, bytes)) {
     case ReadResult::Missing:
         break;
