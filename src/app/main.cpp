@@ -5,7 +5,9 @@
 
 #include <gst/gst.h>
 
-#include <cstring>
+#include <csignal>
+
+#include <pthread.h>
 
 #include "react/core/audio_output.h"
 #include "shell/desktop/application_icon.h"
@@ -13,9 +15,32 @@
 #include "shell/desktop/single_instance.h"
 #include "shell/program_windows.h"
 
+namespace {
+
+// A quit signal that arrives while the windows are still being made would
+// end the process at once, without the closing steps. Blocked here, before
+// any thread exists (threads inherit the mask), it waits until the handler
+// that closes the window in order is installed and this thread takes it.
+class HeldQuitSignals {
+public:
+    HeldQuitSignals() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&held, signalNumber);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    void Release() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+private:
+    sigset_t previous_{};
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const auto instanceLock = qmd::SingleInstanceLock::TryAcquire();
     if (!instanceLock) return 0;
+    HeldQuitSignals heldQuitSignals;
 
     // Only the first argument counts, compared whole and case-sensitively,
     // before Qt takes its own options out of the list.
@@ -40,6 +65,7 @@ int main(int argc, char** argv) {
         QObject::connect(windows.MainForm(), &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         qmd::QuitSignals quitSignals(windows.MainForm());
+        heldQuitSignals.Release();
         exitCode = QApplication::exec();
         windows.Shutdown();
     }
