@@ -27,7 +27,7 @@
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/moniker.h"
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
 #include "capture/core/turbo_jpeg_decoder.h"
@@ -61,18 +61,18 @@ std::string ClipPath(const Size& size)
         .string();
 }
 
-gst::Element Launch(const std::string& description)
+gst::ElementHandle Launch(const std::string& description)
 {
     gst::ErrorHandle error;
     GstElement* pipeline = gst_parse_launch(description.c_str(), error.out());
     if (!pipeline) std::fprintf(stderr, "bench: %s\n", error ? error->message : description.c_str());
-    return gst::Element(pipeline ? GST_ELEMENT(gst_object_ref_sink(pipeline)) : nullptr);
+    return gst::ElementHandle(pipeline ? GST_ELEMENT(gst_object_ref_sink(pipeline)) : nullptr);
 }
 
 bool RunToEos(GstElement* pipeline)
 {
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    gst::Bus bus{gst_element_get_bus(pipeline)};
+    gst::BusHandle bus{gst_element_get_bus(pipeline)};
     gst::MessageHandle end{gst_bus_timed_pop_filtered(bus.get(), 120 * GST_SECOND,
                                                       GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))};
     gst_element_set_state(pipeline, GST_STATE_NULL);
@@ -88,7 +88,7 @@ void MakeClips()
                       "videotestsrc num-buffers=%d pattern=ball ! video/x-raw,format=I420,width=%d,height=%d,"
                       "framerate=%d/1 ! jpegenc quality=85 ! avimux ! filesink location=\"%s\"",
                       kFrames, size.Width, size.Height, kFps, ClipPath(size).c_str());
-        gst::Element pipeline = Launch(description);
+        gst::ElementHandle pipeline = Launch(description);
         if (!pipeline || !RunToEos(pipeline.get())) std::fprintf(stderr, "bench: clip %s not made\n", description);
     }
 }
@@ -120,7 +120,7 @@ double BarePipeline(Source source, const Size& size, bool stock)
                       "filesrc location=\"%s\" ! avidemux ! %s ! videoconvert ! video/x-raw,format=BGR ! "
                       "fakesink sync=true",
                       ClipPath(size).c_str(), stock ? "jpegdec" : kTurboJpegDecoderName);
-    gst::Element pipeline = Launch(description);
+    gst::ElementHandle pipeline = Launch(description);
     const double start = ProcessCpuSeconds();
     if (!pipeline || !RunToEos(pipeline.get())) return -1;
     return (ProcessCpuSeconds() - start) / kFrames;

@@ -112,6 +112,19 @@ using IteratorHandle = Handle<GstIterator, detail::FreeIterator>;
 // A GList of GstObject references (gst_device_monitor_get_devices and the like).
 using ObjectListHandle = Handle<GList, detail::FreeList>;
 
+// A new reference to a borrowed pointer, adopted by a handle of the right
+// kind. The template serves every GstObject type; the overloads the
+// reference-counted mini objects.
+template <typename T>
+ObjectHandle<T> NewRef(T* borrowed) noexcept
+{
+    return ObjectHandle<T>::Ref(borrowed);
+}
+inline CapsHandle NewRef(GstCaps* borrowed) noexcept { return CapsHandle::Ref(borrowed); }
+inline SampleHandle NewRef(GstSample* borrowed) noexcept { return SampleHandle::Ref(borrowed); }
+inline BufferHandle NewRef(GstBuffer* borrowed) noexcept { return BufferHandle::Ref(borrowed); }
+inline MessageHandle NewRef(GstMessage* borrowed) noexcept { return MessageHandle::Ref(borrowed); }
+
 // A mapped buffer, unmapped when it goes away.
 class MappedBuffer {
 public:

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 #include "common/frame_image.h"
 
 namespace qmd::test {
@@ -42,9 +42,9 @@ void WriteClip(const std::string& path, int width, int height, int fps,
     const std::string description = "appsrc name=source format=time ! videoconvert ! " + encoding +
                                     " ! filesink location=\"" + path + "\"";
     gst::ErrorHandle error;
-    gst::Element pipeline{GST_ELEMENT(gst_object_ref_sink(gst_parse_launch(description.c_str(), error.out())))};
+    gst::ElementHandle pipeline{GST_ELEMENT(gst_object_ref_sink(gst_parse_launch(description.c_str(), error.out())))};
     ASSERT_TRUE(pipeline) << (error ? error->message : "");
-    gst::Element source{gst_bin_get_by_name(GST_BIN(pipeline.get()), "source")};
+    gst::ElementHandle source{gst_bin_get_by_name(GST_BIN(pipeline.get()), "source")};
     gst::CapsHandle caps{gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, width,
                                              "height", G_TYPE_INT, height, "framerate", GST_TYPE_FRACTION, fps, 1,
                                              nullptr)};
@@ -57,7 +57,7 @@ void WriteClip(const std::string& path, int width, int height, int fps,
         ASSERT_EQ(gst_app_src_push_buffer(GST_APP_SRC(source.get()), buffer), GST_FLOW_OK);
     }
     gst_app_src_end_of_stream(GST_APP_SRC(source.get()));
-    gst::Bus bus{gst_element_get_bus(pipeline.get())};
+    gst::BusHandle bus{gst_element_get_bus(pipeline.get())};
     gst::MessageHandle done{gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
                                                        GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))};
     ASSERT_TRUE(done);

@@ -27,7 +27,7 @@ protected:
     ScopedEnv noExtras{"QUISK_EXTRA_SOURCES", ""};
 };
 
-int PatternOf(const gst::Element& element)
+int PatternOf(const gst::ElementHandle& element)
 {
     int pattern = -1;
     g_object_get(element.get(), "pattern", &pattern, nullptr);
@@ -57,7 +57,7 @@ TEST_F(Devices, MonikersBindTheSameDeviceAgain)
         TBaseFilter base;
         base.StoreMoniker(&*moniker);
         EXPECT_FALSE(base.Empty());
-        gst::Element element = base.BindDeviceFilter();
+        gst::ElementHandle element = base.BindDeviceFilter();
         ASSERT_TRUE(element) << i;
         EXPECT_EQ(PatternOf(element), expected[i]) << i;
         // The device's own media types come along with it.

@@ -125,7 +125,7 @@ TEST_F(ExtraSources, UnreadableStreamIsReportedOnce)
     } catch (const EDirectShowException&) {
         ++reports;
     }
-    gst::Bus bus{gst_element_get_bus(graph.Pipeline())};
+    gst::BusHandle bus{gst_element_get_bus(graph.Pipeline())};
     ASSERT_TRUE(WaitUntil([&] { return reports > 0 && !gst_bus_have_pending(bus.get()); }));
     EXPECT_EQ(reports, 1);
     EXPECT_TRUE(graph.Active());  // the program goes on with the graph as it was

@@ -228,7 +228,7 @@ TEST_F(Graph, AnErrorOnTheBusIsReportedOnce)
         }
     });
     poster.join();
-    gst::Bus bus{gst_element_get_bus(graph.Pipeline())};
+    gst::BusHandle bus{gst_element_get_bus(graph.Pipeline())};
     ASSERT_TRUE(WaitUntil([&] { return !reports.empty() && !gst_bus_have_pending(bus.get()); }));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports.front(), "Device is gone ($8007001F).");

@@ -15,7 +15,7 @@ void TBaseFilter::StoreMoniker(const Moniker* moniker)
         bytes_.clear();
 }
 
-gst::Element TBaseFilter::BindDeviceFilter() const
+gst::ElementHandle TBaseFilter::BindDeviceFilter() const
 {
     if (bytes_.empty()) return {};
     const auto fields = Moniker::FromBytes(bytes_).Fields();
@@ -46,19 +46,19 @@ void TFilter::NotifyMember(TMemberNotify code)
 void TFilter::BuildBin()
 {
     ReleaseBin();
-    gst::Element source = baseFilter_.BindDeviceFilter();
+    gst::ElementHandle source = baseFilter_.BindDeviceFilter();
     if (!source) return;
-    gst::Element format = gst::MakeElement("capsfilter", "format");
+    gst::ElementHandle format = gst::MakeElement("capsfilter", "format");
     if (!format) return;
     if (const GstCaps* defaultFormat = DefaultFormatOf(source.get()))
         g_object_set(format.get(), "caps", defaultFormat, nullptr);
 
-    gst::Element bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(MemberName().c_str())))};
+    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(MemberName().c_str())))};
     gst_bin_add_many(GST_BIN(bin.get()), source.get(), format.get(), nullptr);
-    gst::Pad sourcePad{gst_element_get_static_pad(source.get(), "src")};
-    gst::Pad formatSink{gst_element_get_static_pad(format.get(), "sink")};
+    gst::PadHandle sourcePad{gst_element_get_static_pad(source.get(), "src")};
+    gst::PadHandle formatSink{gst_element_get_static_pad(format.get(), "sink")};
     if (sourcePad && formatSink) gst_pad_link(sourcePad.get(), formatSink.get());
-    gst::Pad formatSrc{gst_element_get_static_pad(format.get(), "src")};
+    gst::PadHandle formatSrc{gst_element_get_static_pad(format.get(), "src")};
     gst_element_add_pad(bin.get(), gst_ghost_pad_new("src", formatSrc.get()));
 
     bin_ = std::move(bin);
@@ -79,7 +79,7 @@ gst::CapsHandle TFilter::OfferedCaps() const
     if (!source_) return gst::CapsHandle{gst_caps_new_empty()};
     if (const GstCaps* offered = OfferedCapsOf(source_.get())) return gst::CapsHandle{gst_caps_copy(offered)};
     // A source that did not say: what its pad can do once it is open.
-    gst::Pad pad{gst_element_get_static_pad(source_.get(), "src")};
+    gst::PadHandle pad{gst_element_get_static_pad(source_.get(), "src")};
     GstState state = GST_STATE_NULL;
     gst_element_get_state(source_.get(), &state, nullptr, 0);
     if (!pad || state < GST_STATE_READY) return gst::CapsHandle{gst_caps_new_empty()};

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "capture/core/graph_member.h"
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 
 namespace qmd {
 
@@ -17,7 +17,7 @@ public:
     void StoreMoniker(const Moniker* moniker);
     // A new source element for the stored moniker; null when the block is
     // empty or names no source that exists now.
-    gst::Element BindDeviceFilter() const;
+    gst::ElementHandle BindDeviceFilter() const;
     bool Empty() const { return bytes_.empty(); }
     const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
 
@@ -53,9 +53,9 @@ private:
     void ReleaseBin();
 
     TBaseFilter baseFilter_;
-    gst::Element bin_;
-    gst::Element source_;
-    gst::Element formatFilter_;
+    gst::ElementHandle bin_;
+    gst::ElementHandle source_;
+    gst::ElementHandle formatFilter_;
 };
 
 }  // namespace qmd

@@ -78,8 +78,8 @@ void TFilterGraph::SetActive(bool active)
 
 void TFilterGraph::Activate()
 {
-    pipeline_ = gst::Element(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
-    gst::Bus bus{gst_pipeline_get_bus(GST_PIPELINE(pipeline_.get()))};
+    pipeline_ = gst::ElementHandle(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+    gst::BusHandle bus{gst_pipeline_get_bus(GST_PIPELINE(pipeline_.get()))};
     busReader_ = std::make_unique<GraphBusReader>(bus.get(), [this](GstMessage* m) { OnBusMessage(m); });
     errorReported_ = false;
     for (IGraphMember* member : members_) AddMemberElement(member);
@@ -131,7 +131,7 @@ void TFilterGraph::RemoveMemberElement(IGraphMember* member)
 {
     member->NotifyMember(TMemberNotify::Removing);
     if (GstElement* element = member->MemberFilter()) {
-        gst::Element keep = gst::NewRef(element);
+        gst::ElementHandle keep = gst::NewRef(element);
         gst_element_set_state(element, GST_STATE_NULL);
         if (GST_OBJECT_PARENT(element) == GST_OBJECT(pipeline_.get()))
             gst_bin_remove(GST_BIN(pipeline_.get()), element);
@@ -209,7 +209,7 @@ void TFilterGraph::UnlinkAndRemoveInserted()
     for (const auto& element : children) {
         for (const auto& pad : gst::Pads(element.get())) {
             if (GST_PAD_DIRECTION(pad.get()) != GST_PAD_SRC) continue;
-            gst::Pad peer{gst_pad_get_peer(pad.get())};
+            gst::PadHandle peer{gst_pad_get_peer(pad.get())};
             if (peer && !gst_pad_unlink(pad.get(), peer.get())) CheckGraphResult(kResultCannotLink);
         }
     }
@@ -227,7 +227,7 @@ void TFilterGraph::RenderStream(TFilter* source, TSampleGrabber* grabber, TVideo
         throw QuiskError("Interface not supported");
     errorReported_ = false;
 
-    gst::Pad sourcePad{gst_element_get_static_pad(source->MemberFilter(), "src")};
+    gst::PadHandle sourcePad{gst_element_get_static_pad(source->MemberFilter(), "src")};
     if (!sourcePad) return;
     if (gst_pad_is_linked(sourcePad.get())) {
         // Connected already (the format command renders again after a stop):

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "capture/core/graph_member.h"
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 
 namespace qmd {
 
@@ -73,7 +73,7 @@ private:
     std::uint32_t ChangeState(GstState target);
     void OnBusMessage(GstMessage* message);
 
-    gst::Element pipeline_;
+    gst::ElementHandle pipeline_;
     std::unique_ptr<GraphBusReader> busReader_;
     std::vector<IGraphMember*> members_;
     bool errorReported_ = false;

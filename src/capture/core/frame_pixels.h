@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "capture/core/grabber_media_type.h"
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 
 namespace qmd {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 
 class QSocketNotifier;
 
@@ -30,7 +30,7 @@ public:
 private:
     int drainDepth_ = 0;
     bool retired_ = false;
-    gst::Bus bus_;
+    gst::BusHandle bus_;
     Handler handler_;
     QSocketNotifier* notifier_ = nullptr;
 };

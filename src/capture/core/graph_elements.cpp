@@ -2,9 +2,9 @@
 
 namespace qmd::gst {
 
-std::vector<Element> Children(GstBin* bin)
+std::vector<ElementHandle> Children(GstBin* bin)
 {
-    std::vector<Element> children;
+    std::vector<ElementHandle> children;
     GST_OBJECT_LOCK(bin);
     for (GList* item = GST_BIN_CHILDREN(bin); item; item = item->next)
         children.push_back(NewRef(GST_ELEMENT(item->data)));
@@ -12,9 +12,9 @@ std::vector<Element> Children(GstBin* bin)
     return children;
 }
 
-std::vector<Pad> Pads(GstElement* element)
+std::vector<PadHandle> Pads(GstElement* element)
 {
-    std::vector<Pad> pads;
+    std::vector<PadHandle> pads;
     GST_OBJECT_LOCK(element);
     for (GList* item = GST_ELEMENT_PADS(element); item; item = item->next)
         pads.push_back(NewRef(GST_PAD(item->data)));
@@ -22,12 +22,12 @@ std::vector<Pad> Pads(GstElement* element)
     return pads;
 }
 
-Element MakeElement(const char* factory, const char* name)
+ElementHandle MakeElement(const char* factory, const char* name)
 {
     GstElement* element = gst_element_factory_make(factory, name);
     if (!element) return {};
     // Own the reference; bins take references of their own.
-    return Element(GST_ELEMENT(gst_object_ref_sink(element)));
+    return ElementHandle(GST_ELEMENT(gst_object_ref_sink(element)));
 }
 
 CapsHandle CapsFromString(const char* text) { return CapsHandle(gst_caps_from_string(text)); }

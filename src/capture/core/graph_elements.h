@@ -2,16 +2,16 @@
 // Small helpers over GstBin and GstElement used by the graph.
 #include <vector>
 
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 
 namespace qmd::gst {
 
 // The bin's direct children, each with a reference of its own.
-std::vector<Element> Children(GstBin* bin);
+std::vector<ElementHandle> Children(GstBin* bin);
 // The element's pads, each with a reference of its own.
-std::vector<Pad> Pads(GstElement* element);
+std::vector<PadHandle> Pads(GstElement* element);
 // A new element from a factory; null when the factory is missing.
-Element MakeElement(const char* factory, const char* name = nullptr);
+ElementHandle MakeElement(const char* factory, const char* name = nullptr);
 // Caps from their text form.
 CapsHandle CapsFromString(const char* text);
 

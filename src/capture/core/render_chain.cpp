@@ -18,7 +18,7 @@ bool CanIntersectWith(const GstCaps* offered, const char* text)
 // decodebin exposes its output once it has seen the stream.
 void LinkDecodedPad(GstElement*, GstPad* pad, gpointer converter)
 {
-    gst::Pad sink{gst_element_get_static_pad(GST_ELEMENT(converter), "sink")};
+    gst::PadHandle sink{gst_element_get_static_pad(GST_ELEMENT(converter), "sink")};
     if (sink && !gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
 }
 
@@ -37,9 +37,9 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
     gst::CapsHandle offered{gst_pad_query_caps(sourcePad, nullptr)};
     const RenderChainKind kind = ChooseRenderChain(offered.get());
 
-    std::vector<gst::Element> chain;
+    std::vector<gst::ElementHandle> chain;
     if (kind == RenderChainKind::Jpeg) {
-        gst::Element decoder = RegisterTurboJpegDecoder() ? gst::MakeElement(kTurboJpegDecoderName) : gst::Element();
+        gst::ElementHandle decoder = RegisterTurboJpegDecoder() ? gst::MakeElement(kTurboJpegDecoderName) : gst::ElementHandle();
         chain.push_back(decoder ? std::move(decoder) : gst::MakeElement("jpegdec"));
     }
     if (kind == RenderChainKind::Decode) chain.push_back(gst::MakeElement("decodebin"));
@@ -51,7 +51,7 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
 
     bool linked = true;
     {
-        gst::Pad firstSink{gst_element_get_static_pad(chain.front().get(), "sink")};
+        gst::PadHandle firstSink{gst_element_get_static_pad(chain.front().get(), "sink")};
         linked = firstSink && gst_pad_link(sourcePad, firstSink.get()) == GST_PAD_LINK_OK;
     }
     for (std::size_t i = 0; i + 1 < chain.size(); ++i) {

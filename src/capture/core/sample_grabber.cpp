@@ -14,7 +14,7 @@ TSampleGrabber::TSampleGrabber()
 {
     gst::EnsureInitialized();
     {
-        gst::Element probe = gst::MakeElement("capsfilter");
+        gst::ElementHandle probe = gst::MakeElement("capsfilter");
         if (!probe) throw QuiskError("The SampleGrabber Filter is not available on this system.");
     }
     frameThread_ = std::thread([this] { FrameThreadLoop(); });
@@ -120,15 +120,15 @@ void TSampleGrabber::DropQueuedFrames()
 void TSampleGrabber::BuildBin()
 {
     ReleaseBin();
-    gst::Element accept = gst::MakeElement("capsfilter", "accept");
+    gst::ElementHandle accept = gst::MakeElement("capsfilter", "accept");
     if (!accept) return;
     gst::CapsHandle bgr = gst::CapsFromString("video/x-raw,format=BGR");
     g_object_set(accept.get(), "caps", bgr.get(), nullptr);
 
-    gst::Element bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(MemberName().c_str())))};
+    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(MemberName().c_str())))};
     gst_bin_add(GST_BIN(bin.get()), accept.get());
-    gst::Pad sink{gst_element_get_static_pad(accept.get(), "sink")};
-    gst::Pad src{gst_element_get_static_pad(accept.get(), "src")};
+    gst::PadHandle sink{gst_element_get_static_pad(accept.get(), "sink")};
+    gst::PadHandle src{gst_element_get_static_pad(accept.get(), "src")};
     gst_element_add_pad(bin.get(), gst_ghost_pad_new("sink", sink.get()));
     gst_element_add_pad(bin.get(), gst_ghost_pad_new("src", src.get()));
 

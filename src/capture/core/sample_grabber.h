@@ -21,7 +21,7 @@
 
 #include "capture/core/grabber_media_type.h"
 #include "capture/core/graph_member.h"
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 
 namespace qmd {
 
@@ -85,8 +85,8 @@ private:
     void BuildBin();
     void ReleaseBin();
 
-    gst::Element bin_;
-    gst::Pad probePad_;
+    gst::ElementHandle bin_;
+    gst::PadHandle probePad_;
     gulong probeId_ = 0;
 
     // Mailbox, the latest frame and the caps of the frames to come.

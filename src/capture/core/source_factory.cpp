@@ -49,14 +49,14 @@ std::string CharsOrEmpty(gchar* owned)
 
 bool LooksLikeUri(const std::string& location) { return gst_uri_is_valid(location.c_str()); }
 
-gst::Element CreateSystemDevice(const MonikerFields& fields)
+gst::ElementHandle CreateSystemDevice(const MonikerFields& fields)
 {
     for (auto& candidate : EnumerateSystemDevices()) {
         if (candidate.Fields.Identity != fields.Identity || candidate.Fields.DisplayName != fields.DisplayName)
             continue;
         GstElement* created = gst_device_create_element(candidate.Device.get(), nullptr);
         if (!created) return {};
-        gst::Element element{GST_ELEMENT(gst_object_ref_sink(created))};
+        gst::ElementHandle element{GST_ELEMENT(gst_object_ref_sink(created))};
         AttachCaps(element.get(), kOfferedCapsKey, gst::CapsHandle{gst_device_get_caps(candidate.Device.get())});
         return element;
     }
@@ -70,15 +70,15 @@ void ExposeVideoPad(GstElement*, GstPad* pad, gpointer bin)
     gst::CapsHandle caps{gst_pad_query_caps(pad, nullptr)};
     const GstStructure* first = caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
     if (!first || !g_str_has_prefix(gst_structure_get_name(first), "video/")) return;
-    gst::Pad ghost{gst_element_get_static_pad(GST_ELEMENT(bin), "src")};
-    gst::Pad target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))};
+    gst::PadHandle ghost{gst_element_get_static_pad(GST_ELEMENT(bin), "src")};
+    gst::PadHandle target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))};
     if (!target) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), pad);
 }
 
 void ForgetVideoPad(GstElement*, GstPad* pad, gpointer bin)
 {
-    gst::Pad ghost{gst_element_get_static_pad(GST_ELEMENT(bin), "src")};
-    gst::Pad target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))};
+    gst::PadHandle ghost{gst_element_get_static_pad(GST_ELEMENT(bin), "src")};
+    gst::PadHandle target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))};
     if (target.get() == pad) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), nullptr);
 }
 
@@ -91,7 +91,7 @@ void MakeNetworkSourceLive(GstElement*, GstElement* source, gpointer)
     if (g_object_class_find_property(type, "do-timestamp")) g_object_set(source, "do-timestamp", TRUE, nullptr);
 }
 
-gst::Element CreateExtraSource(const MonikerFields& fields)
+gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
 {
     std::string uri = fields.Identity;
     if (!LooksLikeUri(uri)) {
@@ -100,13 +100,13 @@ gst::Element CreateExtraSource(const MonikerFields& fields)
         if (!converted) return {};
         uri = converted.get();
     }
-    gst::Element decoder = gst::MakeElement("uridecodebin");
+    gst::ElementHandle decoder = gst::MakeElement("uridecodebin");
     if (!decoder) return {};
     g_object_set(decoder.get(), "uri", uri.c_str(), nullptr);
     if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
         g_signal_connect(decoder.get(), "source-setup", G_CALLBACK(MakeNetworkSourceLive), nullptr);
 
-    gst::Element bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
+    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
     gst_bin_add(GST_BIN(bin.get()), decoder.get());
     gst_element_add_pad(bin.get(), gst_ghost_pad_new_no_target("src", GST_PAD_SRC));
     g_signal_connect_object(decoder.get(), "pad-added", G_CALLBACK(ExposeVideoPad), bin.get(), GConnectFlags(0));
@@ -114,9 +114,9 @@ gst::Element CreateExtraSource(const MonikerFields& fields)
     return bin;
 }
 
-gst::Element CreateTestSource()
+gst::ElementHandle CreateTestSource()
 {
-    gst::Element source = gst::MakeElement("videotestsrc");
+    gst::ElementHandle source = gst::MakeElement("videotestsrc");
     if (!source) return {};
     gst_util_set_object_arg(G_OBJECT(source.get()), "pattern", "ball");
     g_object_set(source.get(), "is-live", TRUE, "background-color", kTestBackground, "foreground-color", kTestBall,
@@ -140,7 +140,7 @@ gst::Element CreateTestSource()
 std::vector<SystemDevice> EnumerateSystemDevices()
 {
     gst::EnsureInitialized();
-    gst::DeviceMonitor monitor{GST_DEVICE_MONITOR(gst_object_ref_sink(gst_device_monitor_new()))};
+    gst::DeviceMonitorHandle monitor{GST_DEVICE_MONITOR(gst_object_ref_sink(gst_device_monitor_new()))};
     gst_device_monitor_add_filter(monitor.get(), "Video/Source", nullptr);
     gst::ObjectListHandle devices{gst_device_monitor_get_devices(monitor.get())};
 
@@ -188,7 +188,7 @@ std::vector<MonikerFields> ExtraSourcesFromEnvironment()
     return sources;
 }
 
-gst::Element CreateSourceElement(const MonikerFields& fields)
+gst::ElementHandle CreateSourceElement(const MonikerFields& fields)
 {
     gst::EnsureInitialized();
     switch (fields.Kind) {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "capture/core/moniker.h"
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 
 namespace qmd {
 
@@ -11,7 +11,7 @@ namespace qmd {
 // needs to find each again.
 struct SystemDevice {
     MonikerFields Fields;
-    gst::Device Device;
+    gst::DeviceHandle Device;
 };
 std::vector<SystemDevice> EnumerateSystemDevices();
 
@@ -21,7 +21,7 @@ std::vector<MonikerFields> ExtraSourcesFromEnvironment();
 // A new source element for fields, or null when it names nothing that exists
 // now. The element carries the media types it offers and its default format
 // (see OfferedCapsOf and DefaultFormatOf).
-gst::Element CreateSourceElement(const MonikerFields& fields);
+gst::ElementHandle CreateSourceElement(const MonikerFields& fields);
 
 // What CreateSourceElement attached: null when the element did not say.
 const GstCaps* OfferedCapsOf(GstElement* source);

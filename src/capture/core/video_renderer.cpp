@@ -13,7 +13,7 @@ void TVideoRenderer::NotifyMember(TMemberNotify code)
 {
     switch (code) {
     case TMemberNotify::Adding: {
-        gst::Element sink = gst::MakeElement("appsink", MemberName().c_str());
+        gst::ElementHandle sink = gst::MakeElement("appsink", MemberName().c_str());
         if (!sink) return;
         gst::CapsHandle bgr = gst::CapsFromString("video/x-raw,format=BGR");
         // Paced by the clock like a video sink, so a file plays at its own

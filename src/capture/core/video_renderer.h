@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "capture/core/graph_member.h"
-#include "capture/core/object_handles.h"
+#include "gst/handles.h"
 
 namespace qmd {
 
@@ -40,7 +40,7 @@ private:
     void Receive(gst::SampleHandle sample);
     void ClearLatest();
 
-    gst::Element sink_;
+    gst::ElementHandle sink_;
     mutable std::mutex latestMutex_;
     gst::SampleHandle latest_;
     std::mutex notifierMutex_;
