@@ -33,7 +33,7 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, const QRect& ge
 }
 }  // namespace
 
-TfmAutostart::TfmAutostart(QAction* mark, QWidget* parent) : QDialog(parent), mark_(mark)
+TfmAutostart::TfmAutostart(QAction* mark, QWidget* parent) : PlainDialog(parent), mark_(mark)
 {
     setObjectName(QStringLiteral("fmAutostart"));
     setWindowTitle(QStringLiteral("Lista programów uruchamianych po wykryciu ruchu"));
@@ -146,19 +146,6 @@ void TfmAutostart::Button3Click()
     }
     UpdateMark();
     accept();
-}
-
-void TfmAutostart::keyPressEvent(QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->ignore();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }
 
 }  // namespace qmd

@@ -1,7 +1,7 @@
 #pragma once
 // TfmAutostart: the program list window. Its list box is the live list; the
 // ProgramList it owns is kept equal to it for the frame thread.
-#include <QDialog>
+#include "react/plain_dialog.h"
 
 #include "react/core/program_list.h"
 #include "react/open_file_dialog.h"
@@ -12,7 +12,7 @@ class QPushButton;
 
 namespace qmd {
 
-class TfmAutostart : public QDialog {
+class TfmAutostart : public PlainDialog {
     Q_OBJECT
 public:
     // `mark` is the main window's "Uruchom programy..." item. FormCreate runs
@@ -36,7 +36,6 @@ public slots:
     void Button3Click();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void SetEntries(const std::vector<std::string>& entries);

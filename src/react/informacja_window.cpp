@@ -14,7 +14,7 @@ namespace qmd {
 
 TfmInformacja* fmInformacja = nullptr;
 
-TfmInformacja::TfmInformacja(QWidget* parent) : QDialog(parent)
+TfmInformacja::TfmInformacja(QWidget* parent) : PlainDialog(parent)
 {
     setObjectName(QStringLiteral("fmInformacja"));
     setWindowTitle(QStringLiteral("Informacja"));
@@ -67,19 +67,6 @@ void TfmInformacja::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) CentreOverMainWindow(this);
     QDialog::showEvent(event);
-}
-
-void TfmInformacja::keyPressEvent(QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->ignore();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }
 
 }  // namespace qmd

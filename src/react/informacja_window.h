@@ -1,6 +1,6 @@
 #pragma once
 // TfmInformacja: the window the reaction sequence shows with the user's text.
-#include <QDialog>
+#include "react/plain_dialog.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -8,7 +8,7 @@ class QPushButton;
 
 namespace qmd {
 
-class TfmInformacja : public QDialog {
+class TfmInformacja : public PlainDialog {
     Q_OBJECT
 public:
     explicit TfmInformacja(QWidget* parent = nullptr);
@@ -21,7 +21,6 @@ public slots:
     void SpeedButton1Click();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 };
 

@@ -24,7 +24,7 @@ const char* const kItems[] = {"Nie rób nic", "Stan uśpienia", "Hibernuj", "Wyl
 constexpr int kLastIndex = 5;
 }  // namespace
 
-TfmTrybPracy::TfmTrybPracy(QAction* mark, QWidget* parent) : QDialog(parent), mark_(mark)
+TfmTrybPracy::TfmTrybPracy(QAction* mark, QWidget* parent) : PlainDialog(parent), mark_(mark)
 {
     setObjectName(QStringLiteral("fmTrybPracy"));
     setWindowTitle(QStringLiteral("Przełącz tryb pracy komputera"));
@@ -96,19 +96,6 @@ void TfmTrybPracy::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) CentreOverMainWindow(this);
     QDialog::showEvent(event);
-}
-
-void TfmTrybPracy::keyPressEvent(QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->ignore();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }
 
 }  // namespace qmd

@@ -1,7 +1,7 @@
 #pragma once
 // TfmTrybPracy: the power action window. The selected radio button is the
 // live power index that the reaction sequence reads.
-#include <QDialog>
+#include "react/plain_dialog.h"
 
 #include <atomic>
 
@@ -12,7 +12,7 @@ class QPushButton;
 
 namespace qmd {
 
-class TfmTrybPracy : public QDialog {
+class TfmTrybPracy : public PlainDialog {
     Q_OBJECT
 public:
     // `mark` is the main window's "Przełącz tryb pracy komputera..." item.
@@ -35,7 +35,6 @@ public slots:
     void Button1Click();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -27,42 +27,18 @@
 #include "shell/core/app_dir.h"
 #include "shell/core/settings_file.h"
 #include "support/temp_dir.h"
+#include "react/modal_helpers.h"
 
 namespace qmd {
 namespace {
 
 using Entries = std::vector<std::string>;
 
-// Acts on the first visible top-level T as soon as it shows. Gives up after
-// 20 s by rejecting whatever modal dialog runs, so a test fails, not hangs.
-template <typename T>
-void WhenShown(std::function<void(T*)> act)
-{
-    auto* timer = new QTimer;
-    auto ticks = std::make_shared<int>(0);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, ticks] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* target = qobject_cast<T*>(widget); target && target->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-                act(target);
-                return;
-            }
-        }
-        if (++*ticks > 2000) {
-            timer->stop();
-            timer->deleteLater();
-            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
-        }
-    });
-    timer->start();
-}
 
 // Closes the next message box and keeps its caption and text.
 void CloseNextMessageBox(QString* caption, QString* text)
 {
-    WhenShown<QMessageBox>([caption, text](QMessageBox* box) {
+    test::WhenShown<QMessageBox>([caption, text](QMessageBox* box) {
         *caption = box->windowTitle();
         *text = box->text();
         box->accept();
@@ -177,12 +153,12 @@ TEST_F(AutostartTest, AddProgramAppendsTheChosenFileAndCancelChangesNothing)
     TfmAutostart window(&mark);
     const std::string program = dir.File("my program");
     test::WriteFileBytes(program, "");
-    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
-        dialog->selectFile(QString::fromStdString(program));
-        QMetaObject::invokeMethod(dialog, "accept");
+    test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        test::TypeFileName(dialog, program);
+        test::Accept(dialog);
     });
     window.Button1->click();
-    WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    test::WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     window.Button1->click();
     EXPECT_EQ(window.Entries(), Entries{program});
     EXPECT_EQ(window.OpenProgram.FileName(), QString::fromStdString(program));

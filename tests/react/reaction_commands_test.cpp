@@ -25,37 +25,15 @@
 #include "shell/core/settings_file.h"
 #include "shell/program_windows.h"
 #include "support/temp_dir.h"
+#include "react/modal_helpers.h"
 
 namespace qmd {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Acts on the first visible modal dialog of type T once it shows; rejects
-// whatever modal runs after 20 s so that a test fails instead of hanging.
-template <typename T>
-void WhenShown(std::function<void(T*)> act)
-{
-    auto* timer = new QTimer;
-    auto ticks = std::make_shared<int>(0);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, ticks] {
-        if (auto* target = qobject_cast<T*>(QApplication::activeModalWidget()); target && target->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            act(target);
-            return;
-        }
-        if (++*ticks > 2000) {
-            timer->stop();
-            timer->deleteLater();
-            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
-        }
-    });
-    timer->start();
-}
 
-void Accept(QDialog* dialog) { QMetaObject::invokeMethod(dialog, "accept"); }
+
 
 class ReactionCommandsTest : public testing::Test {
 protected:
@@ -97,12 +75,12 @@ TEST_F(ReactionCommandsTest, PhotoFolderChosenOrCancelled)
     fs::create_directory(folder);
     QString openedAt;
     QString title;
-    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+    test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
         openedAt = dialog->directory().absolutePath();
         title = dialog->windowTitle();
         EXPECT_TRUE(dialog->selectedFiles().isEmpty() || dialog->selectedFiles().front() == openedAt);
-        dialog->selectFile(QString::fromStdString(folder));
-        Accept(dialog);
+        test::TypeFileName(dialog, folder);
+        test::Accept(dialog);
     });
     main->Zrbzdjcie1Click();
     EXPECT_EQ(Stored("Zrob zdjecie"), folder);
@@ -110,7 +88,7 @@ TEST_F(ReactionCommandsTest, PhotoFolderChosenOrCancelled)
     EXPECT_EQ(openedAt, QStringLiteral("/"));  // the stored folder is not offered
     EXPECT_EQ(title, QStringLiteral("Wskaż katalog, w którym program ma zapisywać zdjęcia pochodzące z kamery."));
 
-    WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    test::WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     main->Zrbzdjcie1Click();
     EXPECT_EQ(Stored("Zrob zdjecie"), "");
     EXPECT_FALSE(main->Zrbzdjcie1->isChecked());
@@ -121,7 +99,7 @@ TEST_F(ReactionCommandsTest, InformationTextEnteredEmptyOrCancelled)
     int maxLength = 0;
     QString initial = QStringLiteral("not looked at");
     QString caption;
-    WhenShown<QDialog>([&](QDialog* dialog) {
+    test::WhenShown<QDialog>([&](QDialog* dialog) {
         auto* edit = dialog->findChild<QLineEdit*>();
         caption = dialog->windowTitle();
         maxLength = edit->maxLength();
@@ -136,13 +114,13 @@ TEST_F(ReactionCommandsTest, InformationTextEnteredEmptyOrCancelled)
     EXPECT_EQ(Stored("Informacja"), "Złodziej!");
     EXPECT_TRUE(main->Wywietlinformacj1->isChecked());
 
-    WhenShown<QDialog>([](QDialog* dialog) { Accept(dialog); });  // OK on an empty field
+    test::WhenShown<QDialog>([](QDialog* dialog) { test::Accept(dialog); });  // OK on an empty field
     main->Wywietlinformacj1Click();
     EXPECT_EQ(Stored("Informacja"), "");
     EXPECT_FALSE(main->Wywietlinformacj1->isChecked());
 
     main->Wywietlinformacj1->setChecked(true);
-    WhenShown<QDialog>([](QDialog* dialog) {
+    test::WhenShown<QDialog>([](QDialog* dialog) {
         dialog->findChild<QLineEdit*>()->setText(QStringLiteral("typed"));
         dialog->reject();
     });
@@ -153,22 +131,22 @@ TEST_F(ReactionCommandsTest, InformationTextEnteredEmptyOrCancelled)
 
 TEST_F(ReactionCommandsTest, SoundFileRememberedAcrossCancel)
 {
-    WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    test::WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     main->Odtwrzplikdwikowy1Click();
     EXPECT_EQ(Stored("Odtworz plik dzwiekowy"), "");
     EXPECT_FALSE(main->Odtwrzplikdwikowy1->isChecked());
 
     const std::string missing = dir.File("not there.wav");  // a typed name of a missing file is taken
-    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
-        dialog->selectFile(QString::fromStdString(missing));
-        Accept(dialog);
+    test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        test::TypeFileName(dialog, missing);
+        test::Accept(dialog);
     });
     main->Odtwrzplikdwikowy1Click();
     EXPECT_EQ(Stored("Odtworz plik dzwiekowy"), missing);
     EXPECT_TRUE(main->Odtwrzplikdwikowy1->isChecked());
 
     QString offered;
-    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+    test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
         offered = dialog->selectedFiles().value(0);
         dialog->reject();
     });
@@ -181,7 +159,7 @@ TEST_F(ReactionCommandsTest, SoundFileRememberedAcrossCancel)
 TEST_F(ReactionCommandsTest, ProgramListAndPowerWindowsOpenModally)
 {
     bool listShown = false;
-    WhenShown<TfmAutostart>([&](TfmAutostart* window) {
+    test::WhenShown<TfmAutostart>([&](TfmAutostart* window) {
         listShown = window->isModal();
         window->Button3->click();
     });
@@ -190,7 +168,7 @@ TEST_F(ReactionCommandsTest, ProgramListAndPowerWindowsOpenModally)
     EXPECT_TRUE(fs::exists(dir.File("start_list.txt")));
 
     bool powerShown = false;
-    WhenShown<TfmTrybPracy>([&](TfmTrybPracy* window) {
+    test::WhenShown<TfmTrybPracy>([&](TfmTrybPracy* window) {
         powerShown = window->isModal();
         window->trybButtons->button(1)->click();
         window->Button1->click();
@@ -205,7 +183,7 @@ TEST_F(ReactionCommandsTest, ShowLogWarnsWhenThereIsNone)
 {
     QString caption, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    WhenShown<QMessageBox>([&](QMessageBox* box) {
+    test::WhenShown<QMessageBox>([&](QMessageBox* box) {
         caption = box->windowTitle();
         text = box->text();
         icon = box->icon();
