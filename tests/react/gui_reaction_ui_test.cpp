@@ -157,10 +157,3 @@ TEST(GuiReactionUi, CallsOnTheGuiThreadRunDirectly)
 
 }  // namespace
 }  // namespace qmd
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

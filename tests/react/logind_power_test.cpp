@@ -139,10 +139,3 @@ TEST_F(LogindPowerTest, CallsFromAnotherThread)
 
 }  // namespace
 }  // namespace qmd
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    QCoreApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

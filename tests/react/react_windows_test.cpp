@@ -375,10 +375,3 @@ TEST(InformacjaWindow, OkAndCloseBoxCloseButEnterAndEscapeDoNot)
 
 }  // namespace
 }  // namespace qmd
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

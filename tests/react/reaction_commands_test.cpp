@@ -222,10 +222,3 @@ TEST_F(ReactionCommandsTest, ShowLogOpensItWithTheDesktopAssociation)
 
 }  // namespace
 }  // namespace qmd
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -369,10 +369,3 @@ TEST(ApplicationIcon, TheInstalledIconFilesAreTheDrawingThatTheProgramShows)
 
 }  // namespace
 }  // namespace qmd
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

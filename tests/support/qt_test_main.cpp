@@ -1,5 +1,6 @@
-// Test main for the capture tests that need a Qt event loop (the graph's bus
-// is read on the thread of the application object).
+// The main() of the test binaries that need a Qt application object: widget
+// tests, and tests whose objects read events on the application's thread (the
+// capture graph's bus, D-Bus).
 #include <QApplication>
 
 #include <gtest/gtest.h>
