@@ -15,7 +15,10 @@ public:
     void Scale(const std::uint8_t* bgr, int width, int height, int stride, QImage& target);
 
 private:
+    void MapColumns(int width, int targetWidth);
+
     std::vector<int> columnOffsets_;  // source byte offset per target column
+    int wideColumns_ = 0;             // leading columns whose pixel has a byte after it in the row
     int mappedWidth_ = -1;
     int mappedTargetWidth_ = -1;
 };
