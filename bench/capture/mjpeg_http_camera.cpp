@@ -1,0 +1,129 @@
+// A network camera on the loopback interface for measurements: a still
+// background with a moving ball, encoded to JPEG once at start, served as an
+// MJPEG-over-HTTP stream to any number of clients at a steady frame rate
+// until SIGINT or SIGTERM. The stream's address is the first line on stdout.
+//
+//   mjpeg_http_camera [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]
+#include <signal.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "support/mjpeg_http_server.h"
+
+namespace {
+
+struct Settings {
+    int Port = 0;
+    int Width = 640;
+    int Height = 480;
+    double FramesPerSecond = 15;
+    int FramesInLoop = 150;
+};
+
+[[noreturn]] void Usage(const char* program)
+{
+    std::fprintf(stderr,
+                 "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]\n",
+                 program);
+    std::exit(2);
+}
+
+Settings ParseArguments(int argc, char** argv)
+{
+    Settings settings;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) Usage(argv[0]);
+        char* end = nullptr;
+        const char* text = argv[++i];
+        const double value = std::strtod(text, &end);
+        if (end == text || *end != '\0') Usage(argv[0]);
+        if (option == "--port" && value >= 0 && value <= 65535)
+            settings.Port = static_cast<int>(value);
+        else if (option == "--width" && value >= 16 && value <= 8192)
+            settings.Width = static_cast<int>(value);
+        else if (option == "--height" && value >= 16 && value <= 8192)
+            settings.Height = static_cast<int>(value);
+        else if (option == "--fps" && value >= 0.5 && value <= 240)
+            settings.FramesPerSecond = value;
+        else if (option == "--frames-in-loop" && value >= 1 && value <= 10000)
+            settings.FramesInLoop = static_cast<int>(value);
+        else
+            Usage(argv[0]);
+    }
+    return settings;
+}
+
+// One frame of the loop: the ball goes once round an ellipse per loop, so the
+// stream repeats without a jump.
+std::vector<std::uint8_t> RenderFrame(const Settings& settings, int index)
+{
+    const int width = settings.Width, height = settings.Height;
+    const int stride = (width * 3 + 3) / 4 * 4;
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * height);
+    const double angle = 2 * M_PI * index / settings.FramesInLoop;
+    const double radius = std::min(width, height) / 8.0;
+    const double centreX = width / 2.0 + (width / 2.0 - radius - 2) * std::cos(angle);
+    const double centreY = height / 2.0 + (height / 2.0 - radius - 2) * std::sin(angle);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = pixels.data() + static_cast<std::size_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const double dx = x + 0.5 - centreX, dy = y + 0.5 - centreY;
+            const bool ball = dx * dx + dy * dy <= radius * radius;
+            // The test source's colours: each channel of the ball differs
+            // from the background's by more than 105.
+            row[x * 3 + 0] = ball ? 0xD8 : 0x40;
+            row[x * 3 + 1] = ball ? 0xE0 : 0x38;
+            row[x * 3 + 2] = ball ? 0xE8 : 0x30;
+        }
+    }
+    return qmd::test::EncodeBgrJpeg(pixels.data(), width, height, stride, 85);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Settings settings = ParseArguments(argc, argv);
+    // Blocked before the server's thread starts, so that it inherits the
+    // mask and the signals wait for sigwait below.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    try {
+        std::vector<std::vector<std::uint8_t>> frames;
+        std::size_t bytes = 0;
+        for (int i = 0; i < settings.FramesInLoop; ++i) {
+            frames.push_back(RenderFrame(settings, i));
+            bytes += frames.back().size();
+        }
+        qmd::test::MjpegHttpServerOptions options;
+        options.FramesPerSecond = settings.FramesPerSecond;
+        options.Port = static_cast<std::uint16_t>(settings.Port);
+        qmd::test::MjpegHttpServer server(std::move(frames), options);
+        std::printf("%s\n", server.Url().c_str());
+        std::fflush(stdout);
+        std::fprintf(stderr, "mjpeg_http_camera: %dx%d at %g frames/s, %d frames of %zu bytes on average\n",
+                     settings.Width, settings.Height, settings.FramesPerSecond, settings.FramesInLoop,
+                     bytes / settings.FramesInLoop);
+
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        server.Stop();
+        std::fprintf(stderr, "mjpeg_http_camera: %s; %zu stream requests, %llu frames sent\n", strsignal(received),
+                     server.StreamRequests(), static_cast<unsigned long long>(server.FramesSent()));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "mjpeg_http_camera: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
