@@ -128,26 +128,29 @@ inline MessageHandle NewRef(GstMessage* borrowed) noexcept { return MessageHandl
 // A mapped buffer, unmapped when it goes away.
 class MappedBuffer {
 public:
-    MappedBuffer(GstBuffer* buffer, GstMapFlags flags) noexcept : buffer_(buffer)
+    MappedBuffer(GstBuffer* buffer, GstMapFlags flags) noexcept
     {
-        mapped_ = buffer && gst_buffer_map(buffer, &info_, flags);
+        // The mapping keeps its buffer alive: a decoder that hands its frame
+        // on (and with it the last reference to the input) while the input
+        // is still mapped must not leave the unmap to a freed buffer. Taken
+        // after the map, so that a writable map of a sole owner still works.
+        if (buffer && gst_buffer_map(buffer, &info_, flags)) owner_ = NewRef(buffer);
     }
     ~MappedBuffer()
     {
-        if (mapped_) gst_buffer_unmap(buffer_, &info_);
+        if (owner_) gst_buffer_unmap(owner_.get(), &info_);
     }
     MappedBuffer(const MappedBuffer&) = delete;
     MappedBuffer& operator=(const MappedBuffer&) = delete;
 
-    explicit operator bool() const noexcept { return mapped_; }
+    explicit operator bool() const noexcept { return static_cast<bool>(owner_); }
     const guint8* data() const noexcept { return info_.data; }
     guint8* writable_data() const noexcept { return info_.data; }
     gsize size() const noexcept { return info_.size; }
 
 private:
-    GstBuffer* buffer_;
+    BufferHandle owner_;
     GstMapInfo info_{};
-    bool mapped_ = false;
 };
 
 // gst_init once per process; safe from any thread.
