@@ -17,6 +17,11 @@ void PreviewScaler::MapColumns(int width, int targetWidth)
         // bytes at a time are a prefix.
         if (offset + 4 <= rowBytes) wideColumns_ = x + 1;
     }
+    // About one prefetch per cache line of the source row.
+    const int lineBytes = 64;
+    int columnsPerLine = static_cast<int>(static_cast<std::int64_t>(lineBytes) * targetWidth / rowBytes);
+    prefetchMask_ = 0;
+    while ((prefetchMask_ + 1) * 2 <= columnsPerLine) prefetchMask_ = prefetchMask_ * 2 + 1;
     mappedWidth_ = width;
     mappedTargetWidth_ = targetWidth;
 }
@@ -46,8 +51,14 @@ void PreviewScaler::Scale(const std::uint8_t* bgr, int width, int height, int st
         }
         previousSourceRow = sourceRow;
         const std::uint8_t* row = bgr + static_cast<std::ptrdiff_t>(sourceRow) * stride;
+        // The frame was just written by another core, so the time goes in
+        // waiting for memory: while this row is made, the next one is fetched.
+        const int nextSourceRow = static_cast<int>(static_cast<std::int64_t>(y + 1) * height / targetHeight);
+        const std::uint8_t* ahead =
+            bgr + static_cast<std::ptrdiff_t>(nextSourceRow < height ? nextSourceRow : sourceRow) * stride;
         int x = 0;
         for (; x < wide; ++x) {
+            if ((x & prefetchMask_) == 0) __builtin_prefetch(ahead + offsets[x]);
             std::uint32_t word;
             std::memcpy(&word, row + offsets[x], sizeof word);
             out[x] = word | 0xFF000000u;

@@ -19,6 +19,7 @@ private:
 
     std::vector<int> columnOffsets_;  // source byte offset per target column
     int wideColumns_ = 0;             // leading columns whose pixel has a byte after it in the row
+    int prefetchMask_ = 0;            // the next row is fetched at columns where (x & mask) == 0
     int mappedWidth_ = -1;
     int mappedTargetWidth_ = -1;
 };
