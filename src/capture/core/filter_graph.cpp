@@ -23,6 +23,10 @@ namespace {
 // only a device or a network that does not answer can use it up.
 constexpr GstClockTime kStateChangeBound = 5 * GST_SECOND;
 
+// A bin marks its state change failed before it passes the element's error
+// on to the bus; this long the reason may still be on its way.
+constexpr GstClockTime kFailureReasonBound = 500 * GST_MSECOND;
+
 std::string ErrorText(GstMessage* message)
 {
     gst::ErrorHandle error;
@@ -165,7 +169,7 @@ std::uint32_t TFilterGraph::ChangeState(GstState target)
     // failure counts as reported so the bus reader does not show it again.
     std::uint32_t code = kResultFailed;
     std::string text = GraphResultText(code);
-    if (gst::MessageHandle error{gst_bus_pop_filtered(busReader_->Bus(), GST_MESSAGE_ERROR)}) {
+    if (gst::MessageHandle error{gst_bus_timed_pop_filtered(busReader_->Bus(), kFailureReasonBound, GST_MESSAGE_ERROR)}) {
         code = ErrorCode(error.get());
         if (std::string own = ErrorText(error.get()); !own.empty()) text = own;
     }

@@ -91,6 +91,29 @@ void MakeNetworkSourceLive(GstElement*, GstElement* source, gpointer)
     if (g_object_class_find_property(type, "do-timestamp")) g_object_set(source, "do-timestamp", TRUE, nullptr);
 }
 
+// multipartdemux (an MJPEG-over-HTTP camera) never says that no other stream
+// will follow, so decodebin would hold the picture back until it has seconds
+// of stream; a camera sends one stream only.
+void ExpectOneStream(GstBin*, GstBin*, GstElement* element, gpointer)
+{
+    GstElementFactory* factory = gst_element_get_factory(element);
+    if (factory && g_strcmp0(GST_OBJECT_NAME(factory), "multipartdemux") == 0)
+        g_object_set(element, "single-stream", TRUE, nullptr);
+}
+
+// A file ends when it has played; a camera's stream ends only when the camera
+// went away, which is an error to report.
+GstPadProbeReturn ReportEndOfCameraStream(GstPad*, GstPadProbeInfo* info, gpointer bin)
+{
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (!event || GST_EVENT_TYPE(event) != GST_EVENT_EOS) return GST_PAD_PROBE_OK;
+    gst::CharsHandle text{gst_error_get_message(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ)};
+    gst::ErrorHandle error{g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, text.get())};
+    gst_element_post_message(GST_ELEMENT(bin), gst_message_new_error(GST_OBJECT(bin), error.get(),
+                                                                     "the camera ended its stream"));
+    return GST_PAD_PROBE_OK;
+}
+
 gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
 {
     std::string uri = fields.Identity;
@@ -108,9 +131,13 @@ gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
 
     gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
     gst_bin_add(GST_BIN(bin.get()), decoder.get());
-    gst_element_add_pad(bin.get(), gst_ghost_pad_new_no_target("src", GST_PAD_SRC));
+    GstPad* src = gst_ghost_pad_new_no_target("src", GST_PAD_SRC);
+    gst_element_add_pad(bin.get(), src);
     g_signal_connect_object(decoder.get(), "pad-added", G_CALLBACK(ExposeVideoPad), bin.get(), GConnectFlags(0));
     g_signal_connect_object(decoder.get(), "pad-removed", G_CALLBACK(ForgetVideoPad), bin.get(), GConnectFlags(0));
+    g_signal_connect(bin.get(), "deep-element-added", G_CALLBACK(ExpectOneStream), nullptr);
+    if (!g_str_has_prefix(uri.c_str(), "file:"))
+        gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &ReportEndOfCameraStream, bin.get(), nullptr);
     return bin;
 }
 
