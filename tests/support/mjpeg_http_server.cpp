@@ -296,12 +296,13 @@ void MjpegHttpServer::QueueFrameToStreamingClients(std::size_t frameIndex)
 {
     for (auto& client : clients_) {
         if (client->State != Client::Phase::Streaming || client->Gone) continue;
+        if (options_.FrameLimit != 0 && client->FramesQueued >= options_.FrameLimit) continue;  // hung
         // A client that has not taken the previous frame yet misses this one,
         // so a slow reader never makes the server hold more than a frame for it.
         if (client->Outgoing.size() >= 2) continue;
         client->Outgoing.push_back({parts_[frameIndex], true});
         ++client->FramesQueued;
-        if (options_.FrameLimit != 0 && client->FramesQueued >= options_.FrameLimit) {
+        if (options_.FrameLimit != 0 && client->FramesQueued >= options_.FrameLimit && options_.CloseAtFrameLimit) {
             // The camera goes away once this frame is out.
             --streamingClients_;
             client->State = Client::Phase::Closing;

@@ -23,8 +23,10 @@ struct MjpegHttpServerOptions {
     std::string Path = "/video";
     double FramesPerSecond = 25.0;
     // After this many frames a connection is closed, as by a camera that goes
-    // away; 0 streams until the server stops.
+    // away (or, with CloseAtFrameLimit false, kept open without another
+    // frame, as by a camera that hangs); 0 streams until the server stops.
     std::size_t FrameLimit = 0;
+    bool CloseAtFrameLimit = true;
     // false: clients get the response headers but no frame until
     // SetSendingFrames(true) (a camera that is slow to deliver its first).
     bool SendingFrames = true;
