@@ -41,15 +41,15 @@ void TVideoWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const gst::SampleHandle frame = renderer_.LatestFrame();
-    GstVideoInfo info;
-    if (!frame || !gst_video_info_from_caps(&info, gst_sample_get_caps(frame.get()))) {
+    const GstVideoInfo* info = frame ? InfoFor(gst_sample_get_caps(frame.get())) : nullptr;
+    if (!info) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
     gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
-    const int width = GST_VIDEO_INFO_WIDTH(&info);
-    const int height = GST_VIDEO_INFO_HEIGHT(&info);
-    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
+    const int width = GST_VIDEO_INFO_WIDTH(info);
+    const int height = GST_VIDEO_INFO_HEIGHT(info);
+    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(info, 0);
     if (!pixels || pixels.size() < static_cast<gsize>(stride) * static_cast<gsize>(height)) {
         painter.fillRect(rect(), Qt::black);
         return;
@@ -63,6 +63,16 @@ void TVideoWindow::paintEvent(QPaintEvent*)
     scaler_.Scale(pixels.data(), width, height, stride, picture_);
     painter.drawImage(QPoint(0, 0), picture_);
     ++paintedFrames_;
+}
+
+const GstVideoInfo* TVideoWindow::InfoFor(GstCaps* caps)
+{
+    if (!caps) return nullptr;
+    if (caps != infoCaps_.get()) {
+        infoCaps_ = gst::NewRef(caps);
+        infoValid_ = gst_video_info_from_caps(&info_, caps);
+    }
+    return infoValid_ ? &info_ : nullptr;
 }
 
 }  // namespace qmd

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <gst/video/video-info.h>
+
 #include "capture/core/video_renderer.h"
 #include "capture/preview_scaler.h"
 
@@ -29,10 +31,16 @@ protected:
 
 private:
     void OnFrameNotice();
+    // The layout of frames with these caps; worked out again only when the
+    // caps change (reading them parses text, which is dear at every frame).
+    const GstVideoInfo* InfoFor(GstCaps* caps);
 
     TVideoRenderer renderer_;
     PreviewScaler scaler_;
     QImage picture_;  // the frame at the widget's size, reused from frame to frame
+    gst::CapsHandle infoCaps_;
+    GstVideoInfo info_{};
+    bool infoValid_ = false;
     std::uint64_t paintedFrames_ = 0;
 };
 
