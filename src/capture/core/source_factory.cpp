@@ -82,18 +82,9 @@ void ForgetVideoPad(GstElement*, GstPad* pad, gpointer bin)
     if (target.get() == pad) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), nullptr);
 }
 
-// A network camera is a live source: its frames are stamped when they
-// arrive, and the graph does not wait for one before it runs.
-void MakeNetworkSourceLive(GstElement*, GstElement* source, gpointer)
-{
-    GObjectClass* type = G_OBJECT_GET_CLASS(source);
-    if (g_object_class_find_property(type, "is-live")) g_object_set(source, "is-live", TRUE, nullptr);
-    if (g_object_class_find_property(type, "do-timestamp")) g_object_set(source, "do-timestamp", TRUE, nullptr);
-}
-
-// multipartdemux (an MJPEG-over-HTTP camera) never says that no other stream
+// multipartdemux (a stream of JPEG images) never says that no other stream
 // will follow, so decodebin would hold the picture back until it has seconds
-// of stream; a camera sends one stream only.
+// of it; such a source has one stream only.
 void ExpectOneStream(GstBin*, GstBin*, GstElement* element, gpointer)
 {
     GstElementFactory* factory = gst_element_get_factory(element);
@@ -114,8 +105,42 @@ GstPadProbeReturn ReportEndOfCameraStream(GstPad*, GstPadProbeInfo* info, gpoint
     return GST_PAD_PROBE_OK;
 }
 
+// The parts of the camera's multipart stream go on as JPEG images; the
+// graph then decodes them straight to BGR on the thread that reads them.
+void LinkMultipartPart(GstElement*, GstPad* pad, gpointer filter)
+{
+    gst::PadHandle sink{gst_element_get_static_pad(GST_ELEMENT(filter), "sink")};
+    if (sink && !gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
+}
+
+// An MJPEG-over-HTTP camera: its stream is read, split into images and
+// handed on without decodebin's typefinding, buffering and queue thread. It
+// is a live source: frames are stamped as they arrive and the graph does not
+// wait for one before it runs.
+gst::ElementHandle CreateHttpCamera(const std::string& uri)
+{
+    gst::ElementHandle source = gst::MakeElement("souphttpsrc");
+    gst::ElementHandle demuxer = gst::MakeElement("multipartdemux");
+    gst::ElementHandle jpeg = gst::MakeElement("capsfilter");
+    if (!source || !demuxer || !jpeg) return {};
+    g_object_set(source.get(), "location", uri.c_str(), "is-live", TRUE, "do-timestamp", TRUE, nullptr);
+    g_object_set(demuxer.get(), "single-stream", TRUE, nullptr);
+    gst::CapsHandle caps = gst::CapsFromString("image/jpeg");
+    g_object_set(jpeg.get(), "caps", caps.get(), nullptr);
+    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
+    gst_bin_add_many(GST_BIN(bin.get()), source.get(), demuxer.get(), jpeg.get(), nullptr);
+    gst_element_link(source.get(), demuxer.get());
+    g_signal_connect_object(demuxer.get(), "pad-added", G_CALLBACK(LinkMultipartPart), jpeg.get(), GConnectFlags(0));
+    gst::PadHandle out{gst_element_get_static_pad(jpeg.get(), "src")};
+    GstPad* src = gst_ghost_pad_new("src", out.get());
+    gst_element_add_pad(bin.get(), src);
+    gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &ReportEndOfCameraStream, bin.get(), nullptr);
+    return bin;
+}
+
 gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
 {
+
     std::string uri = fields.Identity;
     if (!LooksLikeUri(uri)) {
         gst::ErrorHandle error;
@@ -123,11 +148,11 @@ gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
         if (!converted) return {};
         uri = converted.get();
     }
+    if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
+        return CreateHttpCamera(uri);
     gst::ElementHandle decoder = gst::MakeElement("uridecodebin");
     if (!decoder) return {};
     g_object_set(decoder.get(), "uri", uri.c_str(), nullptr);
-    if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
-        g_signal_connect(decoder.get(), "source-setup", G_CALLBACK(MakeNetworkSourceLive), nullptr);
 
     gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
     gst_bin_add(GST_BIN(bin.get()), decoder.get());
