@@ -154,17 +154,14 @@ void TFilterGraph::SendControl(TGraphControl notice, bool on)
     for (IGraphMember* member : members_) member->ControlNotice(notice, on);
 }
 
-std::uint32_t TFilterGraph::ChangeState(GstState target)
+GstStateChangeReturn TFilterGraph::ChangeState(GstState target, AsyncChange async)
 {
     GstStateChangeReturn result = gst_element_set_state(pipeline_.get(), target);
-    if (result == GST_STATE_CHANGE_ASYNC)
+    if (result == GST_STATE_CHANGE_ASYNC && async == AsyncChange::WaitBounded)
         result = gst_element_get_state(pipeline_.get(), nullptr, nullptr, kStateChangeBound);
-    switch (result) {
-    case GST_STATE_CHANGE_SUCCESS: return kResultOk;
-    case GST_STATE_CHANGE_NO_PREROLL: return kResultFalse;  // live source: nothing to preroll
-    case GST_STATE_CHANGE_ASYNC: return kResultFalse;       // still completing in the background
-    case GST_STATE_CHANGE_FAILURE: break;
-    }
+    // ASYNC after the bound: still completing in the background.
+    if (result != GST_STATE_CHANGE_FAILURE) return result;
+
     // The pipeline says why on its bus; that text is the message, and the
     // failure counts as reported so the bus reader does not show it again.
     std::uint32_t code = kResultFailed;
@@ -181,7 +178,13 @@ bool TFilterGraph::RunGraph()
 {
     if (!Active()) return false;
     SendControl(TGraphControl::Play, false);
-    ChangeState(GST_STATE_PLAYING);
+    // A live source has nothing to preroll (NO_PREROLL): its sinks complete
+    // the change to playing with the first frame, whenever the camera sends
+    // it, and the GUI does not wait for that. Other sources preroll first.
+    bool live = false;
+    if (CurrentState(pipeline_.get()).first < GST_STATE_PAUSED)
+        live = ChangeState(GST_STATE_PAUSED) == GST_STATE_CHANGE_NO_PREROLL;
+    ChangeState(GST_STATE_PLAYING, live ? AsyncChange::LeaveRunning : AsyncChange::WaitBounded);
     return true;
 }
 
@@ -189,14 +192,14 @@ bool TFilterGraph::PauseGraph()
 {
     if (!Active()) return false;
     SendControl(TGraphControl::Pause, false);
-    return ChangeState(GST_STATE_PAUSED) == kResultOk;
+    return ChangeState(GST_STATE_PAUSED) == GST_STATE_CHANGE_SUCCESS;
 }
 
 bool TFilterGraph::StopGraph()
 {
     if (!Active()) return false;
     SendControl(TGraphControl::Stop, false);
-    return ChangeState(GST_STATE_READY) == kResultOk;
+    return ChangeState(GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
 }
 
 void TFilterGraph::StripGraph()

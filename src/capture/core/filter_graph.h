@@ -70,7 +70,10 @@ private:
     void Activate();
     void Deactivate();
     void SendControl(TGraphControl notice, bool on);
-    std::uint32_t ChangeState(GstState target);
+    enum class AsyncChange { WaitBounded, LeaveRunning };
+    // Raises the failure with the pipeline's reason; otherwise the result,
+    // after waiting (bounded) for an asynchronous change unless told not to.
+    GstStateChangeReturn ChangeState(GstState target, AsyncChange async = AsyncChange::WaitBounded);
     void OnBusMessage(GstMessage* message);
 
     gst::ElementHandle pipeline_;
