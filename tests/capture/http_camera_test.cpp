@@ -221,8 +221,7 @@ TEST_F(HttpCamera, CameraSlowToSendItsFirstFrameStartsAndPlaysWhenFramesCome)
 {
     MjpegHttpServer camera({SolidJpeg({0, 0, 255})}, {.FramesPerSecond = 30, .SendingFrames = false});
     ChooseCamera(camera.Url());
-    // Runs (after the graph's bound for a state change: no frame, no preroll)
-    // without a failure.
+    // A live source: runs without a failure and without a frame to preroll.
     Start();
     EXPECT_EQ(camera.FramesSent(), 0u);
     EXPECT_EQ(received.Count(), 0u);
