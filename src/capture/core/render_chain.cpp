@@ -38,12 +38,15 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
     const RenderChainKind kind = ChooseRenderChain(offered.get());
 
     std::vector<gst::ElementHandle> chain;
+    bool bgrAlready = false;
     if (kind == RenderChainKind::Jpeg) {
         gst::ElementHandle decoder = RegisterTurboJpegDecoder() ? gst::MakeElement(kTurboJpegDecoderName) : gst::ElementHandle();
+        // Our decoder gives nothing but BGR: no converter to pass each frame through.
+        bgrAlready = static_cast<bool>(decoder);
         chain.push_back(decoder ? std::move(decoder) : gst::MakeElement("jpegdec"));
     }
     if (kind == RenderChainKind::Decode) chain.push_back(gst::MakeElement("decodebin"));
-    chain.push_back(gst::MakeElement("videoconvert"));
+    if (!bgrAlready) chain.push_back(gst::MakeElement("videoconvert"));
     for (const auto& element : chain)
         if (!element) return false;
 
