@@ -6,6 +6,7 @@
 #include <string>
 
 #include "capture/core/graph_elements.h"
+#include "capture/core/mjpeg_http_source.h"
 
 namespace qmd {
 
@@ -119,18 +120,33 @@ void LinkMultipartPart(GstElement*, GstPad* pad, gpointer filter)
 // wait for one before it runs.
 gst::ElementHandle CreateHttpCamera(const std::string& uri)
 {
-    gst::ElementHandle source = gst::MakeElement("souphttpsrc");
-    gst::ElementHandle demuxer = gst::MakeElement("multipartdemux");
     gst::ElementHandle jpeg = gst::MakeElement("capsfilter");
-    if (!source || !demuxer || !jpeg) return {};
-    g_object_set(source.get(), "location", uri.c_str(), "is-live", TRUE, "do-timestamp", TRUE, nullptr);
-    g_object_set(demuxer.get(), "single-stream", TRUE, nullptr);
+    if (!jpeg) return {};
     gst::CapsHandle caps = gst::CapsFromString("image/jpeg");
     g_object_set(jpeg.get(), "caps", caps.get(), nullptr);
     gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
-    gst_bin_add_many(GST_BIN(bin.get()), source.get(), demuxer.get(), jpeg.get(), nullptr);
-    gst_element_link(source.get(), demuxer.get());
-    g_signal_connect_object(demuxer.get(), "pad-added", G_CALLBACK(LinkMultipartPart), jpeg.get(), GConnectFlags(0));
+
+    // Plain http:// is read by our own source, on its streaming thread alone
+    // (libsoup's session thread cost more than the rest of the way);
+    // https:// needs libsoup's TLS.
+    gst::ElementHandle reader;
+    if (g_str_has_prefix(uri.c_str(), "http://") && RegisterMjpegHttpSource())
+        reader = gst::MakeElement(kMjpegHttpSourceName);
+    if (reader) {
+        g_object_set(reader.get(), "location", uri.c_str(), nullptr);
+        gst_bin_add_many(GST_BIN(bin.get()), reader.get(), jpeg.get(), nullptr);
+        gst_element_link(reader.get(), jpeg.get());
+    } else {
+        gst::ElementHandle source = gst::MakeElement("souphttpsrc");
+        gst::ElementHandle demuxer = gst::MakeElement("multipartdemux");
+        if (!source || !demuxer) return {};
+        g_object_set(source.get(), "location", uri.c_str(), "is-live", TRUE, "do-timestamp", TRUE, nullptr);
+        g_object_set(demuxer.get(), "single-stream", TRUE, nullptr);
+        gst_bin_add_many(GST_BIN(bin.get()), source.get(), demuxer.get(), jpeg.get(), nullptr);
+        gst_element_link(source.get(), demuxer.get());
+        g_signal_connect_object(demuxer.get(), "pad-added", G_CALLBACK(LinkMultipartPart), jpeg.get(),
+                                GConnectFlags(0));
+    }
     gst::PadHandle out{gst_element_get_static_pad(jpeg.get(), "src")};
     GstPad* src = gst_ghost_pad_new("src", out.get());
     gst_element_add_pad(bin.get(), src);
