@@ -26,6 +26,9 @@ protected:
     {
         grabber.SetOnBuffer(nullptr);
         graph.SetActive(false);
+        // A handler call already under way may still use the derived
+        // fixture's members; they go before the grabber does.
+        grabber.Shutdown();
     }
 
     void Store(const MonikerFields& fields)

@@ -158,14 +158,6 @@ protected:
         return !gst_bus_have_pending(bus.get());
     }
 
-    void TearDown() override
-    {
-        GraphFixture::TearDown();
-        // A frame taken before the handler was cleared may still be in the
-        // handler; received must outlive it.
-        grabber.Shutdown();
-    }
-
     ReceivedFrames received;
     int errorReports = 0;
     std::string lastError;
