@@ -1,14 +1,27 @@
 // The MJPEG-over-HTTP response parser: the same parts come out however the
 // bytes are cut into reads, for each way cameras frame their parts; a refused
 // request, a stream of another kind and a peer that sends too much end in a
-// failure that says why, with memory kept within the limits.
+// failure that says why, with memory kept within the limits. The source
+// element around it: the request it sends, the errors it posts, its images
+// byte for byte, and a clean end when the camera closes.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <gst/app/gstappsink.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "capture/core/mjpeg_http_source.h"
 #include "capture/core/multipart_jpeg_parser.h"
+#include "gst/handles.h"
 
 namespace qmd::test {
 namespace {
@@ -228,6 +241,177 @@ TEST(MultipartJpegParserTest, PeerThatSendsTooMuchFailsWithinTheLimits)
     }
     const std::string part = "\r\n" + Part(kFirst, false) + "--frame\r\n";
     EXPECT_EQ(Parse(parser, part).Parts, std::vector<std::string>{kFirst}) << "still finds the next part";
+}
+
+
+// Answers one connection with a fixed response, then closes it.
+class OneShotHttpServer {
+public:
+    explicit OneShotHttpServer(std::string response) : response_(std::move(response))
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener_, 1) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("no loopback socket");
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~OneShotHttpServer()
+    {
+        if (thread_.joinable()) thread_.join();
+        ::close(listener_);
+    }
+    OneShotHttpServer(const OneShotHttpServer&) = delete;
+    OneShotHttpServer& operator=(const OneShotHttpServer&) = delete;
+
+    std::string Url(const std::string& userInfo, const std::string& pathAndQuery) const
+    {
+        return "http://" + userInfo + "127.0.0.1:" + std::to_string(port_) + pathAndQuery;
+    }
+    int Port() const { return port_; }
+    // What the client sent, once the exchange is over.
+    const std::string& Request()
+    {
+        if (thread_.joinable()) thread_.join();
+        return request_;
+    }
+
+private:
+    void Serve()
+    {
+        pollfd waiting{listener_, POLLIN, 0};
+        if (::poll(&waiting, 1, 20000) <= 0) return;
+        const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) return;
+        char buffer[4096];
+        pollfd reading{client, POLLIN, 0};
+        while (request_.find("\r\n\r\n") == std::string::npos && ::poll(&reading, 1, 20000) > 0) {
+            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            request_.append(buffer, static_cast<std::size_t>(got));
+        }
+        ::send(client, response_.data(), response_.size(), MSG_NOSIGNAL);
+        ::close(client);
+    }
+
+    std::string response_;
+    std::string request_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+// The source into an appsink, played until it errs or ends.
+class SourcePipeline {
+public:
+    explicit SourcePipeline(const std::string& location)
+    {
+        EXPECT_TRUE(RegisterMjpegHttpSource());
+        pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+        GstElement* source = gst_element_factory_make(kMjpegHttpSourceName, nullptr);
+        sink_ = gst_element_factory_make("appsink", nullptr);
+        g_object_set(source, "location", location.c_str(), nullptr);
+        g_object_set(sink_, "sync", FALSE, nullptr);
+        gst_bin_add_many(GST_BIN(pipeline_.get()), source, sink_, nullptr);
+        gst_element_link(source, sink_);
+        gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+    }
+    ~SourcePipeline() { gst_element_set_state(pipeline_.get(), GST_STATE_NULL); }
+    SourcePipeline(const SourcePipeline&) = delete;
+    SourcePipeline& operator=(const SourcePipeline&) = delete;
+
+    // The images until the stream ends or fails (at most 20 s).
+    std::vector<std::string> Images()
+    {
+        std::vector<std::string> images;
+        while (gst::SampleHandle sample{gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 20 * GST_SECOND)}) {
+            gst::MappedBuffer mapped(gst_sample_get_buffer(sample.get()), GST_MAP_READ);
+            images.emplace_back(reinterpret_cast<const char*>(mapped.data()), mapped.size());
+        }
+        return images;
+    }
+    // The first error or end of stream on the bus.
+    gst::MessageHandle End()
+    {
+        gst::BusHandle bus{gst_element_get_bus(pipeline_.get())};
+        return gst::MessageHandle{gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
+                                                             GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))};
+    }
+
+private:
+    gst::ElementHandle pipeline_;
+    GstElement* sink_ = nullptr;
+};
+
+struct Reported {
+    GQuark Domain = 0;
+    int Code = 0;
+    std::string Message;
+};
+
+Reported ErrorOf(const gst::MessageHandle& message)
+{
+    if (!message || GST_MESSAGE_TYPE(message.get()) != GST_MESSAGE_ERROR) return {};
+    gst::ErrorHandle error;
+    gst_message_parse_error(message.get(), error.out(), nullptr);
+    return {error->domain, error->code, error->message};
+}
+
+TEST(MjpegHttpSourceTest, SendsAPlainRequestWithTheCredentialsAndReportsTheRefusal)
+{
+    OneShotHttpServer camera("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"cam\"\r\n\r\n");
+    SourcePipeline pipeline(camera.Url("admin:p%40ss@", "/cgi-bin/mjpg?res=half&x=%20y"));
+    const Reported error = ErrorOf(pipeline.End());
+    EXPECT_EQ(error.Domain, GST_RESOURCE_ERROR);
+    EXPECT_EQ(error.Code, GST_RESOURCE_ERROR_NOT_AUTHORIZED);
+    EXPECT_EQ(error.Message, "Unauthorized");
+    // "admin:p@ss" in base64
+    EXPECT_EQ(camera.Request(), "GET /cgi-bin/mjpg?res=half&x=%20y HTTP/1.0\r\nHost: 127.0.0.1:" +
+                                    std::to_string(camera.Port()) +
+                                    "\r\nUser-Agent: quisk-motion-detector\r\nAuthorization: Basic YWRtaW46cEBzcw==\r\n"
+                                    "Connection: close\r\n\r\n");
+}
+
+TEST(MjpegHttpSourceTest, GivesEachImageWhole)
+{
+    OneShotHttpServer camera(Response("multipart/x-mixed-replace; boundary=frame",
+                                      Part(kFirst, true) + Part(kSecond, false) + "--frame--\r\n"));
+    SourcePipeline pipeline(camera.Url("", "/video"));
+    EXPECT_EQ(pipeline.Images(), (std::vector<std::string>{kFirst, kSecond}));
+    const gst::MessageHandle end = pipeline.End();
+    ASSERT_TRUE(end);
+    EXPECT_EQ(GST_MESSAGE_TYPE(end.get()), GST_MESSAGE_EOS) << "a camera that closes ends the stream: " << ErrorOf(end).Message;
+    EXPECT_EQ(camera.Request().substr(0, 21), "GET /video HTTP/1.0\r\n");
+}
+
+TEST(MjpegHttpSourceTest, ReportsAStreamOfAnotherKindAndAddressesItCannotRead)
+{
+    {
+        OneShotHttpServer camera("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html></html>");
+        SourcePipeline pipeline(camera.Url("", "/"));
+        const Reported error = ErrorOf(pipeline.End());
+        EXPECT_EQ(error.Domain, GST_STREAM_ERROR);
+        EXPECT_EQ(error.Code, GST_STREAM_ERROR_WRONG_TYPE);
+        EXPECT_NE(error.Message.find("not a multipart JPEG stream"), std::string::npos) << error.Message;
+    }
+    {
+        OneShotHttpServer camera("HTTP/1.1 404 Not Found\r\n\r\n");
+        SourcePipeline pipeline(camera.Url("", "/nie-ma"));
+        const Reported error = ErrorOf(pipeline.End());
+        EXPECT_EQ(error.Domain, GST_RESOURCE_ERROR);
+        EXPECT_EQ(error.Code, GST_RESOURCE_ERROR_NOT_FOUND);
+        EXPECT_EQ(error.Message, "Not Found");
+    }
+    for (const char* location : {"https://127.0.0.1/video", "ftp://127.0.0.1/video", "http:///video", "nonsense"}) {
+        SourcePipeline pipeline(location);
+        const Reported error = ErrorOf(pipeline.End());
+        EXPECT_EQ(error.Domain, GST_RESOURCE_ERROR) << location;
+        EXPECT_NE(error.Message.find("not an http:// address"), std::string::npos) << error.Message;
+    }
 }
 
 }  // namespace
