@@ -109,6 +109,8 @@ std::vector<Framing> Framings()
          "HTTP/1.0 200 OK\r\ncontent-TYPE :  multipart/x-mixed-replace;\r\n\t boundary=frame \r\n\r\n"
          "This is a preamble\r\nwith --frames and frame- in it\r\n" +
              Part(kFirst, true) + Part(kSecond, false) + tail},
+        {"parts without headers", Response("multipart/x-mixed-replace; boundary=frame",
+                                           "--frame\r\n" + kFirst + "\r\n--frame\r\n" + kSecond + "\r\n" + tail)},
         {"empty part and closing delimiter with epilogue",
          Response("multipart/x-mixed-replace; boundary=frame",
                   Part("", true) + Part(kFirst, true) + "--frame--\r\nepilogue\r\n" + Part(kSecond, false) + tail)},

@@ -291,6 +291,13 @@ MultipartJpegParser::Outcome MultipartJpegParser::Next()
 
         case State::Headers:
         case State::PartHeaders: {
+            // Some cameras start the image right after the boundary line,
+            // without headers or the blank line that ends them.
+            if (state_ == State::PartHeaders && headerBytes_ == 0 && Pending() >= 2 && Data()[0] == 0xFF &&
+                Data()[1] == 0xD8) {
+                state_ = State::Body;
+                continue;
+            }
             std::string_view line;
             if (!TakeLine(line, failed)) return failed;
             if (!line.empty()) {
