@@ -86,6 +86,7 @@ inline void FreeChars(gchar* s) { g_free(s); }
 inline void FreeStructure(GstStructure* s) { gst_structure_free(s); }
 inline void FreeIterator(GstIterator* i) { gst_iterator_free(i); }
 inline void FreeList(GList* l) { g_list_free_full(l, gst_object_unref); }
+inline void UnrefUri(GUri* u) { g_uri_unref(u); }
 }  // namespace detail
 
 // Named functions rather than lambdas: a lambda would make the type differ
@@ -106,6 +107,7 @@ using SampleHandle = Handle<GstSample, detail::UnrefSample, detail::RefSample>;
 using BufferHandle = Handle<GstBuffer, detail::UnrefBuffer, detail::RefBuffer>;
 using MessageHandle = Handle<GstMessage, detail::UnrefMessage, detail::RefMessage>;
 using ErrorHandle = Handle<GError, detail::FreeError>;
+using UriHandle = Handle<GUri, detail::UnrefUri>;
 using CharsHandle = Handle<gchar, detail::FreeChars>;
 using StructureHandle = Handle<GstStructure, detail::FreeStructure>;
 using IteratorHandle = Handle<GstIterator, detail::FreeIterator>;

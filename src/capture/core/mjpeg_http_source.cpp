@@ -19,9 +19,6 @@ constexpr guint kTimeoutSeconds = 15;
 constexpr std::size_t kReadSize = 64 * 1024;
 constexpr guint16 kDefaultPort = 80;
 
-void UnrefUri(GUri* uri) { g_uri_unref(uri); }
-using UriHandle = gst::Handle<GUri, UnrefUri>;
-
 struct Session {
     // Set through the property from any thread; guarded by the object lock.
     std::string location;
@@ -64,7 +61,7 @@ bool PrepareRequest(QmdMjpegHttpSrc* self, const std::string& location)
 {
     Session& session = *self->session;
     gst::ErrorHandle error;
-    UriHandle uri{g_uri_parse(location.c_str(),
+    gst::UriHandle uri{g_uri_parse(location.c_str(),
                               GUriFlags(G_URI_FLAGS_HAS_PASSWORD | G_URI_FLAGS_ENCODED_PATH | G_URI_FLAGS_ENCODED_QUERY |
                                         G_URI_FLAGS_SCHEME_NORMALIZE),
                               error.out())};
@@ -244,11 +241,11 @@ GstFlowReturn Create(GstPushSrc* source, GstBuffer** out)
     }
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec)
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec)
 {
     QmdMjpegHttpSrc* self = Self(object);
     if (id != kPropertyLocation) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
         return;
     }
     const char* location = g_value_get_string(value);
@@ -257,11 +254,11 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
     GST_OBJECT_UNLOCK(self);
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
     QmdMjpegHttpSrc* self = Self(object);
     if (id != kPropertyLocation) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
         return;
     }
     GST_OBJECT_LOCK(self);
