@@ -83,16 +83,6 @@ void ForgetVideoPad(GstElement*, GstPad* pad, gpointer bin)
     if (target.get() == pad) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), nullptr);
 }
 
-// multipartdemux (a stream of JPEG images) never says that no other stream
-// will follow, so decodebin would hold the picture back until it has seconds
-// of it; such a source has one stream only.
-void ExpectOneStream(GstBin*, GstBin*, GstElement* element, gpointer)
-{
-    GstElementFactory* factory = gst_element_get_factory(element);
-    if (factory && g_strcmp0(GST_OBJECT_NAME(factory), "multipartdemux") == 0)
-        g_object_set(element, "single-stream", TRUE, nullptr);
-}
-
 // A file ends when it has played; a camera's stream ends only when the camera
 // went away, which is an error to report.
 GstPadProbeReturn ReportEndOfCameraStream(GstPad*, GstPadProbeInfo* info, gpointer bin)
@@ -156,7 +146,6 @@ gst::ElementHandle CreateHttpCamera(const std::string& uri)
 
 gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
 {
-
     std::string uri = fields.Identity;
     if (!LooksLikeUri(uri)) {
         gst::ErrorHandle error;
@@ -176,7 +165,6 @@ gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
     gst_element_add_pad(bin.get(), src);
     g_signal_connect_object(decoder.get(), "pad-added", G_CALLBACK(ExposeVideoPad), bin.get(), GConnectFlags(0));
     g_signal_connect_object(decoder.get(), "pad-removed", G_CALLBACK(ForgetVideoPad), bin.get(), GConnectFlags(0));
-    g_signal_connect(bin.get(), "deep-element-added", G_CALLBACK(ExpectOneStream), nullptr);
     if (!g_str_has_prefix(uri.c_str(), "file:"))
         gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &ReportEndOfCameraStream, bin.get(), nullptr);
     return bin;
