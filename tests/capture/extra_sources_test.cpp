@@ -14,40 +14,6 @@
 namespace qmd::test {
 namespace {
 
-struct ReceivedFrames {
-    std::mutex mutex;
-    std::vector<std::vector<std::uint8_t>> frames;
-    std::vector<std::optional<GrabberMediaType>> types;
-
-    TSampleGrabber::TOnBuffer Handler()
-    {
-        return [this](TSampleGrabber* sender, double, const std::uint8_t* buffer, int length) {
-            std::lock_guard lock(mutex);
-            frames.emplace_back(buffer, buffer + length);
-            types.push_back(sender->ConnectedMediaType());
-        };
-    }
-    std::size_t Count()
-    {
-        std::lock_guard lock(mutex);
-        return frames.size();
-    }
-};
-
-bool HasElementFrom(GstElement* pipeline, const char* factoryName)
-{
-    gst::IteratorHandle elements{gst_bin_iterate_recurse(GST_BIN(pipeline))};
-    GValue item = G_VALUE_INIT;
-    bool found = false;
-    while (!found && gst_iterator_next(elements.get(), &item) == GST_ITERATOR_OK) {
-        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
-        found = factory && g_strcmp0(GST_OBJECT_NAME(factory), factoryName) == 0;
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    return found;
-}
-
 class ExtraSources : public GraphFixture {
 protected:
     // Chooses the only extra source the way the device menu does.
@@ -82,8 +48,8 @@ TEST_F(ExtraSources, UncompressedClipArrivesFrameByFrameWithItsPixels)
     std::lock_guard lock(received.mutex);
     ASSERT_EQ(received.frames.size(), static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(received.frames[i], frames[i]) << "frame " << i;
-        EXPECT_EQ(received.types[i], GrabberMediaType::TopDownBgr(width, height));
+        EXPECT_EQ(received.frames[i].Pixels, frames[i]) << "frame " << i;
+        EXPECT_EQ(received.frames[i].Type, GrabberMediaType::TopDownBgr(width, height));
     }
 }
 
@@ -104,8 +70,8 @@ TEST_F(ExtraSources, MjpegClipArrivesAsBgrFrames)
     ASSERT_EQ(received.frames.size(), static_cast<std::size_t>(count));
     EXPECT_TRUE(HasElementFrom(graph.Pipeline(), kTurboJpegDecoderName)) << "decoded straight to BGR";
     for (int i = 0; i < count; ++i) {
-        ASSERT_EQ(received.frames[i].size(), static_cast<std::size_t>(width * height * 3));
-        const std::uint8_t* middle = received.frames[i].data() + (height / 2 * width + width / 2) * 3;
+        ASSERT_EQ(received.frames[i].Pixels.size(), static_cast<std::size_t>(width * height * 3));
+        const std::uint8_t* middle = received.frames[i].Pixels.data() + (height / 2 * width + width / 2) * 3;
         EXPECT_NEAR(middle[2], 40 * i, 6) << i;
         EXPECT_NEAR(middle[0], 0, 6) << i;
     }

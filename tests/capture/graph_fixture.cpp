@@ -22,4 +22,32 @@ bool GraphFixture::AnyPadLinked() const
     return false;
 }
 
+TSampleGrabber::TOnBuffer ReceivedFrames::Handler()
+{
+    return [this](TSampleGrabber* sender, double sampleTime, const std::uint8_t* buffer, int length) {
+        std::lock_guard lock(mutex);
+        frames.push_back({{buffer, buffer + length}, sender->ConnectedMediaType(), sampleTime});
+    };
+}
+
+std::size_t ReceivedFrames::Count()
+{
+    std::lock_guard lock(mutex);
+    return frames.size();
+}
+
+bool HasElementFrom(GstElement* pipeline, const char* factoryName)
+{
+    gst::IteratorHandle elements{gst_bin_iterate_recurse(GST_BIN(pipeline))};
+    GValue item = G_VALUE_INIT;
+    bool found = false;
+    while (!found && gst_iterator_next(elements.get(), &item) == GST_ITERATOR_OK) {
+        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
+        found = factory && g_strcmp0(GST_OBJECT_NAME(factory), factoryName) == 0;
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    return found;
+}
+
 }  // namespace qmd::test

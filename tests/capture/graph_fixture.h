@@ -2,8 +2,11 @@
 // A graph with its three members, as the main window holds them.
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
@@ -13,6 +16,25 @@
 #include "capture/core/video_renderer.h"
 
 namespace qmd::test {
+
+// One frame as the handler saw it.
+struct ReceivedFrame {
+    std::vector<std::uint8_t> Pixels;
+    std::optional<GrabberMediaType> Type;
+    double SampleTime = 0;
+};
+
+// Every frame a grabber hands to its handler, in order.
+struct ReceivedFrames {
+    std::mutex mutex;
+    std::vector<ReceivedFrame> frames;
+
+    TSampleGrabber::TOnBuffer Handler();
+    std::size_t Count();
+};
+
+// Whether an element made by that factory is anywhere inside the pipeline.
+bool HasElementFrom(GstElement* pipeline, const char* factoryName);
 
 class GraphFixture : public ::testing::Test {
 protected:

@@ -69,44 +69,6 @@ private:
     guint handler_;
 };
 
-struct ReceivedFrame {
-    std::vector<std::uint8_t> Pixels;
-    std::optional<GrabberMediaType> Type;
-    double SampleTime = 0;
-};
-
-struct ReceivedFrames {
-    std::mutex mutex;
-    std::vector<ReceivedFrame> frames;
-
-    TSampleGrabber::TOnBuffer Handler()
-    {
-        return [this](TSampleGrabber* sender, double sampleTime, const std::uint8_t* buffer, int length) {
-            std::lock_guard lock(mutex);
-            frames.push_back({{buffer, buffer + length}, sender->ConnectedMediaType(), sampleTime});
-        };
-    }
-    std::size_t Count()
-    {
-        std::lock_guard lock(mutex);
-        return frames.size();
-    }
-};
-
-bool HasElementFrom(GstElement* pipeline, const char* factoryName)
-{
-    gst::IteratorHandle elements{gst_bin_iterate_recurse(GST_BIN(pipeline))};
-    GValue item = G_VALUE_INIT;
-    bool found = false;
-    while (!found && gst_iterator_next(elements.get(), &item) == GST_ITERATOR_OK) {
-        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
-        found = factory && g_strcmp0(GST_OBJECT_NAME(factory), factoryName) == 0;
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    return found;
-}
-
 class HttpCamera : public GraphFixture {
 protected:
     void SetUp() override
