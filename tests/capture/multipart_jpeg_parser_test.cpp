@@ -6,9 +6,7 @@
 // byte for byte, and a clean end when the camera closes.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <gst/app/gstappsink.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,6 +20,7 @@
 #include "capture/core/mjpeg_http_source.h"
 #include "capture/core/multipart_jpeg_parser.h"
 #include "gst/handles.h"
+#include "support/mjpeg_http_server.h"
 
 namespace qmd::test {
 namespace {
@@ -251,15 +250,7 @@ class OneShotHttpServer {
 public:
     explicit OneShotHttpServer(std::string response) : response_(std::move(response))
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 1) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("no loopback socket");
-        port_ = ntohs(address.sin_port);
+        listener_ = ListenOnLoopback(0, false, port_);
         thread_ = std::thread([this] { Serve(); });
     }
     ~OneShotHttpServer()
@@ -303,7 +294,7 @@ private:
     std::string response_;
     std::string request_;
     int listener_ = -1;
-    int port_ = 0;
+    std::uint16_t port_ = 0;
     std::thread thread_;
 };
 

@@ -104,6 +104,25 @@ struct MjpegHttpServer::Client {
     bool Gone = false;
 };
 
+int ListenOnLoopback(std::uint16_t port, bool nonBlocking, std::uint16_t& boundPort)
+{
+    FileDescriptor listener{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0), 0)};
+    if (listener.fd < 0) throw SystemError("socket");
+    const int yes = 1;
+    ::setsockopt(listener.fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (::bind(listener.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) throw SystemError("bind");
+    if (::listen(listener.fd, 16) != 0) throw SystemError("listen");
+    socklen_t length = sizeof address;
+    if (::getsockname(listener.fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw SystemError("getsockname");
+    boundPort = ntohs(address.sin_port);
+    return listener.release();
+}
+
 MjpegHttpServer::MjpegHttpServer(std::vector<std::vector<std::uint8_t>> jpegFrames, MjpegHttpServerOptions options)
     : options_(std::move(options)),
       framePeriod_(std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -133,20 +152,7 @@ MjpegHttpServer::MjpegHttpServer(std::vector<std::vector<std::uint8_t>> jpegFram
     badRequest_ = SharedBytes("HTTP/1.0 400 Bad Request\r\nContent-Type: text/plain\r\nContent-Length: 12\r\n"
                               "Connection: close\r\n\r\nBad request\n");
 
-    FileDescriptor listener{::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
-    if (listener.fd < 0) throw SystemError("socket");
-    const int yes = 1;
-    ::setsockopt(listener.fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(options_.Port);
-    if (::bind(listener.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) throw SystemError("bind");
-    if (::listen(listener.fd, 16) != 0) throw SystemError("listen");
-    socklen_t length = sizeof address;
-    if (::getsockname(listener.fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw SystemError("getsockname");
-    port_ = ntohs(address.sin_port);
+    FileDescriptor listener{ListenOnLoopback(options_.Port, true, port_)};
 
     int wake[2];
     if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) throw SystemError("pipe2");

@@ -18,6 +18,11 @@ namespace qmd::test {
 // 4:2:0 chroma. Throws std::runtime_error when libjpeg-turbo refuses.
 std::vector<std::uint8_t> EncodeBgrJpeg(const std::uint8_t* bgr, int width, int height, int stride, int quality = 85);
 
+// A listening TCP socket on 127.0.0.1 (close-on-exec; non-blocking if asked)
+// at port, 0 for one the kernel chooses; boundPort receives the port. Throws
+// std::runtime_error when the socket cannot be opened.
+int ListenOnLoopback(std::uint16_t port, bool nonBlocking, std::uint16_t& boundPort);
+
 struct MjpegHttpServerOptions {
     // The stream's path; any other path is answered with 404.
     std::string Path = "/video";
