@@ -77,6 +77,76 @@ TEST_F(ExtraSources, MjpegClipArrivesAsBgrFrames)
     }
 }
 
+TEST_F(ExtraSources, ClipInAnotherCodecIsDecodedToBgr)
+{
+    const int width = 96, height = 64, count = 5;
+    std::vector<std::vector<std::uint8_t>> frames(count, std::vector<std::uint8_t>(width * height * 3, 90));
+    const std::string path = dir.File("theora.ogg");
+    WriteClip(path, width, height, 25, frames, "theoraenc ! oggmux");
+
+    grabber.SetOnBuffer(received.Handler());
+    ChooseClip(path);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
+    std::lock_guard lock(received.mutex);
+    EXPECT_EQ(received.frames.size(), static_cast<std::size_t>(count));
+    for (const auto& frame : received.frames) {
+        EXPECT_EQ(frame.Type, GrabberMediaType::TopDownBgr(width, height));
+        EXPECT_NEAR(frame.Pixels[(height / 2 * width + width / 2) * 3], 90, 8);
+    }
+}
+
+// The video stream is taken; a sound track beside it neither stops the clip
+// nor reaches the grabber.
+TEST_F(ExtraSources, ClipWithASoundTrackStillPlays)
+{
+    const std::string path = dir.File("with sound.avi");
+    {
+        const std::string description =
+            "videotestsrc num-buffers=10 ! video/x-raw,width=80,height=60,framerate=25/1 ! jpegenc ! avimux name=mux"
+            " ! filesink location=\"" + path + "\" audiotestsrc num-buffers=10 samplesperbuffer=320 ! "
+            "audio/x-raw,format=S16LE,rate=8000,channels=1 ! mux.";
+        gst::ErrorHandle error;
+        gst::ElementHandle writer{GST_ELEMENT(gst_object_ref_sink(gst_parse_launch(description.c_str(), error.out())))};
+        ASSERT_TRUE(writer) << (error ? error->message : "");
+        ASSERT_NE(gst_element_set_state(writer.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+        gst::BusHandle bus{gst_element_get_bus(writer.get())};
+        gst::MessageHandle done{gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
+                                                           GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))};
+        ASSERT_TRUE(done && GST_MESSAGE_TYPE(done.get()) == GST_MESSAGE_EOS);
+        gst_element_set_state(writer.get(), GST_STATE_NULL);
+    }
+    int reports = 0;
+    QObject::connect(&graph, &TFilterGraph::GraphError, [&](const QString&) { ++reports; });
+    grabber.SetOnBuffer(received.Handler());
+    ChooseClip(path);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= 10; }));
+    std::lock_guard lock(received.mutex);
+    EXPECT_EQ(received.frames.size(), 10u);
+    EXPECT_EQ(received.frames.back().Type, GrabberMediaType::TopDownBgr(80, 60));
+    EXPECT_EQ(reports, 0);
+}
+
+// Stopping and running again plays the clip again from its start, through
+// the decoder the source made the first time.
+TEST_F(ExtraSources, ClipPlaysAgainAfterStop)
+{
+    const int width = 64, height = 48, count = 4;
+    std::vector<std::vector<std::uint8_t>> frames(count, std::vector<std::uint8_t>(width * height * 3, 200));
+    const std::string path = dir.File("again.avi");
+    WriteClip(path, width, height, 25, frames, "jpegenc ! avimux");
+
+    grabber.SetOnBuffer(received.Handler());
+    ChooseClip(path);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
+    ASSERT_TRUE(graph.StopGraph());
+    graph.RunGraph();
+    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(2 * count); }));
+    EXPECT_TRUE(HasElementFrom(graph.Pipeline(), kTurboJpegDecoderName));
+}
+
 TEST_F(ExtraSources, UnreadableStreamIsReportedOnce)
 {
     const std::string path = dir.File("broken.avi");
