@@ -28,6 +28,14 @@ protected:
         ASSERT_EQ(moniker->Fields()->Kind, SourceKind::ExtraSource);
         filter.BaseFilter().StoreMoniker(&*moniker);
     }
+    // Runs the clip until at least `frames` frames reached the handler.
+    void PlayClip(const std::string& location, std::size_t frames)
+    {
+        grabber.SetOnBuffer(received.Handler());
+        ASSERT_NO_FATAL_FAILURE(ChooseClip(location));
+        Start();
+        ASSERT_TRUE(WaitUntil([&] { return received.Count() >= frames; }));
+    }
     TempDir dir;
     ReceivedFrames received;
 };
@@ -41,10 +49,7 @@ TEST_F(ExtraSources, UncompressedClipArrivesFrameByFrameWithItsPixels)
     const std::string path = dir.File("raw clip.avi");
     WriteClip(path, width, height, 25, frames, "avimux");
 
-    grabber.SetOnBuffer(received.Handler());
-    ChooseClip(path);
-    Start();
-    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
+    ASSERT_NO_FATAL_FAILURE(PlayClip(path, count));
     std::lock_guard lock(received.mutex);
     ASSERT_EQ(received.frames.size(), static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -62,10 +67,7 @@ TEST_F(ExtraSources, MjpegClipArrivesAsBgrFrames)
     const std::string path = dir.File("mjpeg.avi");
     WriteClip(path, width, height, 25, frames, "jpegenc quality=95 ! avimux");
 
-    grabber.SetOnBuffer(received.Handler());
-    ChooseClip("file://" + path);
-    Start();
-    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
+    ASSERT_NO_FATAL_FAILURE(PlayClip("file://" + path, count));
     std::lock_guard lock(received.mutex);
     ASSERT_EQ(received.frames.size(), static_cast<std::size_t>(count));
     EXPECT_TRUE(HasElementFrom(graph.Pipeline(), kTurboJpegDecoderName)) << "decoded straight to BGR";
@@ -84,10 +86,7 @@ TEST_F(ExtraSources, ClipInAnotherCodecIsDecodedToBgr)
     const std::string path = dir.File("theora.ogg");
     WriteClip(path, width, height, 25, frames, "theoraenc ! oggmux");
 
-    grabber.SetOnBuffer(received.Handler());
-    ChooseClip(path);
-    Start();
-    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
+    ASSERT_NO_FATAL_FAILURE(PlayClip(path, count));
     std::lock_guard lock(received.mutex);
     EXPECT_EQ(received.frames.size(), static_cast<std::size_t>(count));
     for (const auto& frame : received.frames) {
@@ -101,27 +100,13 @@ TEST_F(ExtraSources, ClipInAnotherCodecIsDecodedToBgr)
 TEST_F(ExtraSources, ClipWithASoundTrackStillPlays)
 {
     const std::string path = dir.File("with sound.avi");
-    {
-        const std::string description =
-            "videotestsrc num-buffers=10 ! video/x-raw,width=80,height=60,framerate=25/1 ! jpegenc ! avimux name=mux"
-            " ! filesink location=\"" + path + "\" audiotestsrc num-buffers=10 samplesperbuffer=320 ! "
-            "audio/x-raw,format=S16LE,rate=8000,channels=1 ! mux.";
-        gst::ErrorHandle error;
-        gst::ElementHandle writer{GST_ELEMENT(gst_object_ref_sink(gst_parse_launch(description.c_str(), error.out())))};
-        ASSERT_TRUE(writer) << (error ? error->message : "");
-        ASSERT_NE(gst_element_set_state(writer.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
-        gst::BusHandle bus{gst_element_get_bus(writer.get())};
-        gst::MessageHandle done{gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
-                                                           GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))};
-        ASSERT_TRUE(done && GST_MESSAGE_TYPE(done.get()) == GST_MESSAGE_EOS);
-        gst_element_set_state(writer.get(), GST_STATE_NULL);
-    }
+    std::vector<std::vector<std::uint8_t>> frames(10, std::vector<std::uint8_t>(80 * 60 * 3, 120));
+    WriteClip(path, 80, 60, 25, frames,
+              "jpegenc ! mux. audiotestsrc num-buffers=10 samplesperbuffer=320 ! "
+              "audio/x-raw,format=S16LE,rate=8000,channels=1 ! mux. avimux name=mux");
     int reports = 0;
     QObject::connect(&graph, &TFilterGraph::GraphError, [&](const QString&) { ++reports; });
-    grabber.SetOnBuffer(received.Handler());
-    ChooseClip(path);
-    Start();
-    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= 10; }));
+    ASSERT_NO_FATAL_FAILURE(PlayClip(path, 10));
     std::lock_guard lock(received.mutex);
     EXPECT_EQ(received.frames.size(), 10u);
     EXPECT_EQ(received.frames.back().Type, GrabberMediaType::TopDownBgr(80, 60));
@@ -137,10 +122,7 @@ TEST_F(ExtraSources, ClipPlaysAgainAfterStop)
     const std::string path = dir.File("again.avi");
     WriteClip(path, width, height, 25, frames, "jpegenc ! avimux");
 
-    grabber.SetOnBuffer(received.Handler());
-    ChooseClip(path);
-    Start();
-    ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(count); }));
+    ASSERT_NO_FATAL_FAILURE(PlayClip(path, count));
     ASSERT_TRUE(graph.StopGraph());
     graph.RunGraph();
     ASSERT_TRUE(WaitUntil([&] { return received.Count() >= static_cast<std::size_t>(2 * count); }));
