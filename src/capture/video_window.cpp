@@ -1,10 +1,13 @@
 #include "capture/video_window.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMetaObject>
 #include <QPainter>
+#include <QSocketNotifier>
 
-#include <gst/video/video.h>
+#include "capture/xcb_preview_surface.h"
 
 namespace qmd {
 
@@ -12,6 +15,7 @@ TVideoWindow::TVideoWindow(QWidget* parent) : QWidget(parent)
 {
     // Every pixel is painted (picture or black), so Qt need not clear first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    StartNativePresenting();
     QPointer<TVideoWindow> receiver(this);
     renderer_.SetFrameNotifier([this, receiver] {
         // Posted from a streaming thread; delivered (if the widget still
@@ -31,29 +35,84 @@ TVideoWindow::~TVideoWindow()
     renderer_.SetFrameNotifier(nullptr);
 }
 
+void TVideoWindow::StartNativePresenting()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    // Qt connects to $DISPLAY too; a window our connection cannot find (Qt
+    // was sent elsewhere) makes the first frame fall back to Qt's painting.
+    surface_ = XcbPreviewSurface::Open(qgetenv("DISPLAY").constData());
+    if (!surface_) return;
+    // Only this widget needs a window of its own; the widgets around it
+    // stay painted by Qt.
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    setAttribute(Qt::WA_DontCreateNativeAncestors);
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    surfaceReadable_ = new QSocketNotifier(surface_->FileDescriptor(), QSocketNotifier::Read, this);
+    surfaceReadable_->setEnabled(false);
+    connect(surfaceReadable_, &QSocketNotifier::activated, this, &TVideoWindow::PresentNatively);
+}
+
+void TVideoWindow::StopNativePresenting()
+{
+    delete surfaceReadable_;
+    surfaceReadable_ = nullptr;
+    surface_.reset();
+    setAttribute(Qt::WA_PaintOnScreen, false);
+    update();
+}
+
+QPaintEngine* TVideoWindow::paintEngine() const
+{
+    // No engine: Qt leaves the window's pixels to us.
+    return surface_ ? nullptr : QWidget::paintEngine();
+}
+
+bool TVideoWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::WinIdChange && surface_) surface_->ForgetWindow();
+    return QWidget::event(event);
+}
+
 void TVideoWindow::OnFrameNotice()
 {
     renderer_.AcknowledgeFrameNotice();
+    if (surface_) {
+        PresentNatively();
+        return;
+    }
     // Painted now rather than through a posted update request: one pass of
     // the event loop per frame instead of two.
     repaint();
 }
 
-void TVideoWindow::paintEvent(QPaintEvent*)
+void TVideoWindow::PresentNatively()
 {
-    QPainter painter(this);
-    const gst::SampleHandle frame = renderer_.LatestFrame();
-    const GstVideoInfo* info = frame ? InfoFor(gst_sample_get_caps(frame.get())) : nullptr;
-    if (!info) {
-        painter.fillRect(rect(), Qt::black);
+    if (!isVisible()) return;  // shown again, the window is exposed and painted
+    bool drewFrame = false;
+    const auto outcome = surface_->Present(static_cast<std::uint32_t>(winId()), size() * devicePixelRatio(),
+                                           [&](QImage& picture) { drewFrame = DrawLatestFrame(picture); });
+    switch (outcome) {
+    case XcbPreviewSurface::Outcome::Shown:
+        surfaceReadable_->setEnabled(false);
+        if (drewFrame) ++paintedFrames_;
+        return;
+    case XcbPreviewSurface::Outcome::Busy:
+        // The server still reads both buffers; the latest frame follows as
+        // soon as it says it is done.
+        surfaceReadable_->setEnabled(true);
+        return;
+    case XcbPreviewSurface::Outcome::Failed:
+        StopNativePresenting();
         return;
     }
-    gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
-    const int width = GST_VIDEO_INFO_WIDTH(info);
-    const int height = GST_VIDEO_INFO_HEIGHT(info);
-    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(info, 0);
-    if (!pixels || pixels.size() < static_cast<gsize>(stride) * static_cast<gsize>(height)) {
-        painter.fillRect(rect(), Qt::black);
+}
+
+void TVideoWindow::paintEvent(QPaintEvent*)
+{
+    // grab() and render() paint into a redirected device: Qt's painter does.
+    if (surface_ && !redirected(nullptr) && !sharedPainter()) {
+        PresentNatively();
         return;
     }
     // In device pixels, so that the painter copies without scaling again.
@@ -62,9 +121,27 @@ void TVideoWindow::paintEvent(QPaintEvent*)
         picture_ = QImage(target, QImage::Format_RGB32);
         picture_.setDevicePixelRatio(devicePixelRatio());
     }
-    scaler_.Scale(pixels.data(), width, height, stride, picture_);
+    if (DrawLatestFrame(picture_)) ++paintedFrames_;
+    QPainter painter(this);
     painter.drawImage(QPoint(0, 0), picture_);
-    ++paintedFrames_;
+}
+
+bool TVideoWindow::DrawLatestFrame(QImage& picture)
+{
+    const gst::SampleHandle frame = renderer_.LatestFrame();
+    const GstVideoInfo* info = frame ? InfoFor(gst_sample_get_caps(frame.get())) : nullptr;
+    if (info) {
+        gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
+        const int width = GST_VIDEO_INFO_WIDTH(info);
+        const int height = GST_VIDEO_INFO_HEIGHT(info);
+        const int stride = GST_VIDEO_INFO_PLANE_STRIDE(info, 0);
+        if (pixels && pixels.size() >= static_cast<gsize>(stride) * static_cast<gsize>(height)) {
+            scaler_.Scale(pixels.data(), width, height, stride, picture);
+            return true;
+        }
+    }
+    picture.fill(Qt::black);
+    return false;
 }
 
 const GstVideoInfo* TVideoWindow::InfoFor(GstCaps* caps)

@@ -1,18 +1,27 @@
 #pragma once
-// The live preview: the latest frame stretched to the widget's bounds
-// (cheap scaling), black where there is no video.
+// The preview widget: paints the renderer's latest frame stretched to its
+// bounds, black where there is no video. On X11 with shared memory the frames
+// go to the widget's own window through XcbPreviewSurface; elsewhere (and
+// when that path fails) Qt paints them.
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
 
-#include <gst/video/video-info.h>
+#include <cstdint>
+#include <memory>
+
+#include <gst/video/video.h>
 
 #include "capture/core/video_renderer.h"
 #include "capture/preview_scaler.h"
+#include "gst/handles.h"
+
+class QSocketNotifier;
 
 namespace qmd {
 
 class TFilterGraph;
+class XcbPreviewSurface;
 
 class TVideoWindow : public QWidget {
     Q_OBJECT
@@ -25,12 +34,22 @@ public:
 
     // Frames painted since the widget was created.
     std::uint64_t PaintedFrames() const { return paintedFrames_; }
+    // Whether frames go to the window through shared memory rather than Qt.
+    bool PresentsNatively() const { return surface_ != nullptr; }
+
+    QPaintEngine* paintEngine() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void OnFrameNotice();
+    void StartNativePresenting();
+    void StopNativePresenting();
+    void PresentNatively();
+    // Fills picture with the latest frame stretched, or black; true for a frame.
+    bool DrawLatestFrame(QImage& picture);
     // The layout of frames with these caps; worked out again only when the
     // caps change (reading them parses text, which is dear at every frame).
     const GstVideoInfo* InfoFor(GstCaps* caps);
@@ -42,6 +61,9 @@ private:
     GstVideoInfo info_{};
     bool infoValid_ = false;
     std::uint64_t paintedFrames_ = 0;
+    std::unique_ptr<XcbPreviewSurface> surface_;
+    // Watches the surface's connection while both buffers are still read.
+    QSocketNotifier* surfaceReadable_ = nullptr;
 };
 
 }  // namespace qmd

@@ -1,0 +1,144 @@
+// The preview on an X11 display, read back from the X server: on a 24-bit
+// display frames go to the widget's own window through shared memory; on a
+// 16-bit one (no 32-bit pixels) Qt paints them, and the picture is the same.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
+#include <cstdlib>
+#include <memory>
+
+#include "capture/capture_test_support.h"
+#include "capture/graph_fixture.h"
+#include "capture/video_window.h"
+
+namespace qmd::test {
+namespace {
+
+// The test source's background, as the display shows it.
+bool ShowsBackground(QRgb pixel)
+{
+    // A 16-bit display keeps 5 or 6 bits of each colour.
+    const QColor colour(pixel);
+    return std::abs(colour.red() - 0x30) <= 8 && std::abs(colour.green() - 0x38) <= 4 &&
+           std::abs(colour.blue() - 0x40) <= 8;
+}
+
+bool AllBlack(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0) return false;
+    return true;
+}
+
+class X11Preview : public GraphFixture {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        renderer.SetFilterGraph(nullptr);
+        filter.SetFilterGraph(&graph);
+        grabber.SetFilterGraph(&graph);
+        window = new TVideoWindow(&top);
+        window->SetFilterGraph(&graph);
+        window->setGeometry(10, 10, 160, 120);
+        sibling = new QWidget(&top);
+        sibling->setGeometry(0, 140, 200, 20);
+        top.resize(200, 160);
+        top.show();
+    }
+    void TearDown() override
+    {
+        window->SetFilterGraph(nullptr);
+        GraphFixture::TearDown();
+    }
+    void StartPreview()
+    {
+        StoreTestSource();
+        graph.SetActive(true);
+        graph.RenderStream(&filter, &grabber, &window->Renderer());
+        graph.RunGraph();
+    }
+    // What the X server has in the widget's area.
+    QImage OnScreen() const
+    {
+        return window->screen()->grabWindow(top.winId(), 10, 10, window->width(), window->height()).toImage();
+    }
+    // The picture fills the widget, corner to corner.
+    bool PictureFillsWidget() const
+    {
+        const QImage shot = OnScreen();
+        return shot.size() == window->size() && ShowsBackground(shot.pixel(0, 0)) &&
+               ShowsBackground(shot.pixel(shot.width() - 1, shot.height() - 1));
+    }
+    bool TwentyFourBits() const { return window->screen()->depth() >= 24; }
+
+    QWidget top;
+    TVideoWindow* window = nullptr;
+    QWidget* sibling = nullptr;
+};
+
+TEST_F(X11Preview, ShowsTheLivePictureFollowsResizesAndGoesBlack)
+{
+    StartPreview();
+    ASSERT_TRUE(WaitUntil([&] { return window->PaintedFrames() >= 2 && PictureFillsWidget(); }));
+    EXPECT_EQ(window->PresentsNatively(), TwentyFourBits());
+
+    // Only the preview has a window of its own; the widgets beside it stay
+    // painted by Qt.
+    EXPECT_EQ(window->internalWinId() != 0, TwentyFourBits());
+    EXPECT_EQ(sibling->internalWinId(), 0u);
+
+    window->resize(60, 140);
+    top.resize(90, 180);
+    EXPECT_TRUE(WaitUntil([&] { return PictureFillsWidget(); }));
+
+    // grab() paints through Qt whichever way the screen is served.
+    const QImage grabbed = window->grab().toImage();
+    EXPECT_TRUE(ShowsBackground(grabbed.pixel(0, 0)));
+
+    graph.StripGraph();
+    graph.SetActive(false);
+    EXPECT_TRUE(WaitUntil([&] { return AllBlack(OnScreen()); }));
+}
+
+TEST_F(X11Preview, KeepsShowingWhenMovedToAnotherWindow)
+{
+    StartPreview();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWidget(); }));
+
+    QWidget other;
+    other.resize(200, 160);
+    window->setParent(&other);
+    window->setGeometry(10, 10, 160, 120);
+    other.show();
+    window->show();
+    const std::uint64_t painted = window->PaintedFrames();
+    EXPECT_TRUE(WaitUntil([&] {
+        if (window->PaintedFrames() < painted + 3) return false;
+        const QImage shot = window->screen()->grabWindow(other.winId(), 10, 10, 160, 120).toImage();
+        return ShowsBackground(shot.pixel(0, 0)) && ShowsBackground(shot.pixel(159, 119));
+    }));
+    EXPECT_EQ(window->PresentsNatively(), TwentyFourBits());
+    window->setParent(&top);  // goes with the fixture
+}
+
+TEST_F(X11Preview, HiddenWindowPaintsNothingAndShowsThePictureAgain)
+{
+    StartPreview();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWidget(); }));
+    top.hide();
+    QCoreApplication::processEvents();
+    const std::uint64_t painted = window->PaintedFrames();
+    const std::uint64_t rendered = window->Renderer().RenderedFrames();
+    ASSERT_TRUE(WaitUntil([&] { return window->Renderer().RenderedFrames() >= rendered + 5; }));
+    EXPECT_EQ(window->PaintedFrames(), painted);
+
+    top.show();
+    EXPECT_TRUE(WaitUntil([&] { return window->PaintedFrames() > painted && PictureFillsWidget(); }));
+}
+
+}  // namespace
+}  // namespace qmd::test
