@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QSocketNotifier>
+#include <QWindow>
 
 #include "capture/xcb_preview_surface.h"
 
@@ -55,7 +56,9 @@ void TVideoWindow::StartNativePresenting()
 
 void TVideoWindow::StopNativePresenting()
 {
-    delete surfaceReadable_;
+    // We may be inside the notifier's own signal.
+    surfaceReadable_->setEnabled(false);
+    surfaceReadable_->deleteLater();
     surfaceReadable_ = nullptr;
     surface_.reset();
     setAttribute(Qt::WA_PaintOnScreen, false);
@@ -88,7 +91,10 @@ void TVideoWindow::OnFrameNotice()
 
 void TVideoWindow::PresentNatively()
 {
-    if (!isVisible()) return;  // shown again, the window is exposed and painted
+    // Hidden or minimised: nothing to see. Shown again, the window is
+    // exposed and painted.
+    const QWindow* topLevel = window()->windowHandle();
+    if (!isVisible() || !topLevel || !topLevel->isExposed()) return;
     bool drewFrame = false;
     const auto outcome = surface_->Present(static_cast<std::uint32_t>(winId()), size() * devicePixelRatio(),
                                            [&](QImage& picture) { drewFrame = DrawLatestFrame(picture); });

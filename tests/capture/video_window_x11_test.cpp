@@ -6,12 +6,18 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <xcb/xcb.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include "capture/capture_test_support.h"
 #include "capture/graph_fixture.h"
 #include "capture/video_window.h"
+#include "capture/xcb_preview_surface.h"
 
 namespace qmd::test {
 namespace {
@@ -138,6 +144,53 @@ TEST_F(X11Preview, HiddenWindowPaintsNothingAndShowsThePictureAgain)
 
     top.show();
     EXPECT_TRUE(WaitUntil([&] { return window->PaintedFrames() > painted && PictureFillsWidget(); }));
+}
+
+TEST_F(X11Preview, CatchesUpWhenTheServerFallsBehind)
+{
+    StartPreview();
+    ASSERT_TRUE(WaitUntil([&] { return PictureFillsWidget(); }));
+    if (!window->PresentsNatively()) GTEST_SKIP() << "Qt paints on this display";
+
+    // While another client holds the server, it reads none of our requests:
+    // both buffers stay in use, and the frames after them wait.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(other), 0);
+    xcb_grab_server(other);
+    std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+    std::promise<void> measured;
+    // Let go in any case, should the GUI thread ever wait for the server.
+    std::thread release([&other, done = measured.get_future()] {
+        done.wait_for(std::chrono::seconds(5));
+        xcb_ungrab_server(other);
+        xcb_flush(other);
+    });
+    const std::uint64_t painted = window->PaintedFrames();
+    const std::uint64_t rendered = window->Renderer().RenderedFrames();
+    const bool framesCame = WaitUntil([&] { return window->Renderer().RenderedFrames() >= rendered + 6; });
+    const std::uint64_t paintedWhileHeld = window->PaintedFrames() - painted;
+    // No frame follows now: only the server's word can bring the last one.
+    graph.StopGraph();
+    QCoreApplication::processEvents();
+    const std::uint64_t paintedBeforeRelease = window->PaintedFrames();
+    measured.set_value();
+    release.join();
+    EXPECT_TRUE(framesCame);
+    EXPECT_LE(paintedWhileHeld, 2u);
+
+    // The server's completions wake the widget, which shows the latest frame.
+    EXPECT_TRUE(WaitUntil([&] { return window->PaintedFrames() > paintedBeforeRelease; }));
+    xcb_disconnect(other);
+}
+
+TEST(X11PreviewSurface, AWindowTheDisplayDoesNotKnowFails)
+{
+    auto surface = XcbPreviewSurface::Open(nullptr);
+    if (!surface) GTEST_SKIP() << "no shared memory pictures on this display";
+    int drawn = 0;
+    EXPECT_EQ(surface->Present(0x7FFFFF0, QSize(8, 8), [&](QImage&) { ++drawn; }),
+              XcbPreviewSurface::Outcome::Failed);
+    EXPECT_EQ(drawn, 0);
 }
 
 }  // namespace
