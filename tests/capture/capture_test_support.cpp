@@ -25,6 +25,14 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
+bool AllBlack(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0) return false;
+    return true;
+}
+
 std::vector<std::uint8_t> PatternFrame(int width, int height, int index)
 {
     const int stride = FrameImage::StrideFor(width);

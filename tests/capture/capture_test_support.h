@@ -3,6 +3,8 @@
 // loop turning, and clips made by GStreamer pipelines.
 #include <gst/gst.h>
 
+#include <QImage>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -23,6 +25,9 @@ std::vector<std::uint8_t> PatternFrame(int width, int height, int index);
 // description such as "avimux" or "jpegenc ! avimux" into path.
 void WriteClip(const std::string& path, int width, int height, int fps,
                const std::vector<std::vector<std::uint8_t>>& frames, const std::string& encoding);
+
+// Whether every pixel of image is black.
+bool AllBlack(const QImage& image);
 
 // Scoped setting of an environment variable.
 class ScopedEnv {

@@ -10,14 +10,6 @@
 namespace qmd::test {
 namespace {
 
-bool AllBlack(const QImage& image)
-{
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) != 0) return false;
-    return true;
-}
-
 class Preview : public GraphFixture {
 protected:
     void SetUp() override

@@ -31,14 +31,6 @@ bool ShowsBackground(QRgb pixel)
            std::abs(colour.blue() - 0x40) <= 8;
 }
 
-bool AllBlack(const QImage& image)
-{
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) != 0) return false;
-    return true;
-}
-
 class X11Preview : public GraphFixture {
 protected:
     void SetUp() override
