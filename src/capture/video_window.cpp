@@ -34,6 +34,8 @@ TVideoWindow::~TVideoWindow()
 {
     // Waits for a notice being posted right now; none is posted afterwards.
     renderer_.SetFrameNotifier(nullptr);
+    // Goes before the connection whose descriptor it watches.
+    delete surfaceReadable_;
 }
 
 void TVideoWindow::StartNativePresenting()
