@@ -298,9 +298,12 @@ std::unique_ptr<AudioOutput> MakeWaveFileAudioOutput(const std::string& path)
 
 AudioOutput& DefaultAudioOutput()
 {
-    static const std::unique_ptr<AudioOutput> output = [] {
+    // Never destroyed: when something calls exit() while the program runs
+    // (Qt does when the X server goes away), the frame thread may be in the
+    // middle of a tone on it while static objects are destroyed.
+    static AudioOutput* const output = [] {
         const char* file = std::getenv("QUISK_AUDIO_FILE");
-        return file && *file ? MakeWaveFileAudioOutput(file) : MakeGstAudioOutput();
+        return (file && *file ? MakeWaveFileAudioOutput(file) : MakeGstAudioOutput()).release();
     }();
     return *output;
 }

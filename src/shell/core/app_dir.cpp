@@ -10,7 +10,10 @@ namespace qmd {
 namespace {
 
 std::mutex appDirMutex;
-std::string appDir;  // guarded by appDirMutex; empty until set or located
+// Guarded by appDirMutex; empty until set or located. Never destroyed: the
+// frame thread may still ask for it while an exit() from elsewhere (Qt's,
+// when the X server goes away) destroys static objects.
+std::string& appDir = *new std::string;
 
 std::string ExecutableDirectory()
 {
