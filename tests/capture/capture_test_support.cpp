@@ -43,6 +43,12 @@ std::vector<std::uint8_t> PatternFrame(int width, int height, int index)
     return frame;
 }
 
+std::vector<std::vector<std::uint8_t>> UniformFrames(int count, int width, int height, std::uint8_t value)
+{
+    const std::size_t size = static_cast<std::size_t>(FrameImage::StrideFor(width)) * static_cast<std::size_t>(height);
+    return std::vector<std::vector<std::uint8_t>>(static_cast<std::size_t>(count), std::vector<std::uint8_t>(size, value));
+}
+
 void WriteClip(const std::string& path, int width, int height, int fps,
                const std::vector<std::vector<std::uint8_t>>& frames, const std::string& encoding)
 {

@@ -21,6 +21,9 @@ bool WaitUntil(const std::function<bool()>& condition,
 // different pattern, so that one can be told from another.
 std::vector<std::uint8_t> PatternFrame(int width, int height, int index);
 
+// count frames of width x height in BGR (rows padded to 4 bytes), every byte value.
+std::vector<std::vector<std::uint8_t>> UniformFrames(int count, int width, int height, std::uint8_t value);
+
 // Writes frames (BGR, 4-byte padded rows) at fps through an encoding
 // description such as "avimux" or "jpegenc ! avimux" into path.
 void WriteClip(const std::string& path, int width, int height, int fps,

@@ -61,7 +61,7 @@ TEST_F(ExtraSources, UncompressedClipArrivesFrameByFrameWithItsPixels)
 TEST_F(ExtraSources, MjpegClipArrivesAsBgrFrames)
 {
     const int width = 320, height = 240, count = 6;
-    std::vector<std::vector<std::uint8_t>> frames(count, std::vector<std::uint8_t>(width * height * 3, 0));
+    std::vector<std::vector<std::uint8_t>> frames = UniformFrames(count, width, height, 0);
     for (int i = 0; i < count; ++i)
         for (std::size_t p = 0; p < frames[i].size(); p += 3) frames[i][p + 2] = static_cast<std::uint8_t>(40 * i);  // red
     const std::string path = dir.File("mjpeg.avi");
@@ -82,7 +82,7 @@ TEST_F(ExtraSources, MjpegClipArrivesAsBgrFrames)
 TEST_F(ExtraSources, ClipInAnotherCodecIsDecodedToBgr)
 {
     const int width = 96, height = 64, count = 5;
-    std::vector<std::vector<std::uint8_t>> frames(count, std::vector<std::uint8_t>(width * height * 3, 90));
+    const auto frames = UniformFrames(count, width, height, 90);
     const std::string path = dir.File("theora.ogg");
     WriteClip(path, width, height, 25, frames, "theoraenc ! oggmux");
 
@@ -100,7 +100,7 @@ TEST_F(ExtraSources, ClipInAnotherCodecIsDecodedToBgr)
 TEST_F(ExtraSources, ClipWithASoundTrackStillPlays)
 {
     const std::string path = dir.File("with sound.avi");
-    std::vector<std::vector<std::uint8_t>> frames(10, std::vector<std::uint8_t>(80 * 60 * 3, 120));
+    const auto frames = UniformFrames(10, 80, 60, 120);
     WriteClip(path, 80, 60, 25, frames,
               "jpegenc ! mux. audiotestsrc num-buffers=10 samplesperbuffer=320 ! "
               "audio/x-raw,format=S16LE,rate=8000,channels=1 ! mux. avimux name=mux");
@@ -118,7 +118,7 @@ TEST_F(ExtraSources, ClipWithASoundTrackStillPlays)
 TEST_F(ExtraSources, ClipPlaysAgainAfterStop)
 {
     const int width = 64, height = 48, count = 4;
-    std::vector<std::vector<std::uint8_t>> frames(count, std::vector<std::uint8_t>(width * height * 3, 200));
+    const auto frames = UniformFrames(count, width, height, 200);
     const std::string path = dir.File("again.avi");
     WriteClip(path, width, height, 25, frames, "jpegenc ! avimux");
 

@@ -76,6 +76,14 @@ stop_program() {
     [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
 
+# make_snow_clip PATH FRAMES: a 160x120 AVI of snow at 30 frames/s, in which
+# every frame differs from the one before.
+make_snow_clip() {
+    gst-launch-1.0 -q videotestsrc num-buffers="$2" pattern=snow \
+        ! video/x-raw,format=BGR,width=160,height=120,framerate=30/1 ! avimux ! filesink location="$1" >/dev/null ||
+        fail "cannot make the clip"
+}
+
 crlf_lines() {
     printf '%s\r\n' "$@"
 }

@@ -9,9 +9,7 @@ x_server=${E2E_PIDS[-1]}
 app="$E2E_WORK/app"
 install_program "$exe" "$app"
 clip="$E2E_WORK/snow.avi"
-gst-launch-1.0 -q videotestsrc num-buffers=300 pattern=snow \
-    ! video/x-raw,format=BGR,width=160,height=120,framerate=30/1 ! avimux ! filesink location="$clip" >/dev/null ||
-    fail "cannot make the clip"
+make_snow_clip "$clip" 300
 export QUISK_EXTRA_SOURCES="$clip"
 crlf_lines "[Ruch]" "Alarm=1" "[Ogolne]" "Opoznienie wykrywania=0" "Ostatnie urzadzenie=0" >"$app/ustawienia.ini"
 
