@@ -22,15 +22,20 @@ void TfmMainForm::BuildDeviceMenu() {
     DeviceEnum = std::make_unique<TSysDevEnum>();
     const int count = DeviceEnum->DeviceCount();
     for (int position = 0; position < count; ++position) {
-        QString caption = QString::fromStdString(DeviceEnum->DeviceEntryAt(position).FriendlyName);
+        const DeviceEntry device = DeviceEnum->DeviceEntryAt(position);
+        QString caption = QString::fromStdString(device.FriendlyName);
         // A device name is shown as it is, never read as a keyboard accelerator.
         caption.replace(QLatin1Char('&'), QLatin1String("&&"));
         QAction* entry = Devices->addAction(caption);
         entry->setData(position);
         connect(entry, &QAction::triggered, this, [this, entry] { RunCommand(this, [&] { DeviceSwitch(entry); }); });
         // A remembered device that fails to start is reported like a failed
-        // switch from the menu; the rest of the menu is still built.
-        if (Zapamitujostatniowybraneurzdzenie1->isChecked() && position == LastDevice)
+        // switch from the menu; the rest of the menu is still built. The
+        // built-in test camera only stands at a remembered position because
+        // the real camera there is gone: its moving ball would set off every
+        // reaction, so it is opened only when the user chooses it.
+        if (Zapamitujostatniowybraneurzdzenie1->isChecked() && position == LastDevice &&
+            device.Kind != SourceKind::TestSource)
             RunCommand(this, [&] { DeviceSwitch(entry); });
     }
 }

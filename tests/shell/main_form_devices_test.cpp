@@ -29,11 +29,25 @@ public:
     std::atomic<int> runs{0};
 };
 
-TEST_F(DevicesTest, WithoutSourcesTheTestCameraIsListedAndNothingRuns) {
+// The remembered camera is gone, so the test camera stands at its position:
+// start-up must not open it (its ball would run every reaction), the user can.
+TEST_F(DevicesTest, TheTestCameraAtTheRememberedPositionRunsOnlyWhenChosen) {
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=0", "Zapamietuj urzadzenie=1", "Opoznienie wykrywania=0"});
     TfmMainForm* form = Start();
+    CountingReactions reactions;
+    form->SetReactions(&reactions);
     EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera testowa"}));
     EXPECT_EQ(form->Devices->actions().value(0)->data().toInt(), 0);
     EXPECT_FALSE(form->FilterGraph->Active());
+    WaitFor([] { return false; }, 300);
+    EXPECT_EQ(form->SampleGrabber->DeliveredFrames(), 0u);
+    EXPECT_EQ(reactions.runs.load(), 0);
+
+    form->Devices->actions().value(0)->trigger();
+    EXPECT_TRUE(form->FilterGraph->Active());
+    EXPECT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+    form->SetReactions(nullptr);
+    form->SampleGrabber->Shutdown();
 }
 
 TEST_F(DevicesTest, TheRememberedSecondDeviceRunsAtStart) {

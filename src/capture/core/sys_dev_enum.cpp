@@ -31,7 +31,7 @@ std::vector<MonikerFields> EnumerateSources()
 TSysDevEnum::TSysDevEnum()
 {
     for (const auto& source : EnumerateSources())
-        entries_.push_back(DeviceEntry{CutUtf8(source.DisplayName, kMaxFriendlyNameBytes)});
+        entries_.push_back(DeviceEntry{CutUtf8(source.DisplayName, kMaxFriendlyNameBytes), source.Kind});
 }
 
 DeviceEntry TSysDevEnum::DeviceEntryAt(int position) const

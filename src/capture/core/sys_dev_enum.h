@@ -17,6 +17,7 @@ inline constexpr const char* kExtraSourcesVariable = "QUISK_EXTRA_SOURCES";
 
 struct DeviceEntry {
     std::string FriendlyName;  // at most 255 bytes, cut on a UTF-8 boundary
+    SourceKind Kind = SourceKind::TestSource;
 };
 
 // Cuts text to at most maxBytes without splitting a UTF-8 sequence.
