@@ -207,6 +207,7 @@ TEST_F(MotionReactionsTest, FailedPhotoStillSoundsAlarmAndLogs)
     EXPECT_NE(errors.str().find("photo"), std::string::npos);
 }
 
+// A refused power action keeps the program: the machine is still on.
 TEST_F(MotionReactionsTest, FailuresOfEntriesPowerAndLogAreContained)
 {
     AllOn();
@@ -219,7 +220,7 @@ TEST_F(MotionReactionsTest, FailuresOfEntriesPowerAndLogAreContained)
     const Events events = log.Events();
     const Events tail(events.begin() + 7, events.end());
     EXPECT_EQ(tail, (Events{"open:/usr/bin/first", "open:second.sh", "wave:/snd/alarm.wav", "info:Ktoś jest w pokoju",
-                            "suspend", "close"}));
+                            "suspend"}));
     EXPECT_TRUE(state.ProgramsLaunched);
     EXPECT_NE(errors.str().find("cannot start /usr/bin/first"), std::string::npos);
     EXPECT_NE(errors.str().find("logind refused"), std::string::npos);

@@ -125,10 +125,11 @@ void MotionReactions::ShowInformation(DetectionState& state)
 void MotionReactions::ChangePowerState()
 {
     const int index = deps_.PowerIndex->load();
-    // The result of the request is not examined: the program closes after
-    // any of the five actions, as the user chose.
-    RunContained("power request", [&] { RequestPowerAction(*deps_.Power, index); });
-    if (index >= 1 && index <= 5) deps_.Ui->CloseMainWindow();
+    // The program closes after any of the five actions, as the user chose,
+    // but only once logind has taken the request: a refusal (polkit, an
+    // inhibitor, no logind) throws with logind's reason and leaves the
+    // machine on, so the detector must go on watching it.
+    if (RequestPowerAction(*deps_.Power, index)) deps_.Ui->CloseMainWindow();
 }
 
 void MotionReactions::WriteLogLine()
