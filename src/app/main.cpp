@@ -56,18 +56,28 @@ int main(int argc, char** argv) {
 
     int exitCode = 0;
     {
-        qmd::ProgramWindows windows(qmd::TfmMainForm::Options{
+        const auto windows = qmd::BuildProgramWindows(qmd::TfmMainForm::Options{
             .FirstArgument = firstArgument,
             .PlayEventSound =
                 [](const QString& event) { qmd::DefaultAudioOutput().PlayEventSound(event.toStdString()); },
             .TrayAvailable = {},
         });
-        QObject::connect(windows.MainForm(), &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit,
+        if (!windows) return 1;
+        qmd::TfmMainForm* mainForm = windows->MainForm();
+        QObject::connect(mainForm, &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit,
                          Qt::QueuedConnection);
-        qmd::QuitSignals quitSignals(windows.MainForm());
+        // A quit signal is the end of the session: nobody may be there to
+        // answer a box, so the program ends whatever the settings write says.
+        qmd::QuitSignals quitSignals;
+        QObject::connect(&quitSignals, &qmd::QuitSignals::quitRequested, mainForm,
+                         [mainForm] { mainForm->CloseForSessionEnd(); });
         heldQuitSignals.Release();
         exitCode = QApplication::exec();
-        windows.Shutdown();
+        // The session manager ends the session by quitting the event loop
+        // (after its save requests, which are not an end and change nothing
+        // here); the closing steps run now if no close ran them.
+        mainForm->CloseForSessionEnd();
+        windows->Shutdown();
     }
     return exitCode;
 }

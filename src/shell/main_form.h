@@ -123,6 +123,12 @@ public:
     void Zapamitajpozycjokna1Click();
     void Zmierozdzielczo1Click();
 
+    // Ends the program for a quit signal or the end of the session: the
+    // capture is released and the settings are written as a close does, but
+    // nothing refuses it and nobody is asked, since nobody may be there to
+    // answer: a failure goes to standard error. Emits Closed; runs once.
+    void CloseForSessionEnd();
+
     // The click handler that every entry of "Urządzenia" shares; the entry's
     // data() is its position in the device list.
     void DeviceSwitch(QAction* sender);
@@ -164,6 +170,10 @@ private:
     void SyncSwitchesWithMarks();
 
     Options options_;
+    // FormCloseQuery runs so far: a command that waits in a modal window
+    // sees from this that a close released the capture meanwhile.
+    int closeQueries_ = 0;
+    bool closed_ = false;  // Closed was emitted
     std::unique_ptr<TFilter> filterOwner_;
     std::unique_ptr<TSampleGrabber> grabberOwner_;
     std::atomic<ReactionSequence*> reactions_{nullptr};

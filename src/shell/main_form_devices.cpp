@@ -79,7 +79,10 @@ void TfmMainForm::CopyLatestFrameIntoSlots() {
 // stopped around the window and rendered anew after it.
 void TfmMainForm::Zmierozdzielczo1Click() {
     FilterGraph->StopGraph();
+    const int closeQueriesBefore = closeQueries_;
     if (fmZmienRozdzielczosc) fmZmienRozdzielczosc->exec();
+    // A quit while the window was open has released the capture for good.
+    if (closeQueries_ != closeQueriesBefore) return;
     FilterGraph->SetActive(true);
     FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
     FilterGraph->RunGraph();

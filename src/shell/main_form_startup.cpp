@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 
+#include <cstdio>
 #include <exception>
 
 #include "capture/core/filter_graph.h"
@@ -69,6 +70,7 @@ void TfmMainForm::ApplyStoredSensitivity(int storedPosition) {
 
 void TfmMainForm::FormCloseQuery(bool& CanClose) {
     (void)CanClose;  // closing is never refused here
+    ++closeQueries_;
     DeviceEnum.reset();
     // The capture is released even when taking the graph apart fails, so a
     // close always ends the camera's use; the failure is reported after.
@@ -91,6 +93,10 @@ void TfmMainForm::FormClose() {
 }
 
 void TfmMainForm::closeEvent(QCloseEvent* event) {
+    if (closed_) {
+        event->accept();  // the session's end has closed it already
+        return;
+    }
     bool canClose = true;
     RunCommand(this, [&] { FormCloseQuery(canClose); });
     if (!canClose) {
@@ -107,6 +113,28 @@ void TfmMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    closed_ = true;
+    emit Closed();
+}
+
+void TfmMainForm::CloseForSessionEnd() {
+    if (closed_) return;
+    const auto toStandardError = [](const char* step, const std::exception& error) {
+        std::fprintf(stderr, "quisk-motion-detector: %s: %s\n", step, error.what());
+    };
+    try {
+        bool canClose = true;
+        FormCloseQuery(canClose);
+    } catch (const std::exception& error) {
+        toStandardError("releasing the capture", error);
+    }
+    try {
+        FormClose();
+    } catch (const std::exception& error) {
+        toStandardError("saving the settings", error);
+    }
+    closed_ = true;
+    hide();
     emit Closed();
 }
 

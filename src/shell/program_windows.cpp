@@ -1,5 +1,7 @@
 #include "shell/program_windows.h"
 
+#include <cstdio>
+
 #include "capture/core/sample_grabber.h"
 #include "capture/format_window/format_window.h"
 #include "react/autostart_window.h"
@@ -13,6 +15,17 @@ namespace qmd {
 
 ProgramWindows::ProgramWindows(TfmMainForm::Options options,
                                const std::function<void(ReactionDependencies&)>& customise) {
+    try {
+        Build(std::move(options), customise);
+    } catch (...) {
+        // The windows made so far go in the usual order, and no window
+        // reference is left pointing at one of them.
+        TearDown();
+        throw;
+    }
+}
+
+void ProgramWindows::Build(TfmMainForm::Options options, const std::function<void(ReactionDependencies&)>& customise) {
     mainForm_ = std::make_unique<TfmMainForm>(std::move(options));
     TfmMainForm* main = mainForm_.get();
     autostart_ = std::make_unique<TfmAutostart>(main->Uruchomprogramy1);
@@ -40,12 +53,16 @@ ProgramWindows::ProgramWindows(TfmMainForm::Options options,
 void ProgramWindows::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
-    reactionUi_->Close();
-    mainForm_->SampleGrabber->Shutdown();
-    mainForm_->SetReactions(nullptr);
+    if (reactionUi_) reactionUi_->Close();
+    if (mainForm_) {
+        mainForm_->SampleGrabber->Shutdown();
+        mainForm_->SetReactions(nullptr);
+    }
 }
 
-ProgramWindows::~ProgramWindows() {
+ProgramWindows::~ProgramWindows() { TearDown(); }
+
+void ProgramWindows::TearDown() noexcept {
     Shutdown();
     reactions_.reset();
     reactionUi_.reset();
@@ -58,6 +75,20 @@ ProgramWindows::~ProgramWindows() {
     fmAutostart = nullptr;
     autostart_.reset();
     mainForm_.reset();
+}
+
+std::unique_ptr<ProgramWindows> BuildProgramWindows(TfmMainForm::Options options,
+                                                    const std::function<void(ReactionDependencies&)>& customise) {
+    try {
+        return std::make_unique<ProgramWindows>(std::move(options), customise);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quisk-motion-detector: the windows could not be made: %s\n", error.what());
+        ReportApplicationError(nullptr, error);
+    } catch (...) {
+        std::fprintf(stderr, "quisk-motion-detector: the windows could not be made\n");
+        ReportApplicationError(nullptr, QStringLiteral("Unknown error"));
+    }
+    return nullptr;
 }
 
 }  // namespace qmd

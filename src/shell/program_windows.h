@@ -41,6 +41,9 @@ public:
     void Shutdown();
 
 private:
+    void Build(TfmMainForm::Options options, const std::function<void(ReactionDependencies&)>& customise);
+    void TearDown() noexcept;
+
     std::unique_ptr<TfmMainForm> mainForm_;
     std::unique_ptr<TfmAutostart> autostart_;
     std::unique_ptr<TfmInformacja> informacja_;
@@ -50,5 +53,11 @@ private:
     std::unique_ptr<MotionReactions> reactions_;
     bool shutDown_ = false;
 };
+
+// Builds the windows. A failure while they are built is reported on standard
+// error and in the application's error report, and gives null: the program
+// then ends with status 1 instead of terminating half-built.
+std::unique_ptr<ProgramWindows> BuildProgramWindows(TfmMainForm::Options options,
+                                                    const std::function<void(ReactionDependencies&)>& customise = {});
 
 }  // namespace qmd

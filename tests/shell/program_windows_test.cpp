@@ -169,6 +169,28 @@ TEST_F(ProgramWindowsTest, FormatCommandRendersTheStreamAgain) {
     EXPECT_TRUE(form->FilterGraph->Active());
     const auto delivered = form->SampleGrabber->DeliveredFrames();
     EXPECT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() > delivered + 3; }));
+
+    // The session ends while the window is open: the command must not open
+    // the camera again that the close has just released.
+    {
+        ModalAnswerer answer([&](QWidget* modal) {
+            form->CloseForSessionEnd();
+            modal->close();
+        });
+        form->Zmierozdzielczo1->trigger();
+    }
+    EXPECT_FALSE(form->FilterGraph->Active());
+}
+
+TEST_F(ProgramWindowsTest, AFailureWhileTheWindowsAreMadeIsReportedNotFatal) {
+    const auto boxes = AcceptMessageBoxes();
+    const auto windows = BuildProgramWindows(
+        TfmMainForm::Options{.FirstArgument = {}, .PlayEventSound = {}, .TrayAvailable = [] { return false; }},
+        [](ReactionDependencies&) { throw std::runtime_error("no room for the reactions"); });
+    EXPECT_EQ(windows, nullptr);
+    EXPECT_EQ(boxes->Texts(), QStringList{"no room for the reactions."});
+    EXPECT_EQ(fmMainForm, nullptr);
+    EXPECT_EQ(fmZmienRozdzielczosc, nullptr);
 }
 
 TEST_F(ProgramWindowsTest, FormatCommandWithoutADeviceReportsIt) {

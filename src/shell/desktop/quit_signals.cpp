@@ -1,7 +1,5 @@
 #include "shell/desktop/quit_signals.h"
 
-#include <QGuiApplication>
-#include <QSessionManager>
 #include <QSocketNotifier>
 
 #include <array>
@@ -37,7 +35,7 @@ void OnQuitSignal(int signalNumber)
 
 }  // namespace
 
-QuitSignals::QuitSignals(QWidget* window) : QObject(nullptr), window_(window)
+QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
 {
     static_assert(std::atomic<int>::is_always_lock_free);
     if (signalReadFd >= 0) return;  // another QuitSignals already answers the signals
@@ -54,12 +52,6 @@ QuitSignals::QuitSignals(QWidget* window) : QObject(nullptr), window_(window)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (size_t i = 0; i < kQuitSignals.size(); ++i) sigaction(kQuitSignals[i], &action, &previousActions[i]);
-
-    // The session manager's quit request ends the program the way a close
-    // does; the closing steps themselves decide whether it may.
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { CloseWindow(); });
-    }
 }
 
 QuitSignals::~QuitSignals()
@@ -81,14 +73,6 @@ void QuitSignals::ReadSignals()
     while ((count = read(signalReadFd, bytes, sizeof bytes)) > 0) lastSignal = bytes[count - 1];
     if (lastSignal == 0) return;
     emit quitRequested(lastSignal);
-    CloseWindow();
-}
-
-void QuitSignals::CloseWindow()
-{
-    // Both requests arrive straight from the event loop (the pipe's notifier,
-    // the session manager's connection), never inside another handler.
-    if (window_) window_->close();
 }
 
 }  // namespace qmd

@@ -12,7 +12,6 @@
 #include "wait_until.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QFile>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -275,69 +274,32 @@ TEST(EdgeSnapper, DoesNotFightAWindowSystemThatPlacesTheWindowElsewhere)
 
 // --- Quit signals ----------------------------------------------------------
 
-class ClosingWindow : public QWidget {
-public:
-    int closeRequests = 0;
-    bool acceptClose = true;
-
-protected:
-    void closeEvent(QCloseEvent* event) override
-    {
-        ++closeRequests;
-        event->setAccepted(acceptClose);
-    }
-};
-
 std::atomic<int> previousHandlerCalls{0};
 void PreviousHandler(int) { previousHandlerCalls.fetch_add(1); }
 
-TEST(QuitSignals, TermHupAndIntCloseTheWindowFromTheEventLoop)
+TEST(QuitSignals, TermHupAndIntAreRequestsFromTheEventLoop)
 {
     struct sigaction previous {};
     struct sigaction mine {};
     mine.sa_handler = PreviousHandler;
     sigemptyset(&mine.sa_mask);
     sigaction(SIGTERM, &mine, &previous);
-
-    ClosingWindow window;
-    window.show();
     {
-        QuitSignals quitSignals(&window);
-        ClosingWindow other;
-        std::make_unique<QuitSignals>(&other).reset();  // a second one neither answers nor tears down
+        QuitSignals quitSignals;
+        std::make_unique<QuitSignals>().reset();  // a second one neither answers nor tears down
         std::vector<int> requested;
         QObject::connect(&quitSignals, &QuitSignals::quitRequested, [&](int number) { requested.push_back(number); });
-
-        window.acceptClose = false;  // a close that fails (settings not written) keeps the window
-        raise(SIGTERM);
-        ASSERT_TRUE(WaitUntil([&] { return window.closeRequests == 1; }));
-        EXPECT_TRUE(window.isVisible());
-        raise(SIGHUP);
-        ASSERT_TRUE(WaitUntil([&] { return window.closeRequests == 2; }));
-        window.acceptClose = true;
-        raise(SIGINT);
-        ASSERT_TRUE(WaitUntil([&] { return window.closeRequests == 3; }));
-        EXPECT_FALSE(window.isVisible());
+        for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
+            raise(number);
+            ASSERT_TRUE(WaitUntil([&] { return !requested.empty() && requested.back() == number; }));
+        }
         EXPECT_EQ(requested, (std::vector<int>{SIGTERM, SIGHUP, SIGINT}));
         EXPECT_EQ(previousHandlerCalls.load(), 0);
-        EXPECT_EQ(other.closeRequests, 0);
     }
     // Gone with the object: the earlier disposition is back.
     raise(SIGTERM);
     EXPECT_EQ(previousHandlerCalls.load(), 1);
-    EXPECT_EQ(window.closeRequests, 3);
     sigaction(SIGTERM, &previous, nullptr);
-}
-
-TEST(QuitSignals, WindowAlreadyDestroyedIsNoCrash)
-{
-    auto window = std::make_unique<ClosingWindow>();
-    QuitSignals quitSignals(window.get());
-    bool requested = false;
-    QObject::connect(&quitSignals, &QuitSignals::quitRequested, [&](int) { requested = true; });
-    window.reset();
-    raise(SIGTERM);
-    ASSERT_TRUE(WaitUntil([&] { return requested; }));
 }
 
 // --- Icon and desktop entry -------------------------------------------------
