@@ -84,6 +84,32 @@ make_snow_clip() {
         fail "cannot make the clip"
 }
 
+# Starts python-dbusmock's logind on a private bus, exported as the system
+# bus, that refuses the five power actions as polkit does for a user who may
+# not: the program must take the refusal and go on.
+start_refusing_logind() {
+    dbus-daemon --session --nofork --print-address >"$E2E_WORK/system-bus" 2>/dev/null &
+    E2E_PIDS+=($!)
+    wait_until 20 test -s "$E2E_WORK/system-bus" || fail "dbus-daemon did not start"
+    DBUS_SYSTEM_BUS_ADDRESS=$(head -n 1 "$E2E_WORK/system-bus")
+    export DBUS_SYSTEM_BUS_ADDRESS
+    /usr/bin/python3 -m dbusmock --template logind >/dev/null 2>&1 &
+    E2E_PIDS+=($!)
+    logind_registered() {
+        dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.NameHasOwner string:org.freedesktop.login1 2>/dev/null | grep -q 'boolean true'
+    }
+    wait_until 20 logind_registered || fail "the mock logind did not start"
+    local method
+    for method in Suspend Hibernate PowerOff Reboot; do
+        dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --print-reply --dest=org.freedesktop.login1 \
+            /org/freedesktop/login1 org.freedesktop.DBus.Mock.AddMethod \
+            string:org.freedesktop.login1.Manager string:$method string:b string: \
+            string:'raise dbus.exceptions.DBusException("Access denied", name="org.freedesktop.DBus.Error.AccessDenied")' \
+            >/dev/null || fail "cannot make the mock logind refuse $method"
+    done
+}
+
 crlf_lines() {
     printf '%s\r\n' "$@"
 }
