@@ -31,7 +31,7 @@ void TSampleGrabber::Shutdown()
     {
         std::lock_guard lock(mailboxMutex_);
         stopping_ = true;
-        mailbox_.clear();
+        waiting_.reset();
     }
     mailboxReady_.notify_all();
     if (!frameThread_.joinable()) return;
@@ -96,7 +96,7 @@ void TSampleGrabber::NotifyMember(TMemberNotify code)
         ReleaseBin();
         {
             std::lock_guard lock(mailboxMutex_);
-            mailbox_.clear();
+            waiting_.reset();
             latest_.reset();
             incomingType_.reset();
         }
@@ -108,13 +108,13 @@ void TSampleGrabber::NotifyMember(TMemberNotify code)
 
 void TSampleGrabber::ControlNotice(TGraphControl notice, bool on)
 {
-    if (notice == TGraphControl::Stop || (notice == TGraphControl::ActivationChanged && !on)) DropQueuedFrames();
+    if (notice == TGraphControl::Stop || (notice == TGraphControl::ActivationChanged && !on)) DropWaitingFrame();
 }
 
-void TSampleGrabber::DropQueuedFrames()
+void TSampleGrabber::DropWaitingFrame()
 {
     std::lock_guard lock(mailboxMutex_);
-    mailbox_.clear();
+    waiting_.reset();
 }
 
 void TSampleGrabber::BuildBin()
@@ -190,12 +190,18 @@ void TSampleGrabber::Receive(GstBuffer* buffer)
         if (stopping_ || !incomingType_) return;
         Frame frame{gst::NewRef(buffer), incomingType_};
         latest_ = frame.Copy();
-        if (mailbox_.size() >= kMailboxCapacity) {
-            mailbox_.pop_front();
+        if (handling_) {
+            // Delivered while a frame is being handled: by the time the
+            // handler is free this picture is old, so it is never handled.
             dropped_.fetch_add(1);
+            return;
         }
-        wake = mailbox_.empty();
-        mailbox_.push_back(std::move(frame));
+        if (waiting_) {
+            dropped_.fetch_add(1);  // the frame thread has not woken yet; the newer frame wins
+        } else {
+            wake = true;
+        }
+        waiting_ = std::move(frame);
     }
     if (wake) mailboxReady_.notify_one();
 }
@@ -206,12 +212,16 @@ void TSampleGrabber::FrameThreadLoop()
         Frame frame;
         {
             std::unique_lock lock(mailboxMutex_);
-            mailboxReady_.wait(lock, [this] { return stopping_ || !mailbox_.empty(); });
+            mailboxReady_.wait(lock, [this] { return stopping_ || waiting_.has_value(); });
             if (stopping_) return;
-            frame = std::move(mailbox_.front());
-            mailbox_.pop_front();
+            frame = std::move(*waiting_);
+            waiting_.reset();
+            handling_ = true;
         }
         Deliver(frame);
+        // From here on a delivered frame waits for the frame thread again.
+        std::lock_guard lock(mailboxMutex_);
+        handling_ = false;
     }
 }
 

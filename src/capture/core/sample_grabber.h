@@ -4,14 +4,19 @@
 // grabber's own frame thread (never the GUI thread, never GStreamer's), one
 // at a time, inside the grabber's critical section.
 //
-// The streaming thread only takes a reference to the frame into a small
-// mailbox and returns; the frame thread empties it. So nothing a handler does
+// The streaming thread only takes a reference to the frame into a mailbox of
+// one and returns; the frame thread empties it. So nothing a handler does
 // (even waiting for the GUI thread) can hold up the pipeline, and no graph
 // operation on the GUI thread ever waits for a handler.
+//
+// A handler sees only frames delivered while the frame thread was free: what
+// arrives while it handles a frame is dropped, so after a long handler call
+// (the alarm, a window waiting for the user) the next frame handled is one
+// delivered after the call, never a picture from before it. A frame that
+// waits unhandled is replaced by a newer one.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -31,9 +36,6 @@ class TSampleGrabber : public IGraphMember {
 public:
     using TOnBuffer = std::function<void(TSampleGrabber* sender, double SampleTime,
                                          const std::uint8_t* pBuffer, int BufferLen)>;
-
-    // Samples the mailbox holds before the oldest is dropped.
-    static constexpr std::size_t kMailboxCapacity = 4;
 
     TSampleGrabber();
     ~TSampleGrabber() override;
@@ -60,8 +62,8 @@ public:
     void NotifyMember(TMemberNotify code) override;
     void ControlNotice(TGraphControl notice, bool on) override;
 
-    // Frames delivered to OnBuffer and frames dropped because the handler was
-    // far behind, since the grabber was created.
+    // Frames delivered to OnBuffer and frames dropped unhandled (they arrived
+    // while the frame thread was busy), since the grabber was created.
     std::uint64_t DeliveredFrames() const { return delivered_.load(); }
     std::uint64_t DroppedFrames() const { return dropped_.load(); }
 
@@ -81,7 +83,7 @@ private:
     void ReceiveCaps(GstCaps* caps);
     void FrameThreadLoop();
     void Deliver(const Frame& frame);
-    void DropQueuedFrames();
+    void DropWaitingFrame();
     void BuildBin();
     void ReleaseBin();
 
@@ -92,7 +94,8 @@ private:
     // Mailbox, the latest frame and the caps of the frames to come.
     mutable std::mutex mailboxMutex_;
     std::condition_variable mailboxReady_;
-    std::deque<Frame> mailbox_;
+    std::optional<Frame> waiting_;   // the frame the frame thread handles next
+    bool handling_ = false;          // the frame thread is busy with a frame
     std::optional<Frame> latest_;
     std::optional<GrabberMediaType> incomingType_;
     bool stopping_ = false;
