@@ -1,5 +1,6 @@
 #include "capture/core/sample_grabber.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -9,6 +10,17 @@
 #include "common/quisk_error.h"
 
 namespace qmd {
+
+namespace {
+
+// Zero when the frame does not say: then any call is a long one.
+std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
+{
+    const GstClockTime duration = GST_BUFFER_DURATION(buffer);
+    return std::chrono::nanoseconds(GST_CLOCK_TIME_IS_VALID(duration) ? duration : 0);
+}
+
+}  // namespace
 
 TSampleGrabber::TSampleGrabber()
 {
@@ -31,7 +43,7 @@ void TSampleGrabber::Shutdown()
     {
         std::lock_guard lock(mailboxMutex_);
         stopping_ = true;
-        waiting_.reset();
+        mailbox_.clear();
     }
     mailboxReady_.notify_all();
     if (!frameThread_.joinable()) return;
@@ -96,7 +108,7 @@ void TSampleGrabber::NotifyMember(TMemberNotify code)
         ReleaseBin();
         {
             std::lock_guard lock(mailboxMutex_);
-            waiting_.reset();
+            mailbox_.clear();
             latest_.reset();
             incomingType_.reset();
         }
@@ -108,13 +120,14 @@ void TSampleGrabber::NotifyMember(TMemberNotify code)
 
 void TSampleGrabber::ControlNotice(TGraphControl notice, bool on)
 {
-    if (notice == TGraphControl::Stop || (notice == TGraphControl::ActivationChanged && !on)) DropWaitingFrame();
+    if (notice == TGraphControl::Stop || (notice == TGraphControl::ActivationChanged && !on)) DropQueuedFrames();
 }
 
-void TSampleGrabber::DropWaitingFrame()
+void TSampleGrabber::DropQueuedFrames()
 {
     std::lock_guard lock(mailboxMutex_);
-    waiting_.reset();
+    dropped_.fetch_add(mailbox_.size());
+    mailbox_.clear();
 }
 
 void TSampleGrabber::BuildBin()
@@ -190,18 +203,12 @@ void TSampleGrabber::Receive(GstBuffer* buffer)
         if (stopping_ || !incomingType_) return;
         Frame frame{gst::NewRef(buffer), incomingType_};
         latest_ = frame.Copy();
-        if (handling_) {
-            // Delivered while a frame is being handled: by the time the
-            // handler is free this picture is old, so it is never handled.
+        if (mailbox_.size() >= kMailboxCapacity) {
+            mailbox_.pop_front();
             dropped_.fetch_add(1);
-            return;
         }
-        if (waiting_) {
-            dropped_.fetch_add(1);  // the frame thread has not woken yet; the newer frame wins
-        } else {
-            wake = true;
-        }
-        waiting_ = std::move(frame);
+        wake = mailbox_.empty();
+        mailbox_.push_back(std::move(frame));
     }
     if (wake) mailboxReady_.notify_one();
 }
@@ -212,16 +219,16 @@ void TSampleGrabber::FrameThreadLoop()
         Frame frame;
         {
             std::unique_lock lock(mailboxMutex_);
-            mailboxReady_.wait(lock, [this] { return stopping_ || waiting_.has_value(); });
+            mailboxReady_.wait(lock, [this] { return stopping_ || !mailbox_.empty(); });
             if (stopping_) return;
-            frame = std::move(*waiting_);
-            waiting_.reset();
-            handling_ = true;
+            frame = std::move(mailbox_.front());
+            mailbox_.pop_front();
         }
+        const auto started = std::chrono::steady_clock::now();
         Deliver(frame);
-        // From here on a delivered frame waits for the frame thread again.
-        std::lock_guard lock(mailboxMutex_);
-        handling_ = false;
+        const auto lasted = std::chrono::steady_clock::now() - started;
+        // The call ends here: a frame delivered from now on is handled.
+        if (!(lasted < FrameDuration(frame.Buffer.get()))) DropQueuedFrames();
     }
 }
 

@@ -4,19 +4,21 @@
 // grabber's own frame thread (never the GUI thread, never GStreamer's), one
 // at a time, inside the grabber's critical section.
 //
-// The streaming thread only takes a reference to the frame into a mailbox of
-// one and returns; the frame thread empties it. So nothing a handler does
+// The streaming thread only takes a reference to the frame into a small
+// mailbox and returns; the frame thread empties it. So nothing a handler does
 // (even waiting for the GUI thread) can hold up the pipeline, and no graph
 // operation on the GUI thread ever waits for a handler.
 //
-// A handler sees only frames delivered while the frame thread was free: what
-// arrives while it handles a frame is dropped, so after a long handler call
-// (the alarm, a window waiting for the user) the next frame handled is one
-// delivered after the call, never a picture from before it. A frame that
-// waits unhandled is replaced by a newer one.
+// After a handler call longer than a frame's duration (the alarm, a window
+// waiting for the user) the frames in the mailbox are dropped, so the next
+// frame handled is one delivered after the call, never a picture from before
+// it. After a shorter call they stay, as a camera's next frame would simply
+// wait for it: that keeps a clip's first two frames, which arrive together
+// as playback starts.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -36,6 +38,9 @@ class TSampleGrabber : public IGraphMember {
 public:
     using TOnBuffer = std::function<void(TSampleGrabber* sender, double SampleTime,
                                          const std::uint8_t* pBuffer, int BufferLen)>;
+
+    // Samples the mailbox holds before the oldest is dropped.
+    static constexpr std::size_t kMailboxCapacity = 4;
 
     TSampleGrabber();
     ~TSampleGrabber() override;
@@ -62,8 +67,9 @@ public:
     void NotifyMember(TMemberNotify code) override;
     void ControlNotice(TGraphControl notice, bool on) override;
 
-    // Frames delivered to OnBuffer and frames dropped unhandled (they arrived
-    // while the frame thread was busy), since the grabber was created.
+    // Frames delivered to OnBuffer and frames dropped unhandled (the handler
+    // was far behind, or they arrived before a long call ended), since the
+    // grabber was created.
     std::uint64_t DeliveredFrames() const { return delivered_.load(); }
     std::uint64_t DroppedFrames() const { return dropped_.load(); }
 
@@ -83,7 +89,7 @@ private:
     void ReceiveCaps(GstCaps* caps);
     void FrameThreadLoop();
     void Deliver(const Frame& frame);
-    void DropWaitingFrame();
+    void DropQueuedFrames();
     void BuildBin();
     void ReleaseBin();
 
@@ -94,8 +100,7 @@ private:
     // Mailbox, the latest frame and the caps of the frames to come.
     mutable std::mutex mailboxMutex_;
     std::condition_variable mailboxReady_;
-    std::optional<Frame> waiting_;   // the frame the frame thread handles next
-    bool handling_ = false;          // the frame thread is busy with a frame
+    std::deque<Frame> mailbox_;
     std::optional<Frame> latest_;
     std::optional<GrabberMediaType> incomingType_;
     bool stopping_ = false;
