@@ -29,8 +29,8 @@ bool AppearsWithin(const fs::path& path, std::chrono::seconds limit = std::chron
     return false;
 }
 
-// The children of this process, each as its pid and state ('Z' ended but not
-// waited for).
+// The children of this process, each as its pid, name and state ('Z' ended
+// but not waited for).
 std::string ChildrenOfOurs()
 {
     const std::string self = std::to_string(::getpid());
@@ -46,7 +46,7 @@ std::string ChildrenOfOurs()
         std::istringstream rest(line.substr(nameEnd + 1));
         std::string state, parent;
         rest >> state >> parent;
-        if (parent == self) children += entry.path().filename().string() + " " + state + "\n";
+        if (parent == self) children += line.substr(0, nameEnd + 1) + " " + state + "\n";
     }
     return children;
 }

@@ -40,21 +40,15 @@ bool Reaped(pid_t pid)
 
 }  // namespace
 
-ChildReaper::ChildReaper() : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-ChildReaper::~ChildReaper()
+ChildReaper& ChildReaper::Instance()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    if (thread_.joinable()) {
-        Wake(wake_.get());
-        thread_.join();
-    }
-    std::lock_guard lock(mutex_);
-    ReapUnwatched();
+    // Never destroyed, its thread never joined: the frame thread may still
+    // start a program while static objects are being destroyed at exit.
+    static ChildReaper* const reaper = new ChildReaper();
+    return *reaper;
 }
+
+ChildReaper::ChildReaper() : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 void ChildReaper::Watch(pid_t pid)
 {
@@ -63,7 +57,7 @@ void ChildReaper::Watch(pid_t pid)
     auto child = std::make_unique<Child>(pid, OpenPidfd(pid));
     std::lock_guard lock(mutex_);
     ReapUnwatched();
-    if (child->Ended.get() < 0 || wake_.get() < 0 || stopping_) {
+    if (child->Ended.get() < 0 || wake_.get() < 0) {
         unwatched_.push_back(pid);
         return;
     }
@@ -93,7 +87,7 @@ void ChildReaper::WaitForChildren()
         for (const auto& child : children) watched.push_back(pollfd{child->Ended.get(), POLLIN, 0});
         if (::poll(watched.data(), watched.size(), -1) < 0) {
             if (errno == EINTR) continue;
-            return;  // cannot wait any more; what is left ends as zombies
+            return;  // cannot wait any more: what is left ends as zombies
         }
         // Children that ended, last first, so the indices of the rest hold.
         for (std::size_t i = children.size(); i-- > 0;)
@@ -103,7 +97,6 @@ void ChildReaper::WaitForChildren()
             while (::read(wake_.get(), &count, sizeof count) < 0 && errno == EINTR) {
             }
             std::lock_guard lock(mutex_);
-            if (stopping_) return;
             for (auto& child : handedOver_) children.push_back(std::move(child));
             handedOver_.clear();
         }

@@ -15,11 +15,9 @@ namespace qmd {
 
 class ChildReaper {
 public:
-    ChildReaper();
-    // Stops the waiting thread; a child still running then is left as it is.
-    ~ChildReaper();
-    ChildReaper(const ChildReaper&) = delete;
-    ChildReaper& operator=(const ChildReaper&) = delete;
+    // The one reaper of the process. It lives until the process ends, so a
+    // child is waited for even after whatever started it has gone.
+    static ChildReaper& Instance();
 
     // Takes over a child of this process that nobody else waits for.
     void Watch(pid_t pid);
@@ -31,16 +29,16 @@ private:
         FileDescriptor Ended;  // a pidfd: readable once the child has ended
     };
 
+    ChildReaper();
     void WaitForChildren();
     void ReapUnwatched();
 
     std::mutex mutex_;
     std::vector<std::unique_ptr<Child>> handedOver_;  // not yet taken by the thread
     // Children no pidfd could be opened for: waited for without blocking at
-    // every later Watch and at the end.
+    // every later Watch.
     std::vector<pid_t> unwatched_;
-    bool stopping_ = false;
-    FileDescriptor wake_;  // an eventfd: new children, or stop
+    FileDescriptor wake_;  // an eventfd: new children
     std::thread thread_;   // started with the first child
 };
 

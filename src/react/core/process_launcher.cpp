@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+#include "react/core/child_reaper.h"
+
 extern char** environ;
 
 namespace qmd {
@@ -117,7 +119,7 @@ bool ProcessLauncher::Spawn(const std::vector<std::string>& argv, bool searchPat
     const int rc = searchPath ? ::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), environ)
                               : ::posix_spawn(&pid, args[0], actions.get(), attributes.get(), args.data(), environ);
     if (rc != 0) return false;
-    reaper_.Watch(pid);
+    ChildReaper::Instance().Watch(pid);
     return true;
 }
 

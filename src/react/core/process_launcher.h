@@ -2,7 +2,6 @@
 #include <string>
 #include <vector>
 
-#include "react/core/child_reaper.h"
 #include "react/core/launcher.h"
 
 namespace qmd {
@@ -23,7 +22,6 @@ private:
     bool Spawn(const std::vector<std::string>& argv, bool searchPath);
 
     std::string opener_;
-    ChildReaper reaper_;
 };
 
 }  // namespace qmd
