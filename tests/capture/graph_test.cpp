@@ -4,7 +4,9 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -198,6 +200,82 @@ TEST_F(Graph, HandlerWaitingForTheGuiThreadDoesNotHangGraphOperations)
     changed.notify_all();
     EXPECT_EQ(calls, 1);
     grabber.Shutdown();
+}
+
+// A handler call that lasts (the alarm, a window waiting for the user) leaves
+// no old pictures behind: the next frame handled left the grabber after the
+// call ended. Frames are told apart by their time stamps.
+TEST_F(Graph, FramesDeliveredDuringALongHandlerCallAreNeverHandled)
+{
+    using Clock = std::chrono::steady_clock;
+    struct Arrivals {
+        std::mutex mutex;
+        std::map<double, Clock::time_point> byStamp;
+    } arrivals;
+    std::mutex mutex;
+    std::vector<double> handled;
+    Clock::time_point blockStarted, blockEnded;
+    std::uint64_t renderedBefore = 0, renderedAfter = 0;
+    grabber.SetOnBuffer([&](TSampleGrabber*, double sampleTime, const std::uint8_t*, int) {
+        std::size_t calls = 0;
+        {
+            std::lock_guard lock(mutex);
+            handled.push_back(sampleTime);
+            calls = handled.size();
+        }
+        if (calls != 3) return;
+        const auto started = Clock::now();
+        const auto rendered = renderer.RenderedFrames();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        std::lock_guard lock(mutex);
+        blockStarted = started;
+        renderedBefore = rendered;
+        renderedAfter = renderer.RenderedFrames();
+        blockEnded = Clock::now();
+    });
+    StoreTestSource();
+    Start();
+    // Downstream of the grabber's own probe: a frame is stamped only after the
+    // grabber has taken it.
+    gst::PadHandle grabberOut{gst_element_get_static_pad(grabber.MemberFilter(), "src")};
+    ASSERT_TRUE(grabberOut);
+    gst_pad_add_probe(
+        grabberOut.get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            auto* arrivals = static_cast<Arrivals*>(data);
+            const GstClockTime pts = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+            std::lock_guard lock(arrivals->mutex);
+            arrivals->byStamp[static_cast<double>(pts) / GST_SECOND] = Clock::now();
+            return GST_PAD_PROBE_OK;
+        },
+        &arrivals, nullptr);
+
+    const bool handledAfterTheBlock = WaitUntil([&] {
+        std::lock_guard lock(mutex);
+        return handled.size() >= 5;
+    });
+    // Nothing calls back into this test's locals from here on.
+    graph.SetActive(false);
+    grabber.Shutdown();
+    ASSERT_TRUE(handledAfterTheBlock);
+
+    std::lock_guard lock(mutex);
+    std::lock_guard arrivalsLock(arrivals.mutex);
+    int deliveredDuringTheBlock = 0;
+    for (const auto& [stamp, time] : arrivals.byStamp)
+        if (time > blockStarted && time < blockEnded) ++deliveredDuringTheBlock;
+    EXPECT_GE(deliveredDuringTheBlock, 3) << "the source went on during the call";
+    // The frame of the last call may not have reached the stamping probe
+    // before the graph stopped; the one before it has.
+    for (std::size_t next = 3; next + 1 < handled.size(); ++next) {
+        const auto arrival = arrivals.byStamp.find(handled[next]);
+        ASSERT_NE(arrival, arrivals.byStamp.end()) << "call " << next;
+        EXPECT_TRUE(arrival->second > blockEnded)
+            << "call " << next << " handled a frame that left the grabber "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(blockEnded - arrival->second).count()
+            << " ms before the long call ended";
+    }
+    EXPECT_GT(renderedAfter, renderedBefore) << "the preview went on meanwhile";
 }
 
 TEST_F(Graph, HandlerExceptionsStayOnTheFrameThread)

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "react/core/process_launcher.h"
@@ -25,6 +27,28 @@ bool AppearsWithin(const fs::path& path, std::chrono::seconds limit = std::chron
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+}
+
+// The children of this process, each as its pid, name and state ('Z' ended
+// but not waited for).
+std::string ChildrenOfOurs()
+{
+    const std::string self = std::to_string(::getpid());
+    std::string children;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        const auto nameEnd = line.rfind(')');
+        if (nameEnd == std::string::npos) continue;
+        std::istringstream rest(line.substr(nameEnd + 1));
+        std::string state, parent;
+        rest >> state >> parent;
+        if (parent == self) children += line.substr(0, nameEnd + 1) + " " + state + "\n";
+    }
+    return children;
 }
 
 void WriteScript(const fs::path& path, const std::string& body)
@@ -97,6 +121,30 @@ TEST(ProcessLauncher, ChildrenInheritNoDescriptorOfOurs)
     // The shell itself opens the script and the listing; nothing of ours is there.
     const std::string fds = test::ReadFileBytes(listing.string());
     EXPECT_EQ(fds.find("\n" + std::to_string(held) + "\n"), std::string::npos) << fds;
+}
+
+// Neither a program from the list nor the log's viewer stays behind as a
+// zombie once it has ended.
+TEST(ProcessLauncher, ProgramsThatEndLeaveNoZombies)
+{
+    test::TempDir dir;
+    const fs::path opener = dir.Path() / "opener";
+    const fs::path program = dir.Path() / "program";
+    WriteScript(opener, "touch '" + dir.File("opener ran") + "'\n");
+    WriteScript(program, "touch '" + dir.File("program ran") + "'\n");
+    ProcessLauncher launcher(opener.string());
+    ASSERT_TRUE(launcher.Open(program.string()));
+    ASSERT_TRUE(launcher.OpenWithAssociation(dir.File("Dziennik.log")));
+    ASSERT_TRUE(AppearsWithin(dir.Path() / "program ran"));
+    ASSERT_TRUE(AppearsWithin(dir.Path() / "opener ran"));
+    // Both end right after; a generous bound, met in milliseconds.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    std::string children = ChildrenOfOurs();
+    while (!children.empty() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        children = ChildrenOfOurs();
+    }
+    EXPECT_EQ(children, "");
 }
 
 TEST(ProcessLauncher, NothingToStart)

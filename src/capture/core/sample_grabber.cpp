@@ -1,5 +1,6 @@
 #include "capture/core/sample_grabber.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -9,6 +10,17 @@
 #include "common/quisk_error.h"
 
 namespace qmd {
+
+namespace {
+
+// Zero when the frame does not say: then any call is a long one.
+std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
+{
+    const GstClockTime duration = GST_BUFFER_DURATION(buffer);
+    return std::chrono::nanoseconds(GST_CLOCK_TIME_IS_VALID(duration) ? duration : 0);
+}
+
+}  // namespace
 
 TSampleGrabber::TSampleGrabber()
 {
@@ -114,6 +126,7 @@ void TSampleGrabber::ControlNotice(TGraphControl notice, bool on)
 void TSampleGrabber::DropQueuedFrames()
 {
     std::lock_guard lock(mailboxMutex_);
+    dropped_.fetch_add(mailbox_.size());
     mailbox_.clear();
 }
 
@@ -211,7 +224,11 @@ void TSampleGrabber::FrameThreadLoop()
             frame = std::move(mailbox_.front());
             mailbox_.pop_front();
         }
+        const auto started = std::chrono::steady_clock::now();
         Deliver(frame);
+        const auto lasted = std::chrono::steady_clock::now() - started;
+        // The call ends here: a frame delivered from now on is handled.
+        if (!(lasted < FrameDuration(frame.Buffer.get()))) DropQueuedFrames();
     }
 }
 

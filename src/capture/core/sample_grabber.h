@@ -8,6 +8,13 @@
 // mailbox and returns; the frame thread empties it. So nothing a handler does
 // (even waiting for the GUI thread) can hold up the pipeline, and no graph
 // operation on the GUI thread ever waits for a handler.
+//
+// After a handler call longer than a frame's duration (the alarm, a window
+// waiting for the user) the frames in the mailbox are dropped, so the next
+// frame handled is one delivered after the call, never a picture from before
+// it. After a shorter call they stay, as a camera's next frame would simply
+// wait for it: that keeps a clip's first two frames, which arrive together
+// as playback starts.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -60,8 +67,9 @@ public:
     void NotifyMember(TMemberNotify code) override;
     void ControlNotice(TGraphControl notice, bool on) override;
 
-    // Frames delivered to OnBuffer and frames dropped because the handler was
-    // far behind, since the grabber was created.
+    // Frames delivered to OnBuffer and frames dropped unhandled (the handler
+    // was far behind, or they arrived before a long call ended), since the
+    // grabber was created.
     std::uint64_t DeliveredFrames() const { return delivered_.load(); }
     std::uint64_t DroppedFrames() const { return dropped_.load(); }
 

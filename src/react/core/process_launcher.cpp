@@ -1,12 +1,14 @@
 #include "react/core/process_launcher.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+
+#include "react/core/child_reaper.h"
 
 extern char** environ;
 
@@ -72,11 +74,8 @@ private:
 
 ProcessLauncher::ProcessLauncher(std::string opener) : opener_(std::move(opener)) {}
 
-ProcessLauncher::~ProcessLauncher() { ReapFinished(); }
-
 bool ProcessLauncher::Open(const std::string& entry)
 {
-    ReapFinished();
     if (entry.empty()) return false;
     if (entry.find('/') == std::string::npos) {
         if (IsProgramOnPath(entry)) return Spawn({entry}, true);
@@ -88,7 +87,6 @@ bool ProcessLauncher::Open(const std::string& entry)
 
 bool ProcessLauncher::OpenWithAssociation(const std::string& path)
 {
-    ReapFinished();
     if (path.empty()) return false;
     return Spawn({opener_, path}, opener_.find('/') == std::string::npos);
 }
@@ -121,15 +119,8 @@ bool ProcessLauncher::Spawn(const std::vector<std::string>& argv, bool searchPat
     const int rc = searchPath ? ::posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), environ)
                               : ::posix_spawn(&pid, args[0], actions.get(), attributes.get(), args.data(), environ);
     if (rc != 0) return false;
-    std::lock_guard lock(mutex_);
-    children_.push_back(pid);
+    ChildReaper::Instance().Watch(pid);
     return true;
-}
-
-void ProcessLauncher::ReapFinished()
-{
-    std::lock_guard lock(mutex_);
-    std::erase_if(children_, [](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
 }
 
 }  // namespace qmd

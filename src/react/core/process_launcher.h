@@ -1,9 +1,6 @@
 #pragma once
-#include <mutex>
 #include <string>
 #include <vector>
-
-#include <sys/types.h>
 
 #include "react/core/launcher.h"
 
@@ -11,12 +8,11 @@ namespace qmd {
 
 // Starts programs with posix_spawn: executables (a path, or a bare name found
 // on PATH) directly, everything else as `opener entry` (default "xdg-open",
-// found on PATH). Descriptors above 2 are closed in the child. Finished
-// children are reaped at the next Open and at destruction.
+// found on PATH). Descriptors above 2 are closed in the child. Each child is
+// waited for as soon as it ends.
 class ProcessLauncher : public Launcher {
 public:
     explicit ProcessLauncher(std::string opener = "xdg-open");
-    ~ProcessLauncher() override;
     bool Open(const std::string& entry) override;
     // Hands `path` to the opener whatever it is, even an executable file:
     // for documents such as the log, which must never be run.
@@ -24,11 +20,8 @@ public:
 
 private:
     bool Spawn(const std::vector<std::string>& argv, bool searchPath);
-    void ReapFinished();
 
     std::string opener_;
-    std::mutex mutex_;
-    std::vector<pid_t> children_;
 };
 
 }  // namespace qmd
