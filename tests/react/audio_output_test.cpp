@@ -134,8 +134,8 @@ TEST(DefaultAudioOutput, WritesToTheFileNamedByTheEnvironment)
     const std::string out = dir.File("quisk-audio.wav");
     ::setenv("QUISK_AUDIO_FILE", out.c_str(), 1);
     AudioOutput& audio = DefaultAudioOutput();
-    audio.PlayTone(2000, 50);
-    audio.PlayTone(3000, 30);
+    const Tone tones[] = {{2000, 50}, {3000, 30}};
+    audio.PlayTones(tones, {});
     const auto sounds = FindSounds(ReadWave(test::ReadFileBytes(out)));
     ASSERT_EQ(sounds.size(), 2u);
     ExpectSound(sounds[0], 2000, 50);
@@ -149,7 +149,8 @@ TEST(GstAudioOutput, PlaysOrGivesUpWithoutADevice)
     test::WriteFileBytes(dir.File("clip.wav"), test::MakeSineWave(48000, 500, 50));
     const auto audio = MakeGstAudioOutput();
     EXPECT_FALSE(audio->PlayWaveFileAsync(dir.File("missing.wav")));
-    audio->PlayTone(1000, 50);
+    const Tone tone[] = {{1000, 50}};
+    audio->PlayTones(tone, {});
     audio->PlayWaveFileAsync(dir.File("clip.wav"));
     audio->PlayEventSound("no-such-event");
 }

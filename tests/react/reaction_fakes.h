@@ -51,10 +51,13 @@ struct FakeUi : ReactionUi {
 
 struct FakeAudio : AudioOutput {
     explicit FakeAudio(EventLog& log) : log(log) {}
-    void PlayTone(int hz, int ms) override
+    void PlayTones(std::span<const Tone> tones, const std::function<bool()>& stop) override
     {
-        if (beforeTone) beforeTone();
-        log.Add("tone:" + std::to_string(hz) + ":" + std::to_string(ms));
+        for (const Tone& tone : tones) {
+            if (stop && stop()) return;
+            if (beforeTone) beforeTone();
+            log.Add("tone:" + std::to_string(tone.FrequencyHz) + ":" + std::to_string(tone.DurationMs));
+        }
     }
     bool PlayWaveFileAsync(const std::string& path) override
     {
