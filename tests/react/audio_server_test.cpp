@@ -3,16 +3,18 @@
 // recorded with parec while the program plays.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/prctl.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 #include "react/core/gst_audio_output.h"
 #include "react/core/motion_reactions.h"
@@ -28,26 +30,58 @@ using namespace std::chrono_literals;
 
 constexpr int kRate = 48000;
 
+// A helper program, started directly (no fork of this threaded process), its
+// standard output going to a file.
+class Child {
+public:
+    Child(std::vector<std::string> args, const std::string& outputFile)
+    {
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                           0600);
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        ::posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Child() { Stop(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // The exit status once it has ended; -1 when it did not start or end well.
+    int Wait()
+    {
+        if (pid_ <= 0) return -1;
+        int status = 0;
+        const pid_t ended = ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void Stop()
+    {
+        if (pid_ > 0) ::kill(pid_, SIGTERM);
+        Wait();
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
 // Records the null sink from construction to Stop().
 class Recording {
 public:
-    explicit Recording(std::string path) : path_(std::move(path))
+    explicit Recording(std::string path)
+        : path_(std::move(path)),
+          parec_({"parec", "--raw", "--format=s16le", "--rate=48000", "--channels=1", "--latency-msec=10", "-d",
+                  "qmd_null.monitor"},
+                 path_)
     {
-        parec_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        parec_.setStandardOutputFile(QString::fromStdString(path_));
-        parec_.start(QStringLiteral("parec"),
-                     {QStringLiteral("--raw"), QStringLiteral("--format=s16le"), QStringLiteral("--rate=48000"),
-                      QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=10"), QStringLiteral("-d"),
-                      QStringLiteral("qmd_null.monitor")});
         // The monitor delivers silence all the time: once some has come, the
         // recording runs.
         const auto deadline = Clock::now() + 5s;
         while (Clock::now() < deadline && !Started()) std::this_thread::sleep_for(10ms);
-    }
-    ~Recording()
-    {
-        parec_.terminate();
-        if (!parec_.waitForFinished(5000)) parec_.kill(), parec_.waitForFinished(5000);
     }
     bool Started() const
     {
@@ -71,32 +105,32 @@ public:
     }
     test::WaveData Stop()
     {
-        parec_.terminate();
-        parec_.waitForFinished(5000);
+        parec_.Stop();
         return test::RawSamples(test::ReadFileBytes(path_), kRate);
     }
 
 private:
     std::string path_;
-    QProcess parec_;
+    Child parec_;
 };
 
 // The streams the server holds for its clients now.
-int ServerStreams()
+int ServerStreams(const test::TempDir& dir)
 {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")});
-    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0) return -1;
-    return static_cast<int>(pactl.readAllStandardOutput().count('\n'));
+    const std::string listing = dir.File("sink-inputs.txt");
+    Child pactl({"pactl", "list", "short", "sink-inputs"}, listing);
+    if (pactl.Wait() != 0) return -1;
+    const std::string text = test::ReadFileBytes(listing);
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
 // Waits until the server holds no stream; false when it still does after a
 // second.
-bool ServerReleasesEveryStream()
+bool ServerReleasesEveryStream(const test::TempDir& dir)
 {
     const auto deadline = Clock::now() + 1s;
     for (;;) {
-        if (ServerStreams() == 0) return true;
+        if (ServerStreams(dir) == 0) return true;
         if (Clock::now() > deadline) return false;
         std::this_thread::sleep_for(10ms);
     }
@@ -125,33 +159,14 @@ protected:
 // stream, none lost, no gap between them.
 TEST_F(AudioServerTest, AlarmArrivesAsSevenTonesWithoutGaps)
 {
-    test::EventLog log;
-    test::FakeUi ui(log);
-    test::FakePower power(log);
-    test::FakeLauncher launcher(log);
-    ReactionSwitches switches;
-    switches.Alarm = true;
-    ProgramList programs;
-    std::atomic<int> index{-1};
-    ReactionDependencies deps;
-    deps.Switches = &switches;
-    deps.Programs = &programs;
-    deps.PowerIndex = &index;
-    deps.Ui = &ui;
-    deps.Audio = audio.get();
-    deps.Power = &power;
-    deps.Opener = &launcher;
-    deps.SettingsPath = [&] { return dir.File("ustawienia.ini"); };
-    MotionReactions reactions(std::move(deps));
-    DetectionState state;
-
+    test::AlarmOnlyReactions alarm(*audio, dir.File("ustawienia.ini"));
     std::array<double, 2> stepMs{};
     for (double& ms : stepMs) {
         const auto start = Clock::now();
-        reactions.Run(state);
+        alarm.Run();
         ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     }
-    EXPECT_TRUE(ServerReleasesEveryStream());
+    EXPECT_TRUE(ServerReleasesEveryStream(dir));
     ASSERT_TRUE(recording->SoundHasEnded());
     const auto sounds = test::FindPitchedSounds(recording->Stop());
     RecordProperty("first_alarm_ms", std::to_string(stepMs[0]));
@@ -179,7 +194,7 @@ TEST_F(AudioServerTest, WaveSoundPlaysWholeAndReleasesItsStream)
     ASSERT_TRUE(audio->PlayWaveFileAsync(clip));
     EXPECT_FALSE(audio->PlayWaveFileAsync(clip));  // the first one still plays
     ASSERT_TRUE(recording->SoundHasEnded());
-    EXPECT_TRUE(ServerReleasesEveryStream());
+    EXPECT_TRUE(ServerReleasesEveryStream(dir));
     const auto sounds = test::FindPitchedSounds(recording->Stop());
     ASSERT_EQ(sounds.size(), 1u);
     ExpectSound(sounds[0], 440, 300);
@@ -197,7 +212,7 @@ TEST_F(AudioServerTest, WindowSoundArrivesWhole)
 
     audio->PlayEventSound("window-minimized");
     ASSERT_TRUE(recording->SoundHasEnded());
-    EXPECT_TRUE(ServerReleasesEveryStream());
+    EXPECT_TRUE(ServerReleasesEveryStream(dir));
     const auto sounds = test::FindPitchedSounds(recording->Stop());
     ASSERT_EQ(sounds.size(), 1u);
     ExpectSound(sounds[0], 660, 60);
