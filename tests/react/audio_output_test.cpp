@@ -29,27 +29,9 @@ TEST(WaveFileAudioOutput, AlarmHoldsSevenTonesInOrder)
     test::TempDir dir;
     const std::string out = dir.File("audio.wav");
     const auto audio = MakeWaveFileAudioOutput(out);
-    test::EventLog log;
-    test::FakeUi ui(log);
-    test::FakePower power(log);
-    test::FakeLauncher launcher(log);
-    ReactionSwitches switches;
-    switches.Alarm = true;
-    ProgramList programs;
-    std::atomic<int> index{-1};
-    ReactionDependencies deps;
-    deps.Switches = &switches;
-    deps.Programs = &programs;
-    deps.PowerIndex = &index;
-    deps.Ui = &ui;
-    deps.Audio = audio.get();
-    deps.Power = &power;
-    deps.Opener = &launcher;
-    deps.SettingsPath = [&] { return dir.File("ustawienia.ini"); };
-    MotionReactions reactions(std::move(deps));
-    DetectionState state;
-    reactions.Run(state);
-    reactions.Run(state);
+    test::AlarmOnlyReactions alarm(*audio, dir.File("ustawienia.ini"));
+    alarm.Run();
+    alarm.Run();
 
     const test::WaveData wave = ReadWave(test::ReadFileBytes(out));
     EXPECT_EQ(wave.channels, 1);
@@ -134,8 +116,8 @@ TEST(DefaultAudioOutput, WritesToTheFileNamedByTheEnvironment)
     const std::string out = dir.File("quisk-audio.wav");
     ::setenv("QUISK_AUDIO_FILE", out.c_str(), 1);
     AudioOutput& audio = DefaultAudioOutput();
-    audio.PlayTone(2000, 50);
-    audio.PlayTone(3000, 30);
+    const Tone tones[] = {{2000, 50}, {3000, 30}};
+    audio.PlayTones(tones, {});
     const auto sounds = FindSounds(ReadWave(test::ReadFileBytes(out)));
     ASSERT_EQ(sounds.size(), 2u);
     ExpectSound(sounds[0], 2000, 50);
@@ -149,7 +131,8 @@ TEST(GstAudioOutput, PlaysOrGivesUpWithoutADevice)
     test::WriteFileBytes(dir.File("clip.wav"), test::MakeSineWave(48000, 500, 50));
     const auto audio = MakeGstAudioOutput();
     EXPECT_FALSE(audio->PlayWaveFileAsync(dir.File("missing.wav")));
-    audio->PlayTone(1000, 50);
+    const Tone tone[] = {{1000, 50}};
+    audio->PlayTones(tone, {});
     audio->PlayWaveFileAsync(dir.File("clip.wav"));
     audio->PlayEventSound("no-such-event");
 }

@@ -2,6 +2,7 @@
 // Recording stand-ins for the services of the reaction sequence.
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -10,6 +11,7 @@
 #include "common/quisk_error.h"
 #include "react/core/audio_output.h"
 #include "react/core/launcher.h"
+#include "react/core/motion_reactions.h"
 #include "react/core/power_manager.h"
 #include "react/core/reaction_ui.h"
 
@@ -51,10 +53,13 @@ struct FakeUi : ReactionUi {
 
 struct FakeAudio : AudioOutput {
     explicit FakeAudio(EventLog& log) : log(log) {}
-    void PlayTone(int hz, int ms) override
+    void PlayTones(std::span<const Tone> tones, const std::function<bool()>& stop) override
     {
-        if (beforeTone) beforeTone();
-        log.Add("tone:" + std::to_string(hz) + ":" + std::to_string(ms));
+        for (const Tone& tone : tones) {
+            if (stop && stop()) return;
+            if (beforeTone) beforeTone();
+            log.Add("tone:" + std::to_string(tone.FrequencyHz) + ":" + std::to_string(tone.DurationMs));
+        }
     }
     bool PlayWaveFileAsync(const std::string& path) override
     {
@@ -94,6 +99,36 @@ struct FakeLauncher : Launcher {
     }
     EventLog& log;
     std::set<std::string> failing;
+};
+
+// The reaction sequence with only the alarm switched on, sounding through
+// `audio`; everything else it needs is fake.
+struct AlarmOnlyReactions {
+    AlarmOnlyReactions(AudioOutput& audio, std::string settingsPath)
+    {
+        switches.Alarm = true;
+        ReactionDependencies deps;
+        deps.Switches = &switches;
+        deps.Programs = &programs;
+        deps.PowerIndex = &index;
+        deps.Ui = &ui;
+        deps.Audio = &audio;
+        deps.Power = &power;
+        deps.Opener = &launcher;
+        deps.SettingsPath = [path = std::move(settingsPath)] { return path; };
+        reactions = std::make_unique<MotionReactions>(std::move(deps));
+    }
+    void Run() { reactions->Run(state); }
+
+    EventLog log;
+    FakeUi ui{log};
+    FakePower power{log};
+    FakeLauncher launcher{log};
+    ReactionSwitches switches;
+    ProgramList programs;
+    std::atomic<int> index{-1};
+    DetectionState state;
+    std::unique_ptr<MotionReactions> reactions;
 };
 
 }  // namespace qmd::test

@@ -94,6 +94,54 @@ std::vector<Sound> FindSounds(const WaveData& wave, int gapMs)
     return sounds;
 }
 
+std::vector<PitchedSound> FindPitchedSounds(const WaveData& wave)
+{
+    // Rising zero crossings, interpolated between samples.
+    std::vector<double> crossings;
+    for (std::size_t i = 1; i < wave.samples.size(); ++i) {
+        const int a = wave.samples[i - 1], b = wave.samples[i];
+        if (a < 0 && b >= 0) crossings.push_back(static_cast<double>(i - 1) + static_cast<double>(-a) / (b - a));
+    }
+    struct Run {
+        double first, last;
+        int periods;
+    };
+    std::vector<Run> runs;
+    for (std::size_t j = 1; j < crossings.size(); ++j) {
+        const double period = crossings[j] - crossings[j - 1];
+        if (!runs.empty() && runs.back().last == crossings[j - 1]) {
+            Run& run = runs.back();
+            const double mean = (run.last - run.first) / run.periods;
+            if (std::abs(period - mean) <= 0.05 * mean) {
+                run.last = crossings[j];
+                ++run.periods;
+                continue;
+            }
+        }
+        runs.push_back({crossings[j - 1], crossings[j], 1});
+    }
+    std::vector<PitchedSound> sounds;
+    for (const Run& run : runs) {
+        if (run.periods < 5) continue;
+        const double period = (run.last - run.first) / run.periods;
+        sounds.push_back({1000.0 * run.first / wave.rate, 1000.0 * (run.last - run.first) / wave.rate,
+                          wave.rate / period});
+    }
+    return sounds;
+}
+
+WaveData RawSamples(const std::string& bytes, int rate)
+{
+    WaveData wave;
+    wave.rate = rate;
+    wave.channels = 1;
+    wave.bits = 16;
+    wave.samples.resize(bytes.size() / 2);
+    for (std::size_t i = 0; i < wave.samples.size(); ++i)
+        wave.samples[i] = static_cast<std::int16_t>(U16(bytes, 2 * i));
+    return wave;
+}
+
 std::string MakeSineWave(int rate, int frequencyHz, int durationMs)
 {
     const std::size_t count = static_cast<std::size_t>(rate) * durationMs / 1000;

@@ -24,7 +24,10 @@ namespace {
 
 class SilentAudio : public AudioOutput {
 public:
-    void PlayTone(int, int) override { ++tones; }
+    void PlayTones(std::span<const Tone> played, const std::function<bool()>&) override
+    {
+        tones += static_cast<int>(played.size());
+    }
     bool PlayWaveFileAsync(const std::string&) override { return true; }
     void PlayEventSound(const std::string&) override {}
     std::atomic<int> tones{0};

@@ -1,7 +1,9 @@
 #include "react/core/gst_audio_output.h"
 
 #include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "gst/handles.h"
+#include "react/core/background_sounds.h"
 
 namespace qmd {
 
@@ -21,7 +24,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kExtraWaitMs = 1000;     // beyond a tone's own length, for a slow sink
+constexpr int kExtraWaitMs = 1000;     // beyond the tones' own length, for a slow sink
+constexpr int kStopPollMs = 20;        // how often a playing alarm asks whether to stop
 constexpr int kDecodeLimitMs = 30000;  // a sound file longer to decode than this is not played
 
 bool FileExists(const std::string& path)
@@ -45,101 +49,6 @@ gst::ElementHandle ChildByName(GstElement* bin, const char* name)
     return gst::ElementHandle(gst_bin_get_by_name(GST_BIN(bin), name));
 }
 
-// Waits for the end of the stream or an error; false on error or timeout.
-bool WaitForEnd(GstElement* pipeline, std::chrono::milliseconds limit)
-{
-    gst::BusHandle bus(gst_element_get_bus(pipeline));
-    gst::MessageHandle message(gst_bus_timed_pop_filtered(
-        bus.get(), static_cast<GstClockTime>(limit.count()) * GST_MSECOND,
-        static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-    return message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS;
-}
-
-// True while a background pipeline has neither ended nor failed.
-bool StillPlaying(GstElement* pipeline)
-{
-    gst::BusHandle bus(gst_element_get_bus(pipeline));
-    gst::MessageHandle message(gst_bus_pop_filtered(
-        bus.get(), static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-    return !message;
-}
-
-void Stop(gst::ElementHandle& pipeline)
-{
-    if (!pipeline) return;
-    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
-    pipeline.reset();
-}
-
-// Starts `filesrc ! decodebin ! ... ! autoaudiosink` on `path`; empty when it
-// cannot even start (missing file, no sink).
-gst::ElementHandle StartFilePlayback(const std::string& path)
-{
-    if (!FileExists(path)) return {};
-    gst::ElementHandle pipeline = Parse(
-        "filesrc name=source ! decodebin ! audioconvert ! audioresample ! autoaudiosink");
-    if (!pipeline) return {};
-    g_object_set(ChildByName(pipeline.get(), "source").get(), "location", path.c_str(), nullptr);
-    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        Stop(pipeline);
-        return {};
-    }
-    return pipeline;
-}
-
-class GstAudioOutput : public AudioOutput {
-public:
-    GstAudioOutput() { gst::EnsureInitialized(); }
-    ~GstAudioOutput() override
-    {
-        std::lock_guard lock(mutex_);
-        Stop(wave_);
-        Stop(event_);
-    }
-
-    void PlayTone(int frequencyHz, int durationMs) override
-    {
-        if (frequencyHz <= 0 || durationMs <= 0) return;
-        gst::ElementHandle pipeline = Parse(
-            "audiotestsrc name=source wave=sine num-buffers=1 ! audio/x-raw,format=S16LE,channels=1,rate=48000 "
-            "! audioconvert ! audioresample ! autoaudiosink");
-        if (!pipeline) return;
-        g_object_set(ChildByName(pipeline.get(), "source").get(), "freq", static_cast<gdouble>(frequencyHz),
-                     "samplesperbuffer", static_cast<gint>(48000LL * durationMs / 1000), nullptr);
-        const auto start = Clock::now();
-        if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE)
-            WaitForEnd(pipeline.get(), std::chrono::milliseconds(durationMs + kExtraWaitMs));
-        Stop(pipeline);
-        // Without an audio device the tone still takes its time, so the alarm
-        // keeps its rhythm.
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(durationMs));
-    }
-
-    bool PlayWaveFileAsync(const std::string& path) override
-    {
-        std::lock_guard lock(mutex_);
-        if (wave_ && StillPlaying(wave_.get())) return false;
-        Stop(wave_);
-        wave_ = StartFilePlayback(path);
-        return static_cast<bool>(wave_);
-    }
-
-    void PlayEventSound(const std::string& themeEventName) override
-    {
-        const std::string file = FindThemeSound(themeEventName);
-        std::lock_guard lock(mutex_);
-        Stop(event_);
-        if (!file.empty()) event_ = StartFilePlayback(file);
-    }
-
-private:
-    std::mutex mutex_;
-    gst::ElementHandle wave_;
-    gst::ElementHandle event_;
-};
-
-// ---------------------------------------------------------------------------
-
 std::vector<std::int16_t> SineSamples(int frequencyHz, int durationMs)
 {
     const std::size_t count = static_cast<std::size_t>(kWaveFileRate) * static_cast<std::size_t>(durationMs) / 1000;
@@ -149,6 +58,105 @@ std::vector<std::int16_t> SineSamples(int frequencyHz, int durationMs)
         samples[i] = static_cast<std::int16_t>(std::lround(16000.0 * std::sin(step * static_cast<double>(i))));
     return samples;
 }
+
+void Stop(gst::ElementHandle& pipeline)
+{
+    if (!pipeline) return;
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    pipeline.reset();
+}
+
+// `filesrc ! decodebin ! ... ! autoaudiosink` on `path`, not started; empty
+// when the file is missing.
+gst::ElementHandle FilePlayback(const std::string& path)
+{
+    if (!FileExists(path)) return {};
+    gst::ElementHandle pipeline = Parse(
+        "filesrc name=source ! decodebin ! audioconvert ! audioresample ! autoaudiosink");
+    if (pipeline) g_object_set(ChildByName(pipeline.get(), "source").get(), "location", path.c_str(), nullptr);
+    return pipeline;
+}
+
+// The samples as one stream, not started: a sound server receives them as a
+// single stream, so nothing can fall between them.
+static_assert(kWaveFileRate == 48000, "the caps below name the rate");
+gst::ElementHandle SamplePlayback(const std::vector<std::int16_t>& samples)
+{
+    gst::ElementHandle pipeline = Parse(
+        "appsrc name=source format=time caps=audio/x-raw,format=S16LE,channels=1,rate=48000,layout=interleaved "
+        "! audioconvert ! audioresample ! autoaudiosink");
+    if (!pipeline) return {};
+    gst::ElementHandle source = ChildByName(pipeline.get(), "source");
+    gst::BufferHandle buffer(gst_buffer_new_memdup(samples.data(), samples.size() * sizeof(std::int16_t)));
+    GST_BUFFER_PTS(buffer.get()) = 0;
+    GST_BUFFER_DURATION(buffer.get()) = gst_util_uint64_scale(samples.size(), GST_SECOND, kWaveFileRate);
+    gst_app_src_push_buffer(GST_APP_SRC(source.get()), buffer.release());  // takes the reference
+    gst_app_src_end_of_stream(GST_APP_SRC(source.get()));
+    return pipeline;
+}
+
+class GstAudioOutput : public AudioOutput {
+public:
+    GstAudioOutput() { gst::EnsureInitialized(); }
+
+    // The sink keeps its stream until the last sample has been played (its
+    // clock is the sound server's or the card's), so the end of the stream
+    // comes when the tones have been heard, not when they were handed over.
+    void PlayTones(std::span<const Tone> tones, const std::function<bool()>& stop) override
+    {
+        const auto start = Clock::now();
+        std::vector<std::int16_t> samples;
+        int totalMs = 0;
+        for (const Tone& tone : tones) {
+            if (tone.FrequencyHz <= 0 || tone.DurationMs <= 0) continue;
+            const auto toneSamples = SineSamples(tone.FrequencyHz, tone.DurationMs);
+            samples.insert(samples.end(), toneSamples.begin(), toneSamples.end());
+            totalMs += tone.DurationMs;
+        }
+        if (samples.empty()) return;
+        const auto stopped = [&] { return stop && stop(); };
+        gst::ElementHandle pipeline = SamplePlayback(samples);
+        if (pipeline && gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+            gst::BusHandle bus(gst_element_get_bus(pipeline.get()));
+            const auto deadline = start + std::chrono::milliseconds(totalMs + kExtraWaitMs);
+            while (Clock::now() < deadline && !stopped()) {
+                gst::MessageHandle message(gst_bus_timed_pop_filtered(
+                    bus.get(), kStopPollMs * GST_MSECOND,
+                    static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+                if (message) break;
+            }
+        }
+        Stop(pipeline);
+        // Without an audio device the tones still take their time, so the
+        // alarm keeps its rhythm.
+        const auto end = start + std::chrono::milliseconds(totalMs);
+        while (Clock::now() < end && !stopped())
+            std::this_thread::sleep_for(std::min<Clock::duration>(end - Clock::now(), std::chrono::milliseconds(kStopPollMs)));
+    }
+
+    bool PlayWaveFileAsync(const std::string& path) override
+    {
+        std::lock_guard lock(waveMutex_);  // one check-and-start at a time
+        if (sounds_.Playing(BackgroundSounds::Channel::Wave)) return false;
+        gst::ElementHandle pipeline = FilePlayback(path);
+        if (!pipeline) return false;
+        sounds_.Play(BackgroundSounds::Channel::Wave, std::move(pipeline));
+        return true;
+    }
+
+    void PlayEventSound(const std::string& themeEventName) override
+    {
+        const std::string file = FindThemeSound(themeEventName);
+        if (file.empty()) return;
+        sounds_.Play(BackgroundSounds::Channel::Event, FilePlayback(file));
+    }
+
+private:
+    std::mutex waveMutex_;
+    BackgroundSounds sounds_;
+};
+
+// ---------------------------------------------------------------------------
 
 // Decodes any audio file GStreamer can read into mono 16-bit samples at the
 // file's rate; empty when it cannot.
@@ -192,12 +200,17 @@ class WaveFileAudioOutput : public AudioOutput {
 public:
     explicit WaveFileAudioOutput(std::string path) : path_(std::move(path)) { gst::EnsureInitialized(); }
 
-    void PlayTone(int frequencyHz, int durationMs) override
+    // Each tone is a sound of its own in the file, so that they can be
+    // told apart; the time they take is real.
+    void PlayTones(std::span<const Tone> tones, const std::function<bool()>& stop) override
     {
-        if (frequencyHz <= 0 || durationMs <= 0) return;
-        const auto start = Clock::now();
-        Append(SineSamples(frequencyHz, durationMs));
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(durationMs));
+        for (const Tone& tone : tones) {
+            if (stop && stop()) return;
+            if (tone.FrequencyHz <= 0 || tone.DurationMs <= 0) continue;
+            const auto start = Clock::now();
+            Append(SineSamples(tone.FrequencyHz, tone.DurationMs));
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(tone.DurationMs));
+        }
     }
 
     bool PlayWaveFileAsync(const std::string& path) override

@@ -17,9 +17,9 @@ namespace qmd {
 
 namespace {
 constexpr const char* kSection = "Ruch";
-// The alarm: seven 50 ms tones in this order.
-constexpr int kAlarmTonesHz[] = {4000, 1000, 3500, 1500, 2000, 3000, 2500};
-constexpr int kAlarmToneMs = 50;
+// The alarm: seven 50 ms tones in this order, played as one sound so that no
+// gap opens between them.
+constexpr Tone kAlarm[] = {{4000, 50}, {1000, 50}, {3500, 50}, {1500, 50}, {2000, 50}, {3000, 50}, {2500, 50}};
 }  // namespace
 
 struct MotionReactions::Owned {
@@ -95,10 +95,8 @@ void MotionReactions::TakePhoto(DetectionState& state)
 
 void MotionReactions::SoundAlarm()
 {
-    for (const int hz : kAlarmTonesHz) {
-        if (deps_.Ui->Closing()) return;
-        deps_.Audio->PlayTone(hz, kAlarmToneMs);
-    }
+    if (deps_.Ui->Closing()) return;
+    deps_.Audio->PlayTones(kAlarm, [this] { return deps_.Ui->Closing(); });
 }
 
 void MotionReactions::LaunchPrograms(DetectionState& state)

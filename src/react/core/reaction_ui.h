@@ -16,8 +16,8 @@ public:
     // Starts the main window's normal close. Returns once the close has been
     // started: the close stops capture, which must not wait for this call.
     virtual void CloseMainWindow() = 0;
-    // True once the program is closing; the alarm stops between its tones
-    // then, so the end of the program does not wait for it.
+    // True once the program is closing; the alarm stops then, so the end of
+    // the program does not wait for it.
     virtual bool Closing() const { return false; }
 };
 
