@@ -21,10 +21,12 @@ window=$(visible_main_window)
 absolute() { xwininfo -id "$1" | sed -n "s/^ *Absolute upper-left $2: *//p"; }
 frame_window() { xwininfo -tree -id "$1" | sed -n 's/^ *Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
 at_stored_place() {
-    local frame x y
+    local frame frame_x frame_y x y
     frame=$(frame_window "$window")
+    frame_x=$(absolute "$frame" X) frame_y=$(absolute "$frame" Y)
     x=$(absolute "$window" X) y=$(absolute "$window" Y)
-    (($(absolute "$frame" X) <= 200 && 200 <= x && $(absolute "$frame" Y) <= 150 && 150 <= y))
+    [ -n "$frame_x" ] && [ -n "$frame_y" ] && [ -n "$x" ] && [ -n "$y" ] &&
+        ((frame_x <= 200 && 200 <= x && frame_y <= 150 && 150 <= y))
 }
 wait_until 10 at_stored_place || fail "window not at 200, 150: $(xwininfo -id "$window" | grep Absolute)"
 
