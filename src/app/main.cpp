@@ -13,6 +13,7 @@
 #include "shell/desktop/application_icon.h"
 #include "shell/desktop/quit_signals.h"
 #include "shell/desktop/single_instance.h"
+#include "shell/desktop/window_platform.h"
 #include "shell/program_windows.h"
 
 namespace {
@@ -46,7 +47,9 @@ int main(int argc, char** argv) {
     // before Qt takes its own options out of the list.
     const QString firstArgument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
 
+    qmd::X11WhereReachable x11WhereReachable;
     QApplication application(argc, argv);
+    x11WhereReachable.Forget();
     gst_init(nullptr, nullptr);
     QApplication::setApplicationName(QStringLiteral("Quisk Motion Detector"));
     QApplication::setWindowIcon(qmd::ApplicationIcon());

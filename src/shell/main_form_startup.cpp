@@ -16,6 +16,7 @@
 #include "shell/desktop/autostart_entry.h"
 #include "shell/desktop/error_report.h"
 #include "shell/desktop/tray_controller.h"
+#include "shell/desktop/window_platform.h"
 #include "shell/main_form.h"
 #include "shell/selection_slider.h"
 
@@ -88,6 +89,9 @@ void TfmMainForm::FormCloseQuery(bool& CanClose) {
 void TfmMainForm::FormClose() {
     SettingsFile settings(SettingsPath());
     settings.WriteInteger("Ruch", "Czulosc", TrackBar1->value());
+    // Where the window system keeps the window's place to itself (Wayland),
+    // the place the user chose stays as it was stored.
+    if (!WindowPositionsKnown()) return;
     settings.WriteInteger("Ogolne", "Pozycja X", x());
     settings.WriteInteger("Ogolne", "Pozycja Y", y());
 }

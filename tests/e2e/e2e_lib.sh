@@ -5,11 +5,20 @@ set -euo pipefail
 
 E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmd-e2e.XXXXXX")
 E2E_PIDS=()
+# Servers that start helpers of their own run in a session of their own:
+# at the end they are asked to quit (and to take their helpers along), and
+# what is left of their process group is then killed.
+E2E_GROUPS=()
 
 e2e_cleanup() {
-    local pid
+    local pid group
     for pid in "${E2E_PIDS[@]}"; do
         kill -KILL "$pid" 2>/dev/null || true
+    done
+    for group in "${E2E_GROUPS[@]}"; do
+        kill -TERM "$group" 2>/dev/null || true
+        wait_until 5 process_ended "$group" || true
+        kill -KILL -- "-$group" 2>/dev/null || true
     done
     rm -rf "$E2E_WORK"
 }
@@ -41,12 +50,68 @@ start_x_server() {
     read -r -t 20 display <"$fifo" || fail "Xvfb did not start"
     export DISPLAY=":$display"
     export QT_QPA_PLATFORM=xcb
+    use_private_dirs
+}
+
+# A private runtime (mode 0700) and configuration directory, the sound into
+# a file, no extra video sources, and no session bus (libdbus would otherwise
+# launch one of its own on the display) until start_session_bus.
+use_private_dirs() {
     mkdir -p "$E2E_WORK/runtime" "$E2E_WORK/config"
     chmod 700 "$E2E_WORK/runtime"
     export XDG_RUNTIME_DIR="$E2E_WORK/runtime"
     export XDG_CONFIG_HOME="$E2E_WORK/config"
     export QUISK_AUDIO_FILE="$E2E_WORK/audio.wav"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_WORK/no-session-bus"
     unset QUISK_EXTRA_SOURCES
+}
+
+# A private session bus that starts no services on demand; exports
+# DBUS_SESSION_BUS_ADDRESS.
+start_session_bus() {
+    local config="$E2E_WORK/session-bus.conf" fifo="$E2E_WORK/bus-address"
+    cat >"$config" <<CONFIG
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=$E2E_WORK</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONFIG
+    mkfifo "$fifo"
+    dbus-daemon --config-file="$config" --nofork --print-address=3 3>"$fifo" >/dev/null 2>&1 &
+    E2E_PIDS+=($!)
+    local address
+    read -r -t 20 address <"$fifo" || fail "dbus-daemon did not start"
+    export DBUS_SESSION_BUS_ADDRESS=$address
+}
+
+# start_wayland_session [--xwayland]: a headless Weston as a Wayland
+# desktop session in which Qt is told nothing about the platform; with
+# --xwayland it also serves X clients through Xwayland and exports its
+# DISPLAY, otherwise no X display is set. Weston starts Xwayland only when
+# the first X client connects.
+start_wayland_session() {
+    use_private_dirs
+    local log="$E2E_WORK/weston.log" socket=qmd-e2e
+    rm -f "$log"
+    # Xwayland's sockets live there; Xvfb makes it, Weston expects it.
+    [ "${1:-}" != --xwayland ] || [ -d /tmp/.X11-unix ] || install -d -m 1777 /tmp/.X11-unix
+    setsid weston --backend=headless-backend.so --socket="$socket" --idle-time=0 --log="$log" "$@" \
+        >/dev/null 2>&1 &
+    E2E_GROUPS+=($!)
+    wayland_listens() { [ -S "$XDG_RUNTIME_DIR/$socket" ]; }
+    x_display() { sed -n 's/.*xserver listening on display \(:[0-9]*\)$/\1/p' "$log" 2>/dev/null; }
+    x_listens() { [ -n "$(x_display)" ]; }
+    local ready=wayland_listens
+    [ "${1:-}" != --xwayland ] || ready=x_listens
+    wait_until 20 "$ready" || fail "weston did not start: $(tail -n 5 "$log" 2>/dev/null)"
+    export WAYLAND_DISPLAY=$socket XDG_SESSION_TYPE=wayland
+    unset QT_QPA_PLATFORM DISPLAY
+    [ "${1:-}" != --xwayland ] || export DISPLAY="$(x_display)"
 }
 
 # install_program EXE DIR: a copy of the executable alone in DIR.

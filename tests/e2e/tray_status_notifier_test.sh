@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The tray of KDE and of GNOME's AppIndicator extension: a StatusNotifier
+# watcher with a host on the session bus, no X11 tray. "-t" starts with the
+# program's icon registered there, with the program's tip, and no window;
+# activating the icon brings the window back and takes the icon away. With
+# no tray host at all, "-t" leaves the window minimised, within reach.
+source "$(dirname "$0")/e2e_lib.sh"
+exe=$1
+start_x_server
+start_session_bus
+app="$E2E_WORK/app"
+install_program "$exe" "$app"
+
+bus_call() { dbus-send --session --print-reply --reply-timeout=5000 "$@"; }
+# property SERVICE PATH INTERFACE NAME
+property() { bus_call --dest="$1" "$2" org.freedesktop.DBus.Properties.Get string:"$3" string:"$4"; }
+has_owner() {
+    local reply
+    reply=$(bus_call --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string:"$1") &&
+        grep -q 'boolean true' <<<"$reply"
+}
+has_no_owner() { ! has_owner "$1"; }
+
+/usr/bin/python3 -m dbusmock --session --template "$(dirname "$0")/status_notifier_watcher.py" \
+    >"$E2E_WORK/watcher.log" 2>&1 &
+watcher=$!
+E2E_PIDS+=("$watcher")
+wait_until 20 has_owner org.kde.StatusNotifierWatcher ||
+    fail "the watcher did not start: $(tail -n 5 "$E2E_WORK/watcher.log")"
+
+"$app/quisk-motion-detector" -t &
+pid=$!
+E2E_PIDS+=("$pid")
+registered_item() {
+    property org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
+        RegisteredStatusNotifierItems | sed -n '/^ *string "/{s/^ *string "\(.*\)"$/\1/p;q}'
+}
+item_registered() { [ -n "$(registered_item)" ]; }
+wait_until 30 item_registered || fail "no icon registered with the watcher"
+item=$(registered_item)
+has_visible_main_window && fail "a window is shown"
+item_property() { property "$item" /StatusNotifierItem org.kde.StatusNotifierItem "$1"; }
+pixmaps=$(item_property IconPixmap) && grep -q 'array of bytes' <<<"$pixmaps" || fail "the icon has no picture"
+tip=$(item_property ToolTip) && grep -qF '"Quisk Motion Detector - program wykrywający ruch"' <<<"$tip" ||
+    fail "the icon's tip: $tip"
+status=$(item_property Status) && grep -q '"Active"' <<<"$status" || fail "the icon is not shown: $status"
+
+bus_call --dest="$item" /StatusNotifierItem org.kde.StatusNotifierItem.Activate int32:0 int32:0 >/dev/null ||
+    fail "the icon cannot be activated"
+wait_until 30 has_visible_main_window || fail "activating the icon did not bring the window back"
+wait_until 10 has_no_owner "$item" || fail "the icon stayed after the window came back"
+stop_program "$pid"
+
+# No tray host of either kind.
+kill -TERM "$watcher"
+wait_until 10 has_no_owner org.kde.StatusNotifierWatcher || fail "the watcher did not end"
+"$app/quisk-motion-detector" -t &
+pid=$!
+E2E_PIDS+=("$pid")
+wait_until 30 has_visible_main_window || fail "without a tray host the window is out of reach"
+hints=$(xprop -id "$(visible_main_window)" WM_HINTS)
+grep -q 'Initial state is Iconic State' <<<"$hints" || fail "without a tray host the window is not minimised: $hints"
+stop_program "$pid"
+echo "StatusNotifier tray: ok"
