@@ -9,6 +9,9 @@ start_wayland_session
 export DISPLAY=:65000
 app="$E2E_WORK/app"
 install_program "$exe" "$app"
+clip="$E2E_WORK/snow.avi"
+make_snow_clip "$clip" 300
+export QUISK_EXTRA_SOURCES="$clip"
 crlf_lines "[Ruch]" "Alarm=0" "[Ogolne]" "Opoznienie wykrywania=0" "Ostatnie urzadzenie=0" \
     "Pozycja X=200" "Pozycja Y=150" >"$app/ustawienia.ini"
 
@@ -18,7 +21,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-}:fast_unwind_on_malloc=0"
 "$app/quisk-motion-detector" &
 pid=$!
 E2E_PIDS+=("$pid")
-# The log's first line says that the window was made and the test camera runs.
+# The log's first line says that the window was made and the clip plays.
 detected() { [ -s "$app/Dziennik.log" ]; }
 wait_until 30 detected || fail "nothing detected on Wayland"
 stop_program "$pid"

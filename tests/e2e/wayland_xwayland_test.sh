@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # A Wayland desktop with Xwayland (headless Weston), where Qt on its own
 # would take Wayland: the program goes to the X display by itself, so its
-# window opens where it was left, the preview shows the test camera's frames
-# through its X11 path, and SIGTERM ends it with the same place stored.
+# window opens where it was left, the preview shows a clip's frames through
+# its X11 path, and SIGTERM ends it with the same place stored.
 source "$(dirname "$0")/e2e_lib.sh"
 exe=$1
 start_wayland_session --xwayland
 app="$E2E_WORK/app"
 install_program "$exe" "$app"
+clip="$E2E_WORK/snow.avi"
+make_snow_clip "$clip" 300
+export QUISK_EXTRA_SOURCES="$clip"
 crlf_lines "[Ruch]" "Alarm=0" "[Ogolne]" "Ostatnie urzadzenie=0" "Pozycja X=200" "Pozycja Y=150" >"$app/ustawienia.ini"
 
 "$app/quisk-motion-detector" &
@@ -30,7 +33,7 @@ at_stored_place() {
 }
 wait_until 10 at_stored_place || fail "window not at 200, 150: $(xwininfo -id "$window" | grep Absolute)"
 
-# The test camera's ball moves: two pictures of the window differ.
+# Snow changes every frame: two pictures of the window differ.
 snapshot() {
     gst-launch-1.0 -q ximagesrc xid="$window" num-buffers=1 show-pointer=false use-damage=false \
         ! videoconvert ! video/x-raw,format=RGB ! filesink location="$1" >/dev/null 2>&1
