@@ -21,8 +21,11 @@ bool OpenFileDialog::Execute(QWidget* parent)
 {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // A typed name of a file that does not exist is taken as it is.
+    // A typed name of a file that does not exist is taken as it is. The
+    // desktop's own dialogs (GTK, the XDG portal) refuse such a name in an
+    // open dialog, so Qt's dialog is used everywhere.
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setNameFilter(QtFilter());
     dialog.setOption(QFileDialog::ReadOnly, false);
     if (!fileName_.isEmpty()) dialog.selectFile(fileName_);

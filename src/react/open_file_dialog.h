@@ -1,6 +1,7 @@
 #pragma once
 // A file-open dialog that opens with the name of its last confirmed use and
-// accepts a typed name of a file that does not exist.
+// accepts a typed name of a file that does not exist: Qt's own dialog on
+// every desktop.
 #include <QString>
 
 class QWidget;

@@ -39,9 +39,12 @@ std::string ChooseAppDir(const std::string& exeDir, bool exeDirWritable, const c
 {
     // Data files follow the executable wherever it is copied; an installed
     // program (in a directory the user cannot write) keeps them in the
-    // user's configuration directory instead. A relative XDG_CONFIG_HOME is
-    // invalid by the base-directory rules and is ignored.
-    if (!exeDir.empty() && exeDirWritable) return exeDir;
+    // user's configuration directory instead. /usr holds the system's
+    // programs and never user data, even when root, who may write anywhere,
+    // runs the program from there. A relative XDG_CONFIG_HOME is invalid by
+    // the base-directory rules and is ignored.
+    const bool systemDir = exeDir == "/usr" || exeDir.starts_with("/usr/");
+    if (!exeDir.empty() && exeDirWritable && !systemDir) return exeDir;
     std::string base;
     if (xdgConfigHome && *xdgConfigHome == '/')
         base = xdgConfigHome;

@@ -1,7 +1,7 @@
 #pragma once
 // AppDir: the directory of the running executable, where the program keeps
 // ustawienia.ini, start_list.txt and Dziennik.log. Where that directory is not
-// writable (an installed program), the data lives in
+// writable, or lies in /usr (an installed program), the data lives in
 // $XDG_CONFIG_HOME/quisk-motion-detector (~/.config/quisk-motion-detector).
 #include <string>
 #include <string_view>

@@ -22,6 +22,10 @@ TEST(AppDir, FallsBackToTheUsersConfigDirectory)
     EXPECT_EQ(ChooseAppDir("/usr/bin", false, nullptr, "/home/u"), "/home/u/.config/quisk-motion-detector");
     EXPECT_EQ(ChooseAppDir("/usr/bin", false, "relative", "/home/u"), "/home/u/.config/quisk-motion-detector");
     EXPECT_EQ(ChooseAppDir("", true, "", "/home/u"), "/home/u/.config/quisk-motion-detector");
+    // An installed program run by root, who may write to /usr, keeps its data out of there too.
+    EXPECT_EQ(ChooseAppDir("/usr/bin", true, nullptr, "/root"), "/root/.config/quisk-motion-detector");
+    EXPECT_EQ(ChooseAppDir("/usr/local/bin", true, nullptr, "/root"), "/root/.config/quisk-motion-detector");
+    EXPECT_EQ(ChooseAppDir("/usrlocal", true, nullptr, "/root"), "/usrlocal");
 }
 
 TEST(AppDir, FilesAreJoinedWithOneSlash)
