@@ -11,10 +11,10 @@
 
 #include "react/core/audio_output.h"
 #include "shell/desktop/application_icon.h"
-#include "shell/desktop/quit_signals.h"
 #include "shell/desktop/single_instance.h"
 #include "shell/desktop/window_platform.h"
 #include "shell/program_windows.h"
+#include "shell/session_end.h"
 
 namespace {
 
@@ -57,30 +57,25 @@ int main(int argc, char** argv) {
     // the program ends when the main window closes, and only then.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    int exitCode = 0;
-    {
-        const auto windows = qmd::BuildProgramWindows(qmd::TfmMainForm::Options{
-            .FirstArgument = firstArgument,
-            .PlayEventSound =
-                [](const QString& event) { qmd::DefaultAudioOutput().PlayEventSound(event.toStdString()); },
-            .TrayAvailable = {},
-        });
-        if (!windows) return 1;
-        qmd::TfmMainForm* mainForm = windows->MainForm();
-        QObject::connect(mainForm, &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit,
-                         Qt::QueuedConnection);
-        // A quit signal is the end of the session: nobody may be there to
-        // answer a box, so the program ends whatever the settings write says.
-        qmd::QuitSignals quitSignals;
-        QObject::connect(&quitSignals, &qmd::QuitSignals::quitRequested, mainForm,
-                         [mainForm] { mainForm->CloseForSessionEnd(); });
-        heldQuitSignals.Release();
-        exitCode = QApplication::exec();
-        // The session manager ends the session by quitting the event loop
-        // (after its save requests, which are not an end and change nothing
-        // here); the closing steps run now if no close ran them.
-        mainForm->CloseForSessionEnd();
-        windows->Shutdown();
-    }
+    // From here on a quit signal or the session's end is answered, even
+    // while start-up waits in an error box: the held signals come now.
+    qmd::SessionEnd sessionEnd;
+    heldQuitSignals.Release();
+
+    const auto windows = qmd::BuildProgramWindows(qmd::TfmMainForm::Options{
+        .FirstArgument = firstArgument,
+        .PlayEventSound = [](const QString& event) { qmd::DefaultAudioOutput().PlayEventSound(event.toStdString()); },
+        .TrayAvailable = {},
+    });
+    if (!windows) return sessionEnd.Requested() ? 0 : 1;
+    qmd::TfmMainForm* mainForm = windows->MainForm();
+    QObject::connect(mainForm, &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    sessionEnd.Attach(mainForm);
+    const int exitCode = sessionEnd.Requested() ? 0 : QApplication::exec();
+    // Whatever ended the event loop, the capture is released and the
+    // settings written (once) before the windows go.
+    mainForm->CloseForSessionEnd();
+    windows->Shutdown();
     return exitCode;
 }
