@@ -44,7 +44,9 @@ wait_until() {
 start_x_server() {
     local fifo="$E2E_WORK/display"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    # -noreset: a program started just after the last one ended must not meet
+    # a server that is resetting itself and refuses it.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
     E2E_PIDS+=($!)
     local display
     read -r -t 20 display <"$fifo" || fail "Xvfb did not start"

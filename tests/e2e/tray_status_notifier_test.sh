@@ -57,6 +57,8 @@ wait_until 10 has_no_owner org.kde.StatusNotifierWatcher || fail "the watcher di
 "$app/quisk-motion-detector" -t &
 pid=$!
 E2E_PIDS+=("$pid")
+x_server_answers() { xdpyinfo >/dev/null 2>&1; }
+x_server_answers || fail "the X server went away after the first program ended"
 wait_until 30 has_visible_main_window || fail "without a tray host the window is out of reach"
 hints=$(xprop -id "$(visible_main_window)" WM_HINTS)
 grep -q 'Initial state is Iconic State' <<<"$hints" || fail "without a tray host the window is not minimised: $hints"
