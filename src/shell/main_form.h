@@ -127,7 +127,7 @@ public:
     // capture is released and the settings are written as a close does, but
     // nothing refuses it and nobody is asked, since nobody may be there to
     // answer: a failure goes to standard error. Emits Closed; runs once.
-    void CloseForSessionEnd();
+    void CloseForSessionEnd() noexcept;
 
     // The click handler that every entry of "Urządzenia" shares; the entry's
     // data() is its position in the device list.

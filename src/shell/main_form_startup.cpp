@@ -121,22 +121,24 @@ void TfmMainForm::closeEvent(QCloseEvent* event) {
     emit Closed();
 }
 
-void TfmMainForm::CloseForSessionEnd() {
+void TfmMainForm::CloseForSessionEnd() noexcept {
     if (closed_) return;
-    const auto toStandardError = [](const char* step, const std::exception& error) {
-        std::fprintf(stderr, "quisk-motion-detector: %s: %s\n", step, error.what());
+    // Each step runs whatever the one before it did; nothing escapes into
+    // the event loop that called this.
+    const auto runStep = [](const char* step, const auto& body) {
+        try {
+            body();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "quisk-motion-detector: %s: %s\n", step, error.what());
+        } catch (...) {
+            std::fprintf(stderr, "quisk-motion-detector: %s failed\n", step);
+        }
     };
-    try {
+    runStep("releasing the capture", [this] {
         bool canClose = true;
         FormCloseQuery(canClose);
-    } catch (const std::exception& error) {
-        toStandardError("releasing the capture", error);
-    }
-    try {
-        FormClose();
-    } catch (const std::exception& error) {
-        toStandardError("saving the settings", error);
-    }
+    });
+    runStep("saving the settings", [this] { FormClose(); });
     closed_ = true;
     hide();
     emit Closed();
