@@ -324,22 +324,22 @@ TEST_F(DetectionCycle, AFormatChangeSkipsOneComparison)
 
 TEST(FrameSlots, CreateMakesTwoEmptySlots)
 {
-    FrameSlots slots;
-    EXPECT_FALSE(slots.Exist());
-    slots.Create();
-    ASSERT_TRUE(slots.Exist());
+    FrameSlots frameSlots;
+    EXPECT_FALSE(frameSlots.Exist());
+    frameSlots.Create();
+    ASSERT_TRUE(frameSlots.Exist());
     FrameImage* first = nullptr;
     {
-        const std::lock_guard lock(slots.Mutex());
-        EXPECT_TRUE(slots[0].Empty());
-        EXPECT_TRUE(slots[1].Empty());
-        EXPECT_NE(&slots[0], &slots[1]);
-        slots[0] = kWhite;
-        first = &slots[0];
+        const std::lock_guard lock(frameSlots.Mutex());
+        EXPECT_TRUE(frameSlots[0].Empty());
+        EXPECT_TRUE(frameSlots[1].Empty());
+        EXPECT_NE(&frameSlots[0], &frameSlots[1]);
+        frameSlots[0] = kWhite;
+        first = &frameSlots[0];
     }
     // Again: emptied where they are.
-    slots.Create();
-    const std::lock_guard lock(slots.Mutex());
-    EXPECT_EQ(&slots[0], first);
-    EXPECT_TRUE(slots[0].Empty());
+    frameSlots.Create();
+    const std::lock_guard lock(frameSlots.Mutex());
+    EXPECT_EQ(&frameSlots[0], first);
+    EXPECT_TRUE(frameSlots[0].Empty());
 }

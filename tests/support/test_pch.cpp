@@ -1,0 +1,1 @@
+// Carries the precompiled test header that every test binary reuses.
