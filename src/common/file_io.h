@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qmd {
 
@@ -37,5 +38,12 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out);
 // with the temporary file removed and the old file untouched.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            std::optional<mode_t> mode = std::nullopt);
+
+// A write killed before its rename leaves its temporary file behind for ever.
+// Removes from `directory` the temporary files ReplaceFileAtomically made for
+// the files named `names` there whose writing process no longer exists; the
+// files themselves, the temporaries of a living writer and anything not named
+// exactly so stay. Returns how many were removed.
+std::size_t RemoveAbandonedTemporaries(const std::string& directory, const std::vector<std::string>& names);
 
 }  // namespace qmd

@@ -11,6 +11,7 @@
 
 #include "capture/core/filter_graph.h"
 #include "capture/core/sys_dev_enum.h"
+#include "common/file_io.h"
 #include "shell/core/app_dir.h"
 #include "shell/core/settings_file.h"
 #include "shell/desktop/autostart_entry.h"
@@ -25,6 +26,10 @@ namespace qmd {
 std::string TfmMainForm::SettingsPath() { return AppFile("ustawienia.ini"); }
 
 void TfmMainForm::FormCreate() {
+    // A write killed before its rename (SIGKILL, a power cut) left its
+    // temporary file here; one instance runs at a time, so the start is the
+    // moment to take such leftovers away.
+    RemoveAbandonedTemporaries(AppDir(), {"ustawienia.ini", "start_list.txt"});
     {
         const SettingsFile settings(SettingsPath());
         ApplyStoredSensitivity(settings.ReadInteger("Ruch", "Czulosc", 150));

@@ -2,9 +2,9 @@
 // loopback server: its frames reach the handler as BGR through our JPEG
 // decoder (without GStreamer criticals), stamped as they arrive; a wrong path
 // is reported once with the server's reason; the first frame shows without
-// waiting for seconds of stream; a camera that goes away is reported once;
-// nothing hangs on the way down, even while frames stream or after the
-// camera went.
+// waiting for seconds of stream; an image that cannot be decoded is skipped
+// and the stream goes on; a camera that goes away is reported once; nothing
+// hangs on the way down, even while frames stream or after the camera went.
 #include <QObject>
 
 #include <glib.h>
@@ -15,6 +15,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <sstream>
+#include <stdexcept>
 
 #include "capture/capture_test_support.h"
 #include "capture/core/check_graph_result.h"
@@ -260,6 +262,91 @@ TEST_F(HttpCamera, DecodesWithoutGStreamerCriticals)
     ASSERT_TRUE(WaitForFrames(5));
     graph.SetActive(false);
     EXPECT_EQ(criticals.Seen(), 0);
+}
+
+// A textured picture, as a camera's are (a flat one has hardly any
+// entropy-coded data to damage).
+std::vector<std::uint8_t> FootageJpeg()
+{
+    const int stride = FrameImage::StrideFor(kWidth);
+    std::vector<std::uint8_t> pixels = PatternFrame(kWidth, kHeight, 3);
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth * 3; ++x) {
+            noise = noise * 1103515245u + 12345u;
+            pixels[static_cast<std::size_t>(y) * stride + x] ^= static_cast<std::uint8_t>((noise >> 16) & 0x1F);
+        }
+    return EncodeBgrJpeg(pixels.data(), kWidth, kHeight, stride, 85);
+}
+
+std::size_t MarkerAt(const std::vector<std::uint8_t>& jpeg, std::uint8_t marker)
+{
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) return i;
+    throw std::runtime_error("marker not found");
+}
+
+enum class Damage { HuffmanTable, EntropyData, CutShort };
+
+std::vector<std::uint8_t> Damaged(std::vector<std::uint8_t> jpeg, Damage damage)
+{
+    switch (damage) {
+    case Damage::HuffmanTable: {
+        // Code counts that add up to more codes than a table may hold.
+        const std::size_t table = MarkerAt(jpeg, 0xC4);
+        for (std::size_t i = table + 5; i < table + 21; ++i) jpeg[i] = 0xFF;
+        break;
+    }
+    case Damage::EntropyData: {
+        // A run of one bits in the middle of the scan: no Huffman code is all ones.
+        const std::size_t scan = MarkerAt(jpeg, 0xDA);
+        const std::size_t middle = scan + (jpeg.size() - scan) / 2;
+        for (std::size_t i = middle; i < middle + 128; i += 2) {
+            jpeg[i] = 0xFF;
+            jpeg[i + 1] = 0x00;
+        }
+        break;
+    }
+    case Damage::CutShort: jpeg.resize(jpeg.size() / 2); break;
+    }
+    return jpeg;
+}
+
+// A still scene in which every 20th image cannot be decoded: the frames go on
+// after each damaged one, none of them is a half-decoded picture (which would
+// show as motion), nothing reaches the bus, and standard error hears of it
+// once, not once per image.
+TEST_F(HttpCamera, ImagesThatCannotBeDecodedAreSkippedAndTheNextOnesShown)
+{
+    for (const Damage damage : {Damage::HuffmanTable, Damage::EntropyData, Damage::CutShort}) {
+        SCOPED_TRACE(static_cast<int>(damage));
+        const std::vector<std::uint8_t> good = FootageJpeg();
+        std::vector<std::vector<std::uint8_t>> images(19, good);
+        images.push_back(Damaged(good, damage));
+        MjpegHttpServer camera(std::move(images), {.FramesPerSecond = 60});
+        ChooseCamera(camera.Url());
+        {
+            std::lock_guard lock(received.mutex);
+            received.frames.clear();
+        }
+        ::testing::internal::CaptureStderr();
+        Start();
+        // Past the damaged image three times over.
+        const bool flowing = WaitUntil([&] { return received.Count() >= 60; }, std::chrono::seconds(10));
+        graph.StripGraph();
+        graph.SetActive(false);
+        const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(flowing) << received.Count() << " frames";
+        EXPECT_EQ(errorReports, 0) << lastError;
+        {
+            std::lock_guard lock(received.mutex);
+            for (const auto& frame : received.frames) ASSERT_TRUE(frame.Pixels == received.frames.front().Pixels);
+        }
+        std::size_t reportLines = 0;
+        std::istringstream lines(diagnostics);
+        for (std::string line; std::getline(lines, line);) reportLines += line.find("JPEG") != std::string::npos;
+        EXPECT_EQ(reportLines, 1u) << diagnostics;
+    }
 }
 
 // The measuring tool serves two consumers side by side from one server.

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "react/core/process_launcher.h"
 #include "support/temp_dir.h"
@@ -24,6 +26,17 @@ bool AppearsWithin(const fs::path& path, std::chrono::seconds limit = std::chron
     const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         if (fs::exists(path)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// Waits (bounded) until the file at `path` holds `content`.
+bool HoldsWithin(const fs::path& path, const std::string& content)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < end) {
+        if (test::ReadFileBytes(path.string()) == content) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
@@ -103,6 +116,27 @@ TEST(ProcessLauncher, DocumentsGoToTheOpenerEvenWhenExecutable)
     ASSERT_TRUE(AppearsWithin(opened));
     EXPECT_EQ(test::ReadFileBytes(opened.string()), log.string());
     EXPECT_FALSE(fs::exists(ranAsProgram));
+}
+
+// An entry that begins with "-" reaches the opener as the path it names,
+// relative to our working directory as before, never as an option; a URL as
+// it is. The opener records every argument it was given, one per line.
+TEST(ProcessLauncher, EntriesReachTheOpenerAsPathsOrUrlsNeverAsOptions)
+{
+    test::TempDir dir;
+    const fs::path opened = dir.Path() / "opened";
+    const fs::path opener = dir.Path() / "opener";
+    WriteScript(opener, "printf '%s\\n' \"$@\" >> '" + opened.string() + "'\n");
+    ProcessLauncher launcher(opener.string());
+    const std::string here = fs::current_path().string();
+    std::string expected;
+    for (const auto& [entry, argument] : std::vector<std::pair<std::string, std::string>>{
+             {"-h", here + "/-h"}, {"--help", here + "/--help"}, {"http://example.com/-x", "http://example.com/-x"}}) {
+        expected += argument + "\n";
+        ASSERT_TRUE(launcher.Open(entry));
+        // One at a time, so that the lines come in order.
+        ASSERT_TRUE(HoldsWithin(opened, expected)) << test::ReadFileBytes(opened.string());
+    }
 }
 
 TEST(ProcessLauncher, ChildrenInheritNoDescriptorOfOurs)

@@ -48,6 +48,17 @@ TEST_F(StartupTest, FirstStartWithoutSettingsUsesTheDefaults) {
     EXPECT_EQ(SettingsText(), "[Ruch]\r\nCzulosc=150\r\n[Ogolne]\r\nPozycja X=480\r\nPozycja Y=266\r\n");
 }
 
+// What a settings write killed before its rename leaves goes at the next start.
+TEST_F(StartupTest, AKilledWritesTemporaryFileGoesAtStart) {
+    WriteSettings({"[Ruch]", "Czulosc=90"});
+    // The highest process id Linux gives: no process has it.
+    const std::string leftover = dir_.File(".ustawienia.ini.4194304.0.tmp");
+    WriteFileBytes(leftover, "[Ruch]\r\nCzulosc=3\r\n");
+    TfmMainForm* form = Start();
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_EQ(form->TrackBar1->value(), 90);
+}
+
 TEST_F(StartupTest, StoredValuesSetMarksAndState) {
     WriteSettings({"[Ruch]", "Czulosc=90", "Alarm=0", "Zrob zdjecie=/tmp/zdjecia", "Odtworz plik dzwiekowy=/tmp/a.wav",
                    "Informacja=Ruch!", "Tryb pracy=3", "Prowadz dziennik=0", "[Ogolne]", "Opoznienie wykrywania=7",

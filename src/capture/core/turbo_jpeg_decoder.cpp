@@ -4,10 +4,17 @@
 #include <gst/video/video.h>
 #include <turbojpeg.h>
 
+#include <cstdio>
+#include <string>
+
 #include "gst/handles.h"
 
 namespace qmd {
 namespace {
+
+// Cameras send a broken image now and then (USB bandwidth, Wi-Fi): each one
+// is skipped, and standard error hears of them at most this often.
+constexpr gint64 kSkippedReportIntervalUs = 60 * G_USEC_PER_SEC;
 
 struct QmdTurboJpegDec {
     GstVideoDecoder parent;
@@ -15,6 +22,9 @@ struct QmdTurboJpegDec {
     GstVideoCodecState* inputState;
     int width;
     int height;
+    // Touched only under the decoder's stream lock (streaming thread, start, stop).
+    guint64 skippedUnreported;
+    gint64 lastReportUs;  // 0: none yet
 };
 struct QmdTurboJpegDecClass {
     GstVideoDecoderClass parent_class;
@@ -29,11 +39,40 @@ GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, G
 
 QmdTurboJpegDec* Self(GstVideoDecoder* decoder) { return reinterpret_cast<QmdTurboJpegDec*>(decoder); }
 
+// The one place that says images were skipped.
+void ReportSkippedImages(guint64 count, const std::string& lastReason)
+{
+    std::fprintf(stderr, "quisk-motion-detector: JPEG images skipped as undecodable: %llu (the last: %s)\n",
+                 static_cast<unsigned long long>(count), lastReason.c_str());
+}
+
+// An image libjpeg-turbo refused, wholly or in part: not shown and not
+// compared, since half a picture would look like motion. A refused header
+// leaves the decompressor unable to read any later image, so it is made anew.
+GstFlowReturn SkipUndecodable(QmdTurboJpegDec* self, GstVideoCodecFrame* frame)
+{
+    const std::string reason = tjGetErrorStr2(self->decompressor);
+    tjDestroy(self->decompressor);
+    self->decompressor = tjInitDecompress();
+    ++self->skippedUnreported;
+    const gint64 now = g_get_monotonic_time();
+    if (self->lastReportUs == 0 || now - self->lastReportUs >= kSkippedReportIntervalUs) {
+        ReportSkippedImages(self->skippedUnreported, reason);
+        self->skippedUnreported = 0;
+        self->lastReportUs = now;
+    }
+    GstVideoDecoder* decoder = GST_VIDEO_DECODER(self);
+    const GstFlowReturn dropped = gst_video_decoder_drop_frame(decoder, frame);
+    return self->decompressor ? dropped : GST_FLOW_ERROR;
+}
+
 gboolean Start(GstVideoDecoder* decoder)
 {
     QmdTurboJpegDec* self = Self(decoder);
     self->decompressor = tjInitDecompress();
     self->width = self->height = 0;
+    self->skippedUnreported = 0;
+    self->lastReportUs = 0;
     return self->decompressor != nullptr;
 }
 
@@ -60,13 +99,12 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
 {
     QmdTurboJpegDec* self = Self(decoder);
     gst::MappedBuffer input(frame->input_buffer, GST_MAP_READ);
+    if (!input) return gst_video_decoder_drop_frame(decoder, frame);
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (!input || tjDecompressHeader3(self->decompressor, input.data(), static_cast<unsigned long>(input.size()),
-                                      &width, &height, &subsampling, &colourspace) != 0 ||
-        width <= 0 || height <= 0) {
-        // A damaged frame is dropped; the stream goes on (as jpegdec does).
-        return gst_video_decoder_drop_frame(decoder, frame);
-    }
+    if (tjDecompressHeader3(self->decompressor, input.data(), static_cast<unsigned long>(input.size()), &width,
+                            &height, &subsampling, &colourspace) != 0 ||
+        width <= 0 || height <= 0)
+        return SkipUndecodable(self, frame);
     if (width != self->width || height != self->height) {
         GstVideoCodecState* output =
             gst_video_decoder_set_output_state(decoder, GST_VIDEO_FORMAT_BGR, width, height, self->inputState);
@@ -95,8 +133,7 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
                                      static_cast<unsigned char*>(GST_VIDEO_FRAME_PLANE_DATA(&picture, 0)), width,
                                      GST_VIDEO_FRAME_PLANE_STRIDE(&picture, 0), height, TJPF_BGR, TJFLAG_FASTUPSAMPLE);
     gst_video_frame_unmap(&picture);
-    // A partly damaged frame still gives what could be decoded, as jpegdec does.
-    if (failed && tjGetErrorCode(self->decompressor) == TJERR_FATAL) return gst_video_decoder_drop_frame(decoder, frame);
+    if (failed) return SkipUndecodable(self, frame);
     return gst_video_decoder_finish_frame(decoder, frame);
 }
 
@@ -120,6 +157,8 @@ void qmd_turbo_jpeg_dec_init(QmdTurboJpegDec* self)
     self->decompressor = nullptr;
     self->inputState = nullptr;
     self->width = self->height = 0;
+    self->skippedUnreported = 0;
+    self->lastReportUs = 0;
     // Every buffer a camera, a demuxer or a multipart stream gives is one whole image.
     gst_video_decoder_set_packetized(GST_VIDEO_DECODER(self), TRUE);
 }

@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 
 #include "react/core/child_reaper.h"
 
@@ -23,19 +26,52 @@ bool IsExecutableFile(const std::string& path)
 }
 
 // A bare name ("gedit") is looked up on PATH, as a desktop launcher would.
-bool IsProgramOnPath(const std::string& name)
+std::optional<std::string> FindProgramOnPath(const std::string& name)
 {
     const char* path = std::getenv("PATH");
-    if (!path) return false;
+    if (!path) return std::nullopt;
     std::string dirs = path;
     std::size_t start = 0;
     while (start <= dirs.size()) {
         const std::size_t end = std::min(dirs.find(':', start), dirs.size());
         const std::string dir = dirs.substr(start, end - start);
-        if (!dir.empty() && IsExecutableFile(dir + "/" + name)) return true;
+        if (!dir.empty() && IsExecutableFile(dir + "/" + name)) return dir + "/" + name;
         start = end + 1;
     }
-    return false;
+    return std::nullopt;
+}
+
+// Whether `entry` begins with a URI scheme ("http:", "mailto:"), as xdg-open
+// tells a URL from a file. A scheme begins with a letter, never with "-".
+bool HasUriScheme(const std::string& entry)
+{
+    const std::size_t colon = entry.find(':');
+    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(entry[0]))) return false;
+    for (std::size_t i = 1; i < colon; ++i) {
+        const unsigned char c = static_cast<unsigned char>(entry[i]);
+        if (!std::isalnum(c) && c != '+' && c != '.' && c != '-') return false;
+    }
+    return true;
+}
+
+// A relative path is resolved against our working directory, which a child
+// inherits, as before; absolute, it begins with "/" and no program can take
+// it for an option ("-h", "--help").
+std::string AbsolutePath(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) return path.starts_with('/') ? path : "./" + path;
+    return absolute.string();
+}
+
+// What the opener is given for an entry: a URL as it is, anything else as an
+// absolute path.
+std::string DocumentArgument(const std::string& entry)
+{
+    std::error_code error;
+    if (HasUriScheme(entry) && !std::filesystem::exists(entry, error)) return entry;
+    return AbsolutePath(entry);
 }
 
 class SpawnFileActions {
@@ -77,18 +113,19 @@ ProcessLauncher::ProcessLauncher(std::string opener) : opener_(std::move(opener)
 bool ProcessLauncher::Open(const std::string& entry)
 {
     if (entry.empty()) return false;
+    // Executables are started by their path, never by a name that begins with "-".
     if (entry.find('/') == std::string::npos) {
-        if (IsProgramOnPath(entry)) return Spawn({entry}, true);
+        if (const auto program = FindProgramOnPath(entry)) return Spawn({AbsolutePath(*program)}, false);
     } else if (IsExecutableFile(entry)) {
-        return Spawn({entry}, false);
+        return Spawn({AbsolutePath(entry)}, false);
     }
-    return Spawn({opener_, entry}, opener_.find('/') == std::string::npos);
+    return OpenWithAssociation(entry);
 }
 
 bool ProcessLauncher::OpenWithAssociation(const std::string& path)
 {
     if (path.empty()) return false;
-    return Spawn({opener_, path}, opener_.find('/') == std::string::npos);
+    return Spawn({opener_, DocumentArgument(path)}, opener_.find('/') == std::string::npos);
 }
 
 bool ProcessLauncher::Spawn(const std::vector<std::string>& argv, bool searchPath)

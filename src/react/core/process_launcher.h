@@ -7,9 +7,11 @@
 namespace qmd {
 
 // Starts programs with posix_spawn: executables (a path, or a bare name found
-// on PATH) directly, everything else as `opener entry` (default "xdg-open",
-// found on PATH). Descriptors above 2 are closed in the child. Each child is
-// waited for as soon as it ends.
+// on PATH) directly by their absolute path, everything else as `opener entry`
+// (default "xdg-open", found on PATH), the entry as an absolute path unless it
+// is a URL, so that no entry is ever read as an option. Relative paths are
+// resolved against the working directory. Descriptors above 2 are closed in
+// the child. Each child is waited for as soon as it ends.
 class ProcessLauncher : public Launcher {
 public:
     explicit ProcessLauncher(std::string opener = "xdg-open");
