@@ -9,11 +9,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "shell/desktop/error_report.h"
-#include "react/window_fonts.h"
-#include "react/window_placement.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
+#include "base/app_dir.h"
+#include "base/settings_file.h"
+#include "gui/error_report.h"
+#include "gui/window_fonts.h"
+#include "gui/window_placement.h"
 
 namespace qmd {
 

@@ -1,7 +1,7 @@
 #pragma once
 // TfmTrybPracy: the power action window. The selected radio button is the
 // live power index that the reaction sequence reads.
-#include "react/plain_dialog.h"
+#include "gui/plain_dialog.h"
 
 #include <atomic>
 

@@ -21,8 +21,8 @@
 #include <memory>
 
 #include "detect/detection.h"
+#include "gui/open_file_dialog.h"
 #include "react/core/reaction_switches.h"
-#include "react/open_file_dialog.h"
 
 class QAction;
 class QLabel;

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/settings_file.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sample_grabber.h"
-#include "react/input_query.h"
-#include "shell/core/settings_file.h"
+#include "gui/input_query.h"
 #include "shell/main_form.h"
 #include "shell/selection_slider.h"
 

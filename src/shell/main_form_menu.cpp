@@ -4,7 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "shell/desktop/error_report.h"
+#include "gui/error_report.h"
 #include "shell/main_form.h"
 
 namespace qmd {

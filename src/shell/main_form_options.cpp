@@ -2,7 +2,7 @@
 // whose command only stores a setting.
 #include <QAction>
 
-#include "shell/core/settings_file.h"
+#include "base/settings_file.h"
 #include "shell/desktop/autostart_entry.h"
 #include "shell/main_form.h"
 

@@ -3,14 +3,14 @@
 
 #include <filesystem>
 
+#include "base/app_dir.h"
+#include "base/settings_file.h"
 #include "capture/core/filter_graph.h"
+#include "gui/browse_for_folder.h"
+#include "gui/input_query.h"
 #include "react/autostart_window.h"
-#include "react/browse_for_folder.h"
 #include "react/core/process_launcher.h"
-#include "react/input_query.h"
 #include "react/tryb_pracy_window.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
 #include "shell/main_form.h"
 
 namespace qmd {

@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <exception>
 
+#include "base/app_dir.h"
+#include "base/settings_file.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sys_dev_enum.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
+#include "gui/error_report.h"
 #include "shell/desktop/autostart_entry.h"
-#include "shell/desktop/error_report.h"
 #include "shell/desktop/tray_controller.h"
 #include "shell/desktop/window_platform.h"
 #include "shell/main_form.h"

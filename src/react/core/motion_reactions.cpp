@@ -4,14 +4,14 @@
 #include <iostream>
 #include <memory>
 
+#include "base/app_dir.h"
+#include "base/settings_file.h"
 #include "common/quisk_error.h"
 #include "react/core/bmp_file.h"
 #include "react/core/file_writes.h"
 #include "react/core/logind_power_manager.h"
 #include "react/core/process_launcher.h"
 #include "react/core/reaction_texts.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
 
 namespace qmd {
 

@@ -1,4 +1,4 @@
-#include "shell/core/app_dir.h"
+#include "base/app_dir.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "shell/core/ini_document.h"
+#include "base/ini_document.h"
 
 #include <algorithm>
 

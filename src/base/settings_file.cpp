@@ -1,4 +1,4 @@
-#include "shell/core/settings_file.h"
+#include "base/settings_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/app_dir.h"
+#include "base/ini_document.h"
 #include "common/file_io.h"
 #include "common/integer_text.h"
 #include "common/quisk_error.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/ini_document.h"
 
 namespace qmd {
 namespace {
