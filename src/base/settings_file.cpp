@@ -43,6 +43,8 @@ std::string CutText(std::string text)
 
 }  // namespace
 
+std::string SettingsFilePath() { return AppFile(keys::kFileName); }
+
 SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}
 
 // Every write has already reached the disk when it returns, so releasing the
@@ -118,5 +120,27 @@ void SettingsFile::WriteBool(std::string_view section, std::string_view key, boo
 {
     WriteString(section, key, value ? "1" : "0");
 }
+
+std::int32_t SettingsFile::Read(const IntegerKey& key) const
+{
+    return ReadInteger(key.Section, key.Name, key.Default);
+}
+
+bool SettingsFile::Read(const FlagKey& key) const { return ReadBool(key.Section, key.Name, key.Default); }
+
+std::string SettingsFile::Read(const TextKey& key) const { return ReadString(key.Section, key.Name); }
+
+std::int32_t SettingsFile::Read(const WindowEdgeKey& key, std::int32_t currentEdge) const
+{
+    return ReadInteger(key.Section, key.Name, currentEdge);
+}
+
+void SettingsFile::Write(const IntegerKey& key, std::int32_t value) { WriteInteger(key.Section, key.Name, value); }
+
+void SettingsFile::Write(const FlagKey& key, bool value) { WriteBool(key.Section, key.Name, value); }
+
+void SettingsFile::Write(const TextKey& key, std::string_view value) { WriteString(key.Section, key.Name, value); }
+
+void SettingsFile::Write(const WindowEdgeKey& key, std::int32_t value) { WriteInteger(key.Section, key.Name, value); }
 
 }  // namespace qmd

@@ -9,7 +9,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "base/app_dir.h"
 #include "base/settings_file.h"
 #include "gui/error_report.h"
 #include "gui/window_fonts.h"
@@ -74,16 +73,16 @@ void TfmTrybPracy::SetItemIndex(int index)
 
 void TfmTrybPracy::FormCreate()
 {
-    const SettingsFile settings(AppFile("ustawienia.ini"));
-    SetItemIndex(settings.ReadInteger("Ruch", "Tryb pracy", -1));
+    const SettingsFile settings(SettingsFilePath());
+    SetItemIndex(settings.Read(keys::PowerAction));
 }
 
 void TfmTrybPracy::Button1Click()
 {
     const int index = liveIndex_.load();
     try {
-        SettingsFile settings(AppFile("ustawienia.ini"));
-        settings.WriteInteger("Ruch", "Tryb pracy", index);
+        SettingsFile settings(SettingsFilePath());
+        settings.Write(keys::PowerAction, index);
     } catch (const std::exception& error) {
         ReportApplicationError(this, error);
         return;

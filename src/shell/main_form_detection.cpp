@@ -56,7 +56,7 @@ void TfmMainForm::Opnieniepowczeniuwykrywania1Click() {
     const std::optional<std::int32_t> value = ApplyStartDelayText(Detection, answer.value_or(current).toStdString());
     if (!value) return;
     SettingsFile settings(SettingsPath());
-    settings.WriteInteger("Ogolne", "Opoznienie wykrywania", *value);
+    settings.Write(keys::StartDelay, *value);
 }
 
 void TfmMainForm::Resetujpami1Click() {

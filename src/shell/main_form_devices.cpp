@@ -55,7 +55,7 @@ void TfmMainForm::DeviceSwitch(QAction* sender) {
     FilterGraph->RunGraph();
     {
         SettingsFile settings(SettingsPath());
-        settings.WriteInteger("Ogolne", "Ostatnie urzadzenie", LastDevice);
+        settings.Write(keys::LastDevice, LastDevice);
     }
     CopyLatestFrameIntoSlots();
     Resetujpami1Click();
