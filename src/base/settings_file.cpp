@@ -11,6 +11,7 @@
 #include "common/file_io.h"
 #include "common/integer_text.h"
 #include "common/quisk_error.h"
+#include "common/utf8_cut.h"
 
 namespace qmd {
 namespace {
@@ -27,19 +28,7 @@ std::string WriteTarget(const std::string& path)
     return path;
 }
 
-std::string CutText(std::string text)
-{
-    if (text.size() <= SettingsFile::kMaxTextLength) return text;
-    std::size_t cut = SettingsFile::kMaxTextLength;
-    // Step back over UTF-8 continuation bytes so no character is split; a
-    // run of stray continuation bytes costs at most three steps.
-    for (int steps = 0; steps < 3 && cut > 0 &&
-                        (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80;
-         ++steps)
-        --cut;
-    text.resize(cut);
-    return text;
-}
+std::string CutText(std::string text) { return CutUtf8(std::move(text), SettingsFile::kMaxTextLength); }
 
 }  // namespace
 

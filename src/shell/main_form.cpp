@@ -125,14 +125,4 @@ void TfmMainForm::BuildLayout() {
     connect(TrackBar1, &QSlider::valueChanged, this, [this] { RunMenuCommand(&TfmMainForm::TrackBar1Change); });
 }
 
-void TfmMainForm::SyncSwitchesWithMarks() {
-    Switches.Programs.store(Uruchomprogramy1->isChecked());
-    Switches.Photo.store(Zrbzdjcie1->isChecked());
-    Switches.Alarm.store(Uruchomalarm1->isChecked());
-    Switches.Sound.store(Odtwrzplikdwikowy1->isChecked());
-    Switches.Information.store(Wywietlinformacj1->isChecked());
-    Switches.Power.store(Przecztrybpracykomputera1->isChecked());
-    Switches.Log.store(Dopiszdodziennika1->isChecked());
-}
-
 }  // namespace qmd

@@ -6,7 +6,7 @@
 //
 // The implementation is split by topic:
 //   main_form.cpp            construction, layout, menu wiring helpers
-//   main_form_menu.cpp       the menu tree
+//   main_form_menu.cpp       the menu tree and the reaction items' switches
 //   main_form_startup.cpp    FormCreate, FormCloseQuery, FormClose
 //   main_form_devices.cpp    the device menu and the device switch
 //   main_form_detection.cpp  the frame handler, slider, delay dialog, reset
