@@ -30,6 +30,8 @@ public:
 
     const std::string& Path() const { return path_; }
 
+    // By section and key as the file spells them; the program's own code
+    // names its keys through Read / Write below.
     // Reads never fail: a missing file, section or key, or a value that is
     // not of the type, gives the default.
     std::string ReadString(std::string_view section, std::string_view key,
