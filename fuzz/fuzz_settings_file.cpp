@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/settings_file.h"
 #include "common/quisk_error.h"
-#include "shell/core/settings_file.h"
 
 namespace {
 

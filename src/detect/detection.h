@@ -15,6 +15,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/settings_keys.h"
 #include "common/frame_image.h"
 #include "detect/frame_scan.h"  // where two frames first differ, and the plain reference loop
 
@@ -37,9 +38,17 @@ private:
     std::array<std::unique_ptr<FrameImage>, 2> slots_;
 };
 
+// The sensitivity slider's position (0 the least sensitive, 255 the most) as
+// the threshold a channel difference must exceed: (255 - position) on 8 bits.
+constexpr std::uint8_t ThresholdForPosition(int position)
+{
+    return static_cast<std::uint8_t>((255 - (position & 0xFF)) & 0xFF);
+}
+
 struct DetectionState {
-    std::atomic<std::uint8_t> Threshold{40};
-    std::atomic<std::int32_t> StartDelayFrames{25};
+    // Until start-up has read the settings, what their defaults give.
+    std::atomic<std::uint8_t> Threshold{ThresholdForPosition(keys::Sensitivity.Default)};
+    std::atomic<std::int32_t> StartDelayFrames{keys::StartDelay.Default};
     std::atomic<std::int32_t> FrameCounter{0};
     std::atomic<bool> DetectBusy{false};
     std::atomic<std::uint8_t> CurrentSlot{0};
@@ -73,7 +82,6 @@ bool RunDetectionCycle(DetectionState& state, const FrameCopy& copy, ReactionSeq
 bool FramesDiffer(const FrameImage& a, const FrameImage& b, std::uint8_t threshold);
 
 // The state changes of the sensitivity slider, the delay dialog and the reset.
-std::uint8_t ThresholdForPosition(int position);          // (255 - position) on 8 bits
 // Parses the delay text by the settings-file integer rules; on success stores
 // it in state.StartDelayFrames and returns the value.
 std::optional<std::int32_t> ApplyStartDelayText(DetectionState& state, std::string_view text);

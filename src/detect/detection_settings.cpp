@@ -3,12 +3,6 @@
 
 namespace qmd {
 
-std::uint8_t ThresholdForPosition(int position)
-{
-    // The slider's maximum (255) less the position, both taken on 8 bits.
-    return static_cast<std::uint8_t>((255 - (position & 0xFF)) & 0xFF);
-}
-
 std::optional<std::int32_t> ApplyStartDelayText(DetectionState& state, std::string_view text)
 {
     const std::optional<std::int32_t> value = ParseIntegerText(text);

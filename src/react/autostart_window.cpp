@@ -7,11 +7,11 @@
 
 #include <filesystem>
 
+#include "base/app_dir.h"
 #include "common/quisk_error.h"
+#include "gui/error_report.h"
+#include "gui/window_fonts.h"
 #include "react/core/start_list_file.h"
-#include "shell/desktop/error_report.h"
-#include "react/window_fonts.h"
-#include "shell/core/app_dir.h"
 
 namespace qmd {
 
@@ -66,7 +66,7 @@ TfmAutostart::TfmAutostart(QAction* mark, QWidget* parent) : PlainDialog(parent)
     FormCreate();
 }
 
-std::string TfmAutostart::ListPath() const { return AppFile("start_list.txt"); }
+std::string TfmAutostart::ListPath() const { return AppFile(std::string(kStartListFileName)); }
 
 void TfmAutostart::FormCreate()
 {

@@ -1,10 +1,10 @@
 #pragma once
 // TfmAutostart: the program list window. Its list box is the live list; the
 // ProgramList it owns is kept equal to it for the frame thread.
-#include "react/plain_dialog.h"
+#include "gui/plain_dialog.h"
 
+#include "gui/open_file_dialog.h"
 #include "react/core/program_list.h"
-#include "react/open_file_dialog.h"
 
 class QAction;
 class QListWidget;

@@ -7,8 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "react/window_fonts.h"
-#include "react/window_placement.h"
+#include "gui/window_fonts.h"
+#include "gui/window_placement.h"
 
 namespace qmd {
 

@@ -1,6 +1,6 @@
 #pragma once
 // TfmInformacja: the window the reaction sequence shows with the user's text.
-#include "react/plain_dialog.h"
+#include "gui/plain_dialog.h"
 
 class QLabel;
 class QPlainTextEdit;

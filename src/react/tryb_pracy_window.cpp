@@ -9,11 +9,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "shell/desktop/error_report.h"
-#include "react/window_fonts.h"
-#include "react/window_placement.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
+#include "base/settings_file.h"
+#include "gui/error_report.h"
+#include "gui/window_fonts.h"
+#include "gui/window_placement.h"
 
 namespace qmd {
 
@@ -74,16 +73,16 @@ void TfmTrybPracy::SetItemIndex(int index)
 
 void TfmTrybPracy::FormCreate()
 {
-    const SettingsFile settings(AppFile("ustawienia.ini"));
-    SetItemIndex(settings.ReadInteger("Ruch", "Tryb pracy", -1));
+    const SettingsFile settings(SettingsFilePath());
+    SetItemIndex(settings.Read(keys::PowerAction));
 }
 
 void TfmTrybPracy::Button1Click()
 {
     const int index = liveIndex_.load();
     try {
-        SettingsFile settings(AppFile("ustawienia.ini"));
-        settings.WriteInteger("Ruch", "Tryb pracy", index);
+        SettingsFile settings(SettingsFilePath());
+        settings.Write(keys::PowerAction, index);
     } catch (const std::exception& error) {
         ReportApplicationError(this, error);
         return;

@@ -1,7 +1,8 @@
 #pragma once
 // TfmTrybPracy: the power action window. The selected radio button is the
 // live power index that the reaction sequence reads.
-#include "react/plain_dialog.h"
+#include "base/settings_keys.h"
+#include "gui/plain_dialog.h"
 
 #include <atomic>
 
@@ -16,7 +17,7 @@ class TfmTrybPracy : public PlainDialog {
     Q_OBJECT
 public:
     // `mark` is the main window's "Przełącz tryb pracy komputera..." item.
-    // FormCreate runs here: "Tryb pracy" is read once.
+    // FormCreate runs here: the stored choice is read once.
     explicit TfmTrybPracy(QAction* mark, QWidget* parent = nullptr);
 
     // -1 (no selection) .. 5; read from any thread.
@@ -39,7 +40,8 @@ protected:
 
 private:
     QAction* mark_;
-    std::atomic<int> liveIndex_{-1};
+    // Until FormCreate has read the stored choice: its default.
+    std::atomic<int> liveIndex_{keys::PowerAction.Default};
 };
 
 extern TfmTrybPracy* fmTrybPracy;

@@ -12,9 +12,9 @@
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
 #include "capture/video_window.h"
+#include "gui/error_report.h"
 #include "shell/anchor_layout.h"
 #include "shell/desktop/edge_snap.h"
-#include "shell/desktop/error_report.h"
 #include "shell/desktop/no_taskbar.h"
 #include "shell/desktop/tray_controller.h"
 #include "shell/selection_slider.h"
@@ -123,16 +123,6 @@ void TfmMainForm::BuildLayout() {
     TrackBar1->setPageStep(2);
     layout->AddAnchored(TrackBar1, QRect(24, 256, 257, 25), Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     connect(TrackBar1, &QSlider::valueChanged, this, [this] { RunMenuCommand(&TfmMainForm::TrackBar1Change); });
-}
-
-void TfmMainForm::SyncSwitchesWithMarks() {
-    Switches.Programs.store(Uruchomprogramy1->isChecked());
-    Switches.Photo.store(Zrbzdjcie1->isChecked());
-    Switches.Alarm.store(Uruchomalarm1->isChecked());
-    Switches.Sound.store(Odtwrzplikdwikowy1->isChecked());
-    Switches.Information.store(Wywietlinformacj1->isChecked());
-    Switches.Power.store(Przecztrybpracykomputera1->isChecked());
-    Switches.Log.store(Dopiszdodziennika1->isChecked());
 }
 
 }  // namespace qmd

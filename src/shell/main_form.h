@@ -6,7 +6,7 @@
 //
 // The implementation is split by topic:
 //   main_form.cpp            construction, layout, menu wiring helpers
-//   main_form_menu.cpp       the menu tree
+//   main_form_menu.cpp       the menu tree and the reaction items' switches
 //   main_form_startup.cpp    FormCreate, FormCloseQuery, FormClose
 //   main_form_devices.cpp    the device menu and the device switch
 //   main_form_detection.cpp  the frame handler, slider, delay dialog, reset
@@ -20,9 +20,10 @@
 #include <functional>
 #include <memory>
 
+#include "base/settings_keys.h"
 #include "detect/detection.h"
+#include "gui/open_file_dialog.h"
 #include "react/core/reaction_switches.h"
-#include "react/open_file_dialog.h"
 
 class QAction;
 class QLabel;
@@ -136,7 +137,7 @@ public:
     // --- State shared with the frame thread and the reaction sequence ---
     DetectionState Detection;
     ReactionSwitches Switches;
-    int LastDevice = -1;
+    int LastDevice = keys::LastDevice.Default;  // until FormCreate reads it
     std::unique_ptr<TSysDevEnum> DeviceEnum;
 
     // What runs when a cycle finds motion; null runs nothing. Set once the
@@ -144,7 +145,7 @@ public:
     void SetReactions(ReactionSequence* reactions) { reactions_.store(reactions); }
 
     TrayController* Tray() const { return tray_; }
-    // Path of ustawienia.ini in AppDir.
+    // Path of the settings file in AppDir.
     static std::string SettingsPath();
 
 signals:

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/settings_file.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sample_grabber.h"
-#include "react/input_query.h"
-#include "shell/core/settings_file.h"
+#include "gui/input_query.h"
 #include "shell/main_form.h"
 #include "shell/selection_slider.h"
 
@@ -56,7 +56,7 @@ void TfmMainForm::Opnieniepowczeniuwykrywania1Click() {
     const std::optional<std::int32_t> value = ApplyStartDelayText(Detection, answer.value_or(current).toStdString());
     if (!value) return;
     SettingsFile settings(SettingsPath());
-    settings.WriteInteger("Ogolne", "Opoznienie wykrywania", *value);
+    settings.Write(keys::StartDelay, *value);
 }
 
 void TfmMainForm::Resetujpami1Click() {

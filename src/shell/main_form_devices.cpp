@@ -6,14 +6,14 @@
 #include <mutex>
 #include <optional>
 
+#include "base/settings_file.h"
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
 #include "capture/format_window/format_window.h"
 #include "capture/video_window.h"
-#include "shell/core/settings_file.h"
-#include "shell/desktop/error_report.h"
+#include "gui/error_report.h"
 #include "shell/main_form.h"
 
 namespace qmd {
@@ -55,7 +55,7 @@ void TfmMainForm::DeviceSwitch(QAction* sender) {
     FilterGraph->RunGraph();
     {
         SettingsFile settings(SettingsPath());
-        settings.WriteInteger("Ogolne", "Ostatnie urzadzenie", LastDevice);
+        settings.Write(keys::LastDevice, LastDevice);
     }
     CopyLatestFrameIntoSlots();
     Resetujpami1Click();

@@ -4,7 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "shell/desktop/error_report.h"
+#include "gui/error_report.h"
 #include "shell/main_form.h"
 
 namespace qmd {
@@ -121,31 +121,48 @@ void TfmMainForm::BuildMenu() {
     for (const auto& [item, name] : names) item->setObjectName(QLatin1String(name));
 }
 
-// The frame thread reads the seven marks through Switches. A mark the user
-// flips settles within the click; the program-set marks are flipped and
-// restored by the click itself, so their switches take the mark as it stands
-// once the click's events have run, never the passing flip.
+namespace {
+
+// The seven reaction items of "Gdy wykryjesz ruch" and the switch each one
+// sets. A mark the user flips settles within the click; the marks the
+// program sets are flipped and restored by the click itself (SetByProgram).
+struct ReactionMark {
+    QAction* TfmMainForm::*Item;
+    std::atomic<bool> ReactionSwitches::*Switch;
+    bool SetByProgram;
+};
+
+constexpr ReactionMark kReactionMarks[] = {
+    {&TfmMainForm::Zrbzdjcie1, &ReactionSwitches::Photo, true},
+    {&TfmMainForm::Uruchomalarm1, &ReactionSwitches::Alarm, false},
+    {&TfmMainForm::Uruchomprogramy1, &ReactionSwitches::Programs, true},
+    {&TfmMainForm::Odtwrzplikdwikowy1, &ReactionSwitches::Sound, true},
+    {&TfmMainForm::Wywietlinformacj1, &ReactionSwitches::Information, true},
+    {&TfmMainForm::Przecztrybpracykomputera1, &ReactionSwitches::Power, true},
+    {&TfmMainForm::Dopiszdodziennika1, &ReactionSwitches::Log, false},
+};
+
+}  // namespace
+
+// The frame thread reads the seven marks through Switches. A program-set
+// mark's switch takes the mark as it stands once the click's events have
+// run, never the passing flip.
 void TfmMainForm::WireReactionSwitches() {
-    const std::pair<QAction*, std::atomic<bool> ReactionSwitches::*> direct[] = {
-        {Uruchomalarm1, &ReactionSwitches::Alarm},
-        {Dopiszdodziennika1, &ReactionSwitches::Log},
-    };
-    for (const auto& [item, member] : direct) {
-        connect(item, &QAction::toggled, this, [this, member](bool checked) { (Switches.*member).store(checked); });
+    for (const ReactionMark& mark : kReactionMarks) {
+        QAction* item = this->*mark.Item;
+        const auto member = mark.Switch;
+        if (mark.SetByProgram) {
+            connect(
+                item, &QAction::toggled, this, [this, item, member] { (Switches.*member).store(item->isChecked()); },
+                Qt::QueuedConnection);
+        } else {
+            connect(item, &QAction::toggled, this, [this, member](bool checked) { (Switches.*member).store(checked); });
+        }
     }
-    const std::pair<QAction*, std::atomic<bool> ReactionSwitches::*> settled[] = {
-        {Uruchomprogramy1, &ReactionSwitches::Programs},
-        {Zrbzdjcie1, &ReactionSwitches::Photo},
-        {Odtwrzplikdwikowy1, &ReactionSwitches::Sound},
-        {Wywietlinformacj1, &ReactionSwitches::Information},
-        {Przecztrybpracykomputera1, &ReactionSwitches::Power},
-    };
-    for (const auto& [item, member] : settled) {
-        connect(
-            item, &QAction::toggled, this,
-            [this, item = item, member = member] { (Switches.*member).store(item->isChecked()); },
-            Qt::QueuedConnection);
-    }
+}
+
+void TfmMainForm::SyncSwitchesWithMarks() {
+    for (const ReactionMark& mark : kReactionMarks) (Switches.*mark.Switch).store((this->*mark.Item)->isChecked());
 }
 
 }  // namespace qmd

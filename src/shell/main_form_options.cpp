@@ -2,7 +2,7 @@
 // whose command only stores a setting.
 #include <QAction>
 
-#include "shell/core/settings_file.h"
+#include "base/settings_file.h"
 #include "shell/desktop/autostart_entry.h"
 #include "shell/main_form.h"
 
@@ -22,17 +22,17 @@ void TfmMainForm::Uruchamiajprzystarciesystemu1Click() {
 
 void TfmMainForm::MinimalizujdoTraya1Click() {
     SettingsFile settings(SettingsPath());
-    settings.WriteBool("Ruch", "Minimalizuj do Traya", MinimalizujdoTraya1->isChecked());
+    settings.Write(keys::MinimiseToTray, MinimalizujdoTraya1->isChecked());
 }
 
 void TfmMainForm::Zapamitujostatniowybraneurzdzenie1Click() {
     SettingsFile settings(SettingsPath());
-    settings.WriteBool("Ogolne", "Zapamietuj urzadzenie", Zapamitujostatniowybraneurzdzenie1->isChecked());
+    settings.Write(keys::RememberDevice, Zapamitujostatniowybraneurzdzenie1->isChecked());
 }
 
 void TfmMainForm::Zapamitajpozycjokna1Click() {
     SettingsFile settings(SettingsPath());
-    settings.WriteBool("Ogolne", "Zapamietaj pozycje okna", Zapamitajpozycjokna1->isChecked());
+    settings.Write(keys::RememberWindowPosition, Zapamitajpozycjokna1->isChecked());
 }
 
 }  // namespace qmd

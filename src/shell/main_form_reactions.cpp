@@ -3,21 +3,19 @@
 
 #include <filesystem>
 
+#include "base/app_dir.h"
+#include "base/settings_file.h"
 #include "capture/core/filter_graph.h"
+#include "gui/browse_for_folder.h"
+#include "gui/input_query.h"
 #include "react/autostart_window.h"
-#include "react/browse_for_folder.h"
 #include "react/core/process_launcher.h"
-#include "react/input_query.h"
 #include "react/tryb_pracy_window.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
 #include "shell/main_form.h"
 
 namespace qmd {
 
 namespace {
-constexpr const char* kReactionSection = "Ruch";
-
 std::string Utf8(const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
@@ -36,14 +34,14 @@ void TfmMainForm::Zrbzdjcie1Click()
     const QString folder = BrowseForFolder(
         this, QStringLiteral("Wskaż katalog, w którym program ma zapisywać zdjęcia pochodzące z kamery."));
     SettingsFile settings(SettingsPath());
-    settings.WriteString(kReactionSection, "Zrob zdjecie", Utf8(folder));
+    settings.Write(keys::PhotoFolder, Utf8(folder));
     Zrbzdjcie1->setChecked(!folder.isEmpty());
 }
 
 void TfmMainForm::Uruchomalarm1Click()
 {
     SettingsFile settings(SettingsPath());
-    settings.WriteBool(kReactionSection, "Alarm", Uruchomalarm1->isChecked());
+    settings.Write(keys::Alarm, Uruchomalarm1->isChecked());
 }
 
 void TfmMainForm::Odtwrzplikdwikowy1Click()
@@ -53,7 +51,7 @@ void TfmMainForm::Odtwrzplikdwikowy1Click()
     Odtwrzplikdwikowy1->setChecked(confirmed);
     // After a cancel the name of the last confirmed use is stored again.
     SettingsFile settings(SettingsPath());
-    settings.WriteString(kReactionSection, "Odtworz plik dzwiekowy", Utf8(OpenSound.FileName()));
+    settings.Write(keys::SoundFile, Utf8(OpenSound.FileName()));
     if (FilterGraph) FilterGraph->RunGraph();
 }
 
@@ -68,7 +66,7 @@ void TfmMainForm::Wywietlinformacj1Click()
     Wywietlinformacj1->setChecked(!text.isEmpty());
     if (FilterGraph) FilterGraph->RunGraph();
     SettingsFile settings(SettingsPath());
-    settings.WriteString(kReactionSection, "Informacja", Utf8(text));
+    settings.Write(keys::InformationText, Utf8(text));
 }
 
 void TfmMainForm::Przecztrybpracykomputera1Click()
@@ -80,7 +78,7 @@ void TfmMainForm::Przecztrybpracykomputera1Click()
 void TfmMainForm::Dopiszdodziennika1Click()
 {
     SettingsFile settings(SettingsPath());
-    settings.WriteBool(kReactionSection, "Prowadz dziennik", Dopiszdodziennika1->isChecked());
+    settings.Write(keys::KeepLog, Dopiszdodziennika1->isChecked());
 }
 
 void TfmMainForm::Pokadziennik1Click()

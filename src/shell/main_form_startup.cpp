@@ -9,13 +9,14 @@
 #include <cstdio>
 #include <exception>
 
+#include "base/app_dir.h"
+#include "base/settings_file.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sys_dev_enum.h"
 #include "common/file_io.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
+#include "gui/error_report.h"
+#include "react/core/start_list_file.h"
 #include "shell/desktop/autostart_entry.h"
-#include "shell/desktop/error_report.h"
 #include "shell/desktop/tray_controller.h"
 #include "shell/desktop/window_platform.h"
 #include "shell/main_form.h"
@@ -23,31 +24,31 @@
 
 namespace qmd {
 
-std::string TfmMainForm::SettingsPath() { return AppFile("ustawienia.ini"); }
+std::string TfmMainForm::SettingsPath() { return SettingsFilePath(); }
 
 void TfmMainForm::FormCreate() {
     // A write killed before its rename (SIGKILL, a power cut) left its
     // temporary file here; one instance runs at a time, so the start is the
     // moment to take such leftovers away.
-    RemoveAbandonedTemporaries(AppDir(), {"ustawienia.ini", "start_list.txt"});
+    RemoveAbandonedTemporaries(AppDir(), {std::string(keys::kFileName), std::string(kStartListFileName)});
     {
         const SettingsFile settings(SettingsPath());
-        ApplyStoredSensitivity(settings.ReadInteger("Ruch", "Czulosc", 150));
-        Uruchomalarm1->setChecked(settings.ReadBool("Ruch", "Alarm", true));
-        Zrbzdjcie1->setChecked(!settings.ReadString("Ruch", "Zrob zdjecie").empty());
-        Detection.StartDelayFrames.store(settings.ReadInteger("Ogolne", "Opoznienie wykrywania", 25));
-        Odtwrzplikdwikowy1->setChecked(!settings.ReadString("Ruch", "Odtworz plik dzwiekowy").empty());
-        Wywietlinformacj1->setChecked(!settings.ReadString("Ruch", "Informacja").empty());
+        ApplyStoredSensitivity(settings.Read(keys::Sensitivity));
+        Uruchomalarm1->setChecked(settings.Read(keys::Alarm));
+        Zrbzdjcie1->setChecked(!settings.Read(keys::PhotoFolder).empty());
+        Detection.StartDelayFrames.store(settings.Read(keys::StartDelay));
+        Odtwrzplikdwikowy1->setChecked(!settings.Read(keys::SoundFile).empty());
+        Wywietlinformacj1->setChecked(!settings.Read(keys::InformationText).empty());
         // 0 is "Nie rób nic" and -1 nothing chosen: only a power action checks it.
-        Przecztrybpracykomputera1->setChecked(settings.ReadInteger("Ruch", "Tryb pracy", -1) >= 1);
-        MinimalizujdoTraya1->setChecked(settings.ReadBool("Ruch", "Minimalizuj do Traya", false));
-        Dopiszdodziennika1->setChecked(settings.ReadBool("Ruch", "Prowadz dziennik", true));
-        LastDevice = settings.ReadInteger("Ogolne", "Ostatnie urzadzenie", -1);
-        Zapamitujostatniowybraneurzdzenie1->setChecked(settings.ReadBool("Ogolne", "Zapamietuj urzadzenie", true));
-        Zapamitajpozycjokna1->setChecked(settings.ReadBool("Ogolne", "Zapamietaj pozycje okna", true));
+        Przecztrybpracykomputera1->setChecked(settings.Read(keys::PowerAction) >= 1);
+        MinimalizujdoTraya1->setChecked(settings.Read(keys::MinimiseToTray));
+        Dopiszdodziennika1->setChecked(settings.Read(keys::KeepLog));
+        LastDevice = settings.Read(keys::LastDevice);
+        Zapamitujostatniowybraneurzdzenie1->setChecked(settings.Read(keys::RememberDevice));
+        Zapamitajpozycjokna1->setChecked(settings.Read(keys::RememberWindowPosition));
         if (Zapamitajpozycjokna1->isChecked()) {
-            move(settings.ReadInteger("Ogolne", "Pozycja X", x()), y());
-            move(x(), settings.ReadInteger("Ogolne", "Pozycja Y", y()));
+            move(settings.Read(keys::WindowLeft, x()), y());
+            move(x(), settings.Read(keys::WindowTop, y()));
         }
     }
     Uruchamiajprzystarciesystemu1->setChecked(AutostartEntryExists());
@@ -93,12 +94,12 @@ void TfmMainForm::FormCloseQuery(bool& CanClose) {
 
 void TfmMainForm::FormClose() {
     SettingsFile settings(SettingsPath());
-    settings.WriteInteger("Ruch", "Czulosc", TrackBar1->value());
+    settings.Write(keys::Sensitivity, TrackBar1->value());
     // Where the window system keeps the window's place to itself (Wayland),
     // the place the user chose stays as it was stored.
     if (!WindowPositionsKnown()) return;
-    settings.WriteInteger("Ogolne", "Pozycja X", x());
-    settings.WriteInteger("Ogolne", "Pozycja Y", y());
+    settings.Write(keys::WindowLeft, x());
+    settings.Write(keys::WindowTop, y());
 }
 
 void TfmMainForm::closeEvent(QCloseEvent* event) {

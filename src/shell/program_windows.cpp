@@ -4,12 +4,12 @@
 
 #include "capture/core/sample_grabber.h"
 #include "capture/format_window/format_window.h"
+#include "gui/error_report.h"
 #include "react/autostart_window.h"
 #include "react/core/motion_reactions.h"
 #include "react/gui_reaction_ui.h"
 #include "react/informacja_window.h"
 #include "react/tryb_pracy_window.h"
-#include "shell/desktop/error_report.h"
 
 namespace qmd {
 

@@ -1,11 +1,10 @@
-// Result codes, monikers and device names: the small pure pieces.
+// Result codes, monikers and render chains: the small pure pieces.
 #include <gtest/gtest.h>
 
 #include "capture/core/check_graph_result.h"
 #include "capture/core/moniker.h"
 #include "capture/core/render_chain.h"
 #include "gst/handles.h"
-#include "capture/core/sys_dev_enum.h"
 
 namespace qmd {
 namespace {
@@ -78,16 +77,6 @@ TEST(RenderChainTest, ChosenByWhatTheSourceOffers)
     EXPECT_EQ(kindOf("video/x-h264,stream-format=byte-stream"), RenderChainKind::Decode);
     EXPECT_EQ(kindOf("ANY"), RenderChainKind::Raw);
     EXPECT_EQ(ChooseRenderChain(nullptr), RenderChainKind::Decode);
-}
-
-TEST(CutUtf8Test, CutsOnACharacterBoundary)
-{
-    EXPECT_EQ(CutUtf8("abc", 255), "abc");
-    const std::string a254 = std::string(254, 'a');
-    EXPECT_EQ(CutUtf8(a254 + "\xC4\x85" "x", 255), a254);  // two-byte character across the limit
-    EXPECT_EQ(CutUtf8(std::string(253, 'a') + "\xE2\x82\xAC" "b", 255), std::string(253, 'a'));
-    EXPECT_EQ(CutUtf8(std::string(252, 'a') + "\xE2\x82\xAC" "b", 255), std::string(252, 'a') + "\xE2\x82\xAC");
-    EXPECT_EQ(CutUtf8(std::string(300, 'z'), 255).size(), 255u);
 }
 
 }  // namespace

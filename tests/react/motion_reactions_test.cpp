@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <sstream>
 
+#include "base/settings_file.h"
 #include "react/core/bmp_file.h"
 #include "react/core/motion_reactions.h"
 #include "react/core/reaction_texts.h"
 #include "reaction_fakes.h"
-#include "shell/core/settings_file.h"
 #include "support/temp_dir.h"
 
 namespace qmd {

@@ -20,14 +20,14 @@
 #include <functional>
 #include <thread>
 
+#include "base/app_dir.h"
+#include "base/settings_file.h"
 #include "react/autostart_window.h"
 #include "react/core/start_list_file.h"
 #include "react/informacja_window.h"
-#include "react/tryb_pracy_window.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
-#include "support/temp_dir.h"
 #include "react/modal_helpers.h"
+#include "react/tryb_pracy_window.h"
+#include "support/temp_dir.h"
 
 namespace qmd {
 namespace {

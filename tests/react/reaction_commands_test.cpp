@@ -18,14 +18,14 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/app_dir.h"
+#include "base/settings_file.h"
 #include "react/autostart_window.h"
 #include "react/core/motion_reactions.h"
+#include "react/modal_helpers.h"
 #include "react/tryb_pracy_window.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
 #include "shell/program_windows.h"
 #include "support/temp_dir.h"
-#include "react/modal_helpers.h"
 
 namespace qmd {
 namespace {

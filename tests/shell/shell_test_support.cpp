@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/app_dir.h"
 #include "capture/core/sample_grabber.h"
 #include "gst/handles.h"
-#include "shell/core/app_dir.h"
 
 namespace qmd::test {
 

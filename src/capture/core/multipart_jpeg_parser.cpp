@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/ascii_case.h"
+
 namespace qmd {
 namespace {
 
@@ -18,18 +20,6 @@ std::string_view Trim(std::string_view text)
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     return text;
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 // The boundary parameter of a Content-Type value (quoted or not); empty when
@@ -62,7 +52,7 @@ std::string BoundaryParameter(std::string_view contentType)
                                                                                        : valueEnd - valueAt));
             at = valueEnd;
         }
-        if (EqualsIgnoringCase(name, "boundary")) return value;
+        if (EqualsIgnoringAsciiCase(name, "boundary")) return value;
     }
     return {};
 }
@@ -140,7 +130,7 @@ bool MultipartJpegParser::TakeLine(std::string_view& line, Outcome& failed)
 bool MultipartJpegParser::StatusLine(std::string_view line, Outcome& failed)
 {
     std::size_t at = line.find(' ');
-    if (!StartsWithIgnoringCase(line, "HTTP/") || at == std::string_view::npos) {
+    if (!StartsWithIgnoringAsciiCase(line, "HTTP/") || at == std::string_view::npos) {
         failed = Fail(Failure::Malformed, "The camera's answer is not an HTTP response");
         return false;
     }
@@ -180,9 +170,9 @@ void MultipartJpegParser::HeaderLine(std::string_view line)
 
 void MultipartJpegParser::FinishHeader()
 {
-    if (EqualsIgnoringCase(headerName_, "Content-Type")) {
+    if (EqualsIgnoringAsciiCase(headerName_, "Content-Type")) {
         contentType_ = headerValue_;
-    } else if (EqualsIgnoringCase(headerName_, "Content-Length")) {
+    } else if (EqualsIgnoringAsciiCase(headerName_, "Content-Length")) {
         const std::string_view value = Trim(headerValue_);
         long long length = value.empty() ? -1 : 0;
         for (char c : value) {
@@ -203,7 +193,7 @@ MultipartJpegParser::Outcome MultipartJpegParser::EndOfHeaders()
 {
     const std::string_view contentType = contentType_;
     const std::string_view media = Trim(contentType.substr(0, contentType.find(';')));
-    if (!StartsWithIgnoringCase(media, "multipart/")) {
+    if (!StartsWithIgnoringAsciiCase(media, "multipart/")) {
         return Fail(Failure::NotMultipart,
                     "The stream is not a multipart JPEG stream (Content-Type: " +
                         (contentType_.empty() ? std::string("none") : contentType_) + ")");

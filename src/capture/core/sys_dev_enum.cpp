@@ -1,17 +1,9 @@
 #include "capture/core/sys_dev_enum.h"
 
 #include "capture/core/source_factory.h"
+#include "common/utf8_cut.h"
 
 namespace qmd {
-
-std::string CutUtf8(const std::string& text, std::size_t maxBytes)
-{
-    if (text.size() <= maxBytes) return text;
-    std::size_t end = maxBytes;
-    // Step back over continuation bytes to the start of the cut sequence.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
-}
 
 std::vector<MonikerFields> EnumerateSources()
 {

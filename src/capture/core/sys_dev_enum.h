@@ -20,9 +20,6 @@ struct DeviceEntry {
     SourceKind Kind = SourceKind::TestSource;
 };
 
-// Cuts text to at most maxBytes without splitting a UTF-8 sequence.
-std::string CutUtf8(const std::string& text, std::size_t maxBytes);
-
 // One fresh enumeration of the sources, in list order.
 std::vector<MonikerFields> EnumerateSources();
 

@@ -4,19 +4,18 @@
 #include <iostream>
 #include <memory>
 
+#include "base/app_dir.h"
+#include "base/settings_file.h"
 #include "common/quisk_error.h"
 #include "react/core/bmp_file.h"
 #include "react/core/file_writes.h"
 #include "react/core/logind_power_manager.h"
 #include "react/core/process_launcher.h"
 #include "react/core/reaction_texts.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/settings_file.h"
 
 namespace qmd {
 
 namespace {
-constexpr const char* kSection = "Ruch";
 // The alarm: seven 50 ms tones in this order, played as one sound so that no
 // gap opens between them.
 constexpr Tone kAlarm[] = {{4000, 50}, {1000, 50}, {3500, 50}, {1500, 50}, {2000, 50}, {3000, 50}, {2500, 50}};
@@ -37,7 +36,7 @@ MotionReactions::MotionReactions(Dependencies deps) : deps_(std::move(deps))
         if (!deps_.Opener) deps_.Opener = &owned_->launcher;
     }
     if (!deps_.Audio) deps_.Audio = &DefaultAudioOutput();
-    if (!deps_.SettingsPath) deps_.SettingsPath = [] { return AppFile("ustawienia.ini"); };
+    if (!deps_.SettingsPath) deps_.SettingsPath = [] { return SettingsFilePath(); };
     if (!deps_.LogPath) deps_.LogPath = [] { return AppFile("Dziennik.log"); };
     if (!deps_.Clock) deps_.Clock = ReadLocalClock;
     if (!deps_.Errors) deps_.Errors = &std::cerr;
@@ -70,17 +69,17 @@ void MotionReactions::RunContained(const char* step, const std::function<void()>
     }
 }
 
-std::string MotionReactions::SettingsText(const char* key) const
+std::string MotionReactions::SettingsText(const TextKey& key) const
 {
     const SettingsFile settings(deps_.SettingsPath());
-    return settings.ReadString(kSection, key, "");
+    return settings.Read(key);
 }
 
 void MotionReactions::TakePhoto(DetectionState& state)
 {
     const LocalTime date = deps_.Clock();
     const LocalTime time = deps_.Clock();
-    const std::string path = PhotoFilePath(SettingsText("Zrob zdjecie"), date, time);
+    const std::string path = PhotoFilePath(SettingsText(keys::PhotoFolder), date, time);
 
     // Copy the frame out so the slot is free again before the disk is touched.
     FrameImage frame;
@@ -110,13 +109,13 @@ void MotionReactions::LaunchPrograms(DetectionState& state)
 
 void MotionReactions::PlaySound()
 {
-    deps_.Audio->PlayWaveFileAsync(SettingsText("Odtworz plik dzwiekowy"));
+    deps_.Audio->PlayWaveFileAsync(SettingsText(keys::SoundFile));
 }
 
 void MotionReactions::ShowInformation(DetectionState& state)
 {
     if (deps_.Ui->IsInformationShowing()) return;
-    deps_.Ui->ShowInformationModal(SettingsText("Informacja"));
+    deps_.Ui->ShowInformationModal(SettingsText(keys::InformationText));
     state.InfoShown = true;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "base/settings_keys.h"
 #include "detect/detection.h"
 #include "react/core/audio_output.h"
 #include "react/core/launcher.h"
@@ -30,7 +31,7 @@ struct ReactionDependencies {
     AudioOutput* Audio = nullptr;                 // null: DefaultAudioOutput()
     PowerManager* Power = nullptr;                // null: the logind power manager
     Launcher* Opener = nullptr;                   // null: the process launcher
-    // Empty: AppFile("ustawienia.ini") / AppFile("Dziennik.log") at each use.
+    // Empty: SettingsFilePath() / AppFile("Dziennik.log") at each use.
     std::function<std::string()> SettingsPath;
     std::function<std::string()> LogPath;
     LocalClock Clock;                             // empty: ReadLocalClock
@@ -55,7 +56,7 @@ public:
     void WriteLogLine();
 
 private:
-    std::string SettingsText(const char* key) const;
+    std::string SettingsText(const TextKey& key) const;
     void RunContained(const char* step, const std::function<void()>& body);
 
     Dependencies deps_;

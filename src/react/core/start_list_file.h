@@ -10,6 +10,8 @@
 
 namespace qmd {
 
+inline constexpr std::string_view kStartListFileName = "start_list.txt";  // in AppDir
+
 std::vector<std::string> ParseStartList(std::string_view bytes);
 std::string FormatStartList(const std::vector<std::string>& entries);
 

@@ -1,7 +1,7 @@
 #include "shell/desktop/tray_controller.h"
 
+#include "gui/error_report.h"
 #include "shell/desktop/application_icon.h"
-#include "shell/desktop/error_report.h"
 
 #include <QEvent>
 #include <QSystemTrayIcon>

@@ -8,7 +8,7 @@
 //         .playEventSound = [](const QString& event) { audio.PlayEventSound(event); },
 //         .afterRestore = [this] { FilterGraph->PauseGraph(); FilterGraph->RunGraph(); },
 //     });
-//     // start-up with "-t" or "Minimalizuj do Traya":
+//     // start-up with "-t" or the "Minimalizuj do Tray'a" mark:
 //     tray_->MinimiseToTray();
 //     // FormCloseQuery:
 //     tray_->RemoveIcon();

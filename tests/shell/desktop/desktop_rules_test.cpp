@@ -1,9 +1,8 @@
-// The display-free rules of the desktop integration: the error report's full
-// stop, edge snapping, and the autostart entry's text and file.
+// The display-free rules of the desktop integration: edge snapping, and the
+// autostart entry's text and file.
 #include "common/quisk_error.h"
 #include "shell/desktop/autostart_entry.h"
 #include "shell/desktop/edge_snap.h"
-#include "shell/desktop/full_stop.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -16,27 +15,6 @@
 
 namespace qmd {
 namespace {
-
-// --- Full stop -------------------------------------------------------------
-
-std::string Stop(const char* utf8) { return WithClosingFullStop(QString::fromUtf8(utf8)).toStdString(); }
-
-TEST(ClosingFullStop, AppendedOnlyAfterCharactersSortingAboveTheFullStop)
-{
-    EXPECT_EQ(Stop("Unable to write to /home/u/ustawienia.ini"), "Unable to write to /home/u/ustawienia.ini.");
-    EXPECT_EQ(Stop("Interface not supported"), "Interface not supported.");
-    EXPECT_EQ(Stop("Cannot open file /tmp/x/"), "Cannot open file /tmp/x/.");  // '/' sorts after '.'
-    EXPECT_EQ(Stop("Wartość 7"), "Wartość 7.");
-    EXPECT_EQ(Stop("Brak pamięć"), "Brak pamięć.");
-    EXPECT_EQ(Stop("Kamera \U0001F4F7"), "Kamera \U0001F4F7.");
-    // The quote, '!', ')' and '-' sort at or below the full stop: kept as they are.
-    EXPECT_EQ(Stop("Failed to set data for 'Quisk Motion Detector'"), "Failed to set data for 'Quisk Motion Detector'");
-    EXPECT_EQ(Stop("Urządzenie zajęte ($80040217)."), "Urządzenie zajęte ($80040217).");
-    EXPECT_EQ(Stop("Nie mogę!"), "Nie mogę!");
-    EXPECT_EQ(Stop("(zero)"), "(zero)");
-    EXPECT_EQ(Stop("Koniec -"), "Koniec -");
-    EXPECT_EQ(Stop(""), "");
-}
 
 // --- Edge snapping ---------------------------------------------------------
 

@@ -1,13 +1,12 @@
-// The desktop pieces on Qt's offscreen platform: the error report, the tray
-// controller's decisions (with and without a tray host), edge snapping on a
-// real widget, quit signals, and the icon.
+// The desktop pieces on Qt's offscreen platform: the tray controller's
+// decisions (with and without a tray host), edge snapping on a real widget,
+// quit signals, and the icon.
 #include "common/quisk_error.h"
 #include "shell/desktop/application_icon.h"
 #include "shell/desktop/edge_snap.h"
-#include "shell/desktop/error_report.h"
 #include "shell/desktop/quit_signals.h"
 #include "shell/desktop/tray_controller.h"
-#include "error_box_catcher.h"
+#include "support/error_box_catcher.h"
 #include "support/temp_dir.h"
 #include "wait_until.h"
 
@@ -29,39 +28,6 @@ namespace {
 using test::ErrorBoxCatcher;
 using test::Settle;
 using test::WaitUntil;
-
-// --- Error report ----------------------------------------------------------
-
-TEST(ErrorReport, ShowsTheMessageWithItsFullStopInACriticalBoxTitledWithTheProgram)
-{
-    ErrorBoxCatcher catcher;
-    QWidget window;
-    ReportApplicationError(&window, QStringLiteral("Unable to write to /home/ola/ustawienia.ini"));
-    ReportApplicationError(&window, QuiskError("Failed to set data for 'Quisk Motion Detector'"));
-    ASSERT_EQ(catcher.Shown().size(), 2u);
-    const auto& first = catcher.Shown()[0];
-    EXPECT_EQ(first.title, "Quisk Motion Detector");
-    EXPECT_EQ(first.text, "Unable to write to /home/ola/ustawienia.ini.");
-    EXPECT_EQ(first.icon, QMessageBox::Critical);
-    EXPECT_EQ(first.buttons, QMessageBox::Ok);
-    EXPECT_EQ(catcher.Shown()[1].text, "Failed to set data for 'Quisk Motion Detector'");
-}
-
-TEST(ErrorReport, RunCommandReportsWhatLeavesTheCommandAndGoesOn)
-{
-    ErrorBoxCatcher catcher;
-    QWidget window;
-    int finished = 0;
-    RunCommand(&window, [&] { ++finished; });
-    EXPECT_EQ(finished, 1);
-    EXPECT_TRUE(catcher.Shown().empty());
-
-    RunCommand(&window, [] { throw QuiskError("Nie można zapisać pliku zdjęcia"); });
-    RunCommand(&window, [] { throw 42; });
-    ASSERT_EQ(catcher.Shown().size(), 2u);
-    EXPECT_EQ(catcher.Shown()[0].text, QString::fromUtf8("Nie można zapisać pliku zdjęcia."));
-    EXPECT_EQ(catcher.Shown()[1].text, "Unknown error.");
-}
 
 // --- Tray ------------------------------------------------------------------
 

@@ -1,4 +1,4 @@
-#include "react/plain_dialog.h"
+#include "gui/plain_dialog.h"
 
 #include <QKeyEvent>
 

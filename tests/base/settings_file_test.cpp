@@ -4,8 +4,8 @@
 
 #include <sys/stat.h>
 
+#include "base/settings_file.h"
 #include "common/quisk_error.h"
-#include "shell/core/settings_file.h"
 #include "support/temp_dir.h"
 
 using qmd::SettingsFile;

@@ -1,4 +1,4 @@
-#include "react/window_placement.h"
+#include "gui/window_placement.h"
 
 #include <QApplication>
 #include <QMainWindow>

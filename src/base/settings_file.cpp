@@ -1,4 +1,4 @@
-#include "shell/core/settings_file.h"
+#include "base/settings_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,11 +6,12 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/app_dir.h"
+#include "base/ini_document.h"
 #include "common/file_io.h"
 #include "common/integer_text.h"
 #include "common/quisk_error.h"
-#include "shell/core/app_dir.h"
-#include "shell/core/ini_document.h"
+#include "common/utf8_cut.h"
 
 namespace qmd {
 namespace {
@@ -27,21 +28,11 @@ std::string WriteTarget(const std::string& path)
     return path;
 }
 
-std::string CutText(std::string text)
-{
-    if (text.size() <= SettingsFile::kMaxTextLength) return text;
-    std::size_t cut = SettingsFile::kMaxTextLength;
-    // Step back over UTF-8 continuation bytes so no character is split; a
-    // run of stray continuation bytes costs at most three steps.
-    for (int steps = 0; steps < 3 && cut > 0 &&
-                        (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80;
-         ++steps)
-        --cut;
-    text.resize(cut);
-    return text;
-}
+std::string CutText(std::string text) { return CutUtf8(std::move(text), SettingsFile::kMaxTextLength); }
 
 }  // namespace
+
+std::string SettingsFilePath() { return AppFile(keys::kFileName); }
 
 SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}
 
@@ -118,5 +109,27 @@ void SettingsFile::WriteBool(std::string_view section, std::string_view key, boo
 {
     WriteString(section, key, value ? "1" : "0");
 }
+
+std::int32_t SettingsFile::Read(const IntegerKey& key) const
+{
+    return ReadInteger(key.Section, key.Name, key.Default);
+}
+
+bool SettingsFile::Read(const FlagKey& key) const { return ReadBool(key.Section, key.Name, key.Default); }
+
+std::string SettingsFile::Read(const TextKey& key) const { return ReadString(key.Section, key.Name); }
+
+std::int32_t SettingsFile::Read(const WindowEdgeKey& key, std::int32_t currentEdge) const
+{
+    return ReadInteger(key.Section, key.Name, currentEdge);
+}
+
+void SettingsFile::Write(const IntegerKey& key, std::int32_t value) { WriteInteger(key.Section, key.Name, value); }
+
+void SettingsFile::Write(const FlagKey& key, bool value) { WriteBool(key.Section, key.Name, value); }
+
+void SettingsFile::Write(const TextKey& key, std::string_view value) { WriteString(key.Section, key.Name, value); }
+
+void SettingsFile::Write(const WindowEdgeKey& key, std::int32_t value) { WriteInteger(key.Section, key.Name, value); }
 
 }  // namespace qmd

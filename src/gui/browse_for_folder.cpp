@@ -1,4 +1,4 @@
-#include "react/browse_for_folder.h"
+#include "gui/browse_for_folder.h"
 
 #include <QDir>
 #include <QFileDialog>

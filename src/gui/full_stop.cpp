@@ -1,4 +1,4 @@
-#include "shell/desktop/full_stop.h"
+#include "gui/full_stop.h"
 
 namespace qmd {
 

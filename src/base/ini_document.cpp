@@ -1,6 +1,6 @@
-#include "shell/core/ini_document.h"
+#include "base/ini_document.h"
 
-#include <algorithm>
+#include "common/ascii_case.h"
 
 namespace qmd {
 namespace {
@@ -12,14 +12,6 @@ std::string_view Trim(std::string_view text)
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     return text;
-}
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 // Calls visit(line) for each line of the text; stops when visit returns false.
@@ -88,12 +80,12 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     while (i < lines_.size()) {
         const auto name = SectionName(lines_[i]);
         ++i;
-        if (!name || !EqualsIgnoringCase(*name, section)) continue;
+        if (!name || !EqualsIgnoringAsciiCase(*name, section)) continue;
         // Inside the section: replace the key, or add it after the section's
         // last non-blank line.
         std::size_t insertAt = i;
         for (; i < lines_.size() && !SectionName(lines_[i]); ++i) {
-            if (const auto k = KeyName(lines_[i]); k && EqualsIgnoringCase(*k, key)) {
+            if (const auto k = KeyName(lines_[i]); k && EqualsIgnoringAsciiCase(*k, key)) {
                 lines_[i] = KeyLine(key, value);
                 return;
             }
@@ -127,12 +119,12 @@ std::optional<std::string> FindIniValue(std::string_view bytes, std::string_view
                 where = Where::After;  // only the first matching section counts
                 return false;
             }
-            if (EqualsIgnoringCase(*name, section)) where = Where::Inside;
+            if (EqualsIgnoringAsciiCase(*name, section)) where = Where::Inside;
             return true;
         }
         if (where != Where::Inside) return true;
         std::string_view value;
-        if (const auto k = KeyName(line, &value); k && EqualsIgnoringCase(*k, key)) {
+        if (const auto k = KeyName(line, &value); k && EqualsIgnoringAsciiCase(*k, key)) {
             found = CutAtNul(value);
             return false;
         }

@@ -12,7 +12,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/settings_keys.h"
+
 namespace qmd {
+
+// The full path of ustawienia.ini: in AppDir.
+std::string SettingsFilePath();
 
 class SettingsFile {
 public:
@@ -25,6 +30,8 @@ public:
 
     const std::string& Path() const { return path_; }
 
+    // By section and key as the file spells them; the program's own code
+    // names its keys through Read / Write below.
     // Reads never fail: a missing file, section or key, or a value that is
     // not of the type, gives the default.
     std::string ReadString(std::string_view section, std::string_view key,
@@ -39,6 +46,17 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
+
+    // The program's own keys (base/settings_keys.h), each with its type and
+    // default.
+    std::int32_t Read(const IntegerKey& key) const;
+    bool Read(const FlagKey& key) const;
+    std::string Read(const TextKey& key) const;
+    std::int32_t Read(const WindowEdgeKey& key, std::int32_t currentEdge) const;
+    void Write(const IntegerKey& key, std::int32_t value);
+    void Write(const FlagKey& key, bool value);
+    void Write(const TextKey& key, std::string_view value);
+    void Write(const WindowEdgeKey& key, std::int32_t value);
 
 private:
     std::string path_;

@@ -1,4 +1,4 @@
-#include "react/input_query.h"
+#include "gui/input_query.h"
 
 #include <QDialog>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "react/window_fonts.h"
+#include "gui/window_fonts.h"
 
 namespace qmd {
 

@@ -1,10 +1,12 @@
-#include "shell/core/app_dir.h"
+#include "base/app_dir.h"
 
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+
+#include "base/base_log.h"
 
 namespace qmd {
 namespace {
@@ -19,7 +21,12 @@ std::string ExecutableDirectory()
 {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return {};
+    if (ec) {
+        // The data then goes to the user's configuration directory, not
+        // next to the executable: say why.
+        qCWarning(lcBase, "the executable's directory is unknown (/proc/self/exe: %s)", ec.message().c_str());
+        return {};
+    }
     const std::string dir = exe.parent_path().string();
     return dir.empty() ? "/" : dir;
 }

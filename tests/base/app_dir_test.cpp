@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "shell/core/app_dir.h"
+#include "base/app_dir.h"
 #include "support/temp_dir.h"
 
 using namespace qmd;

@@ -1,6 +1,6 @@
-#include "shell/desktop/error_report.h"
+#include "gui/error_report.h"
 
-#include "shell/desktop/full_stop.h"
+#include "gui/full_stop.h"
 
 #include <QMessageBox>
 

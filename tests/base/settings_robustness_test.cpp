@@ -9,8 +9,8 @@
 
 #include <random>
 
+#include "base/settings_file.h"
 #include "common/quisk_error.h"
-#include "shell/core/settings_file.h"
 #include "support/temp_dir.h"
 
 using qmd::SettingsFile;
