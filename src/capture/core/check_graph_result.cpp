@@ -4,17 +4,19 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/utf8_cut.h"
+
 namespace qmd {
 
 namespace {
 
 std::string MessageFor(std::uint32_t code, const std::string& text)
 {
-    // The text the user sees is cut like a fixed 255-character buffer would.
-    const std::size_t length = std::min<std::size_t>(std::strlen(text.c_str()), 255);
+    // The text the user sees is cut like a fixed 255-byte buffer would, but
+    // never inside a character: the box would show a broken one.
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, " ($%X).", static_cast<unsigned>(code));
-    return text.substr(0, length) + suffix;
+    return CutUtf8(std::string(text.c_str()), 255) + suffix;
 }
 
 }  // namespace
