@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
-#include <gst/gst.h>
 
 #include <atomic>
 #include <cstdio>
@@ -30,6 +29,7 @@
 #include "capture/core/filter_graph.h"
 #include "capture/core/moniker.h"
 #include "gst/handles.h"
+#include "gst/init.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
 #include "capture/core/turbo_jpeg_decoder.h"
@@ -252,7 +252,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    gst_init(nullptr, nullptr);
+    qmd::gst::EnsureInitialized();
     qmd::RegisterTurboJpegDecoder();
     qmd::test::InstallFakeCameras({{"Kamera benchmark", "/dev/video-bench", 18 /* ball */}});
     qmd::MakeClips();

@@ -10,6 +10,7 @@
 
 #include "gst/handles.h"
 #include "common/frame_image.h"
+#include "gst/init.h"
 
 namespace qmd::test {
 

@@ -13,6 +13,7 @@
 #include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/core/video_renderer.h"
 #include "common/quisk_error.h"
+#include "gst/init.h"
 
 namespace qmd {
 

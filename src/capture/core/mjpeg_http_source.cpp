@@ -9,6 +9,7 @@
 
 #include "capture/core/multipart_jpeg_parser.h"
 #include "gst/handles.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {

@@ -8,6 +8,7 @@
 #include "capture/core/graph_elements.h"
 #include "common/frame_image.h"
 #include "common/quisk_error.h"
+#include "gst/init.h"
 
 namespace qmd {
 

@@ -8,6 +8,7 @@
 #include "capture/core/graph_elements.h"
 #include "capture/core/mjpeg_http_source.h"
 #include "capture/core/turbo_jpeg_decoder.h"
+#include "gst/init.h"
 
 namespace qmd {
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "gst/handles.h"
+#include "gst/init.h"
 #include "react/core/background_sounds.h"
 
 namespace qmd {

@@ -24,6 +24,7 @@
 #include "capture/formats/enum_media_type.h"
 #include "fake_camera.h"
 #include "gst/handles.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {
