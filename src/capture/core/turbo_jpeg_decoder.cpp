@@ -5,6 +5,7 @@
 #include <turbojpeg.h>
 
 #include "gst/handles.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {
