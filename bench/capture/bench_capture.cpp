@@ -32,6 +32,7 @@
 #include "gst/init.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
+#include "capture/core/jpeg_decoder.h"
 #include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/core/video_renderer.h"
 #include "capture/fake_device_provider.h"
@@ -253,7 +254,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     qmd::gst::EnsureInitialized();
-    qmd::RegisterTurboJpegDecoder();
+    qmd::PreferTurboJpegDecoder();
     qmd::test::InstallFakeCameras({{"Kamera benchmark", "/dev/video-bench", 18 /* ball */}});
     qmd::MakeClips();
     std::vector<char*> arguments(argv, argv + argc);

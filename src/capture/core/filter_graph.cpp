@@ -8,9 +8,9 @@
 #include "capture/core/filter.h"
 #include "capture/core/graph_bus_reader.h"
 #include "capture/core/graph_elements.h"
+#include "capture/core/jpeg_decoder.h"
 #include "capture/core/render_chain.h"
 #include "capture/core/sample_grabber.h"
-#include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/core/video_renderer.h"
 #include "common/quisk_error.h"
 #include "gst/init.h"
@@ -58,8 +58,8 @@ std::pair<GstState, GstState> CurrentState(GstElement* element)
 TFilterGraph::TFilterGraph(QObject* parent) : QObject(parent)
 {
     gst::EnsureInitialized();
-    // Before any graph is built, so that decodebin can choose it for MJPEG.
-    RegisterTurboJpegDecoder();
+    // Before any graph is built, so that decodebin chooses our decoder for MJPEG.
+    PreferTurboJpegDecoder();
 }
 
 TFilterGraph::~TFilterGraph()
