@@ -7,7 +7,7 @@
 
 #include "capture/core/graph_elements.h"
 #include "capture/core/mjpeg_http_source.h"
-#include "capture/core/turbo_jpeg_decoder.h"
+#include "capture/core/jpeg_decoder.h"
 #include "gst/init.h"
 
 namespace qmd {
@@ -115,9 +115,10 @@ void DecodeParsedVideo(GstElement*, GstPad* pad, gpointer bin)
         return;
     }
     if (!decoder) {
-        const bool jpeg = gst_structure_has_name(first, "image/jpeg") && RegisterTurboJpegDecoder();
-        decoder = gst_element_factory_make(jpeg ? kTurboJpegDecoderName : "decodebin", nullptr);
-        if (!decoder) return;  // the stream stays unlinked and the demuxer reports it
+        const bool jpeg = gst_structure_has_name(first, "image/jpeg");
+        gst::ElementHandle made = jpeg ? MakeJpegDecoder().Element : gst::MakeElement("decodebin");
+        if (!made) return;  // the stream stays unlinked and the demuxer reports it
+        decoder = made.get();
         gst_bin_add(GST_BIN(bin), decoder);
         if (jpeg) {
             gst::PadHandle decoded{gst_element_get_static_pad(decoder, "src")};
