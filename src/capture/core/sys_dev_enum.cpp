@@ -1,6 +1,7 @@
 #include "capture/core/sys_dev_enum.h"
 
-#include "capture/core/source_factory.h"
+#include "capture/core/extra_sources.h"
+#include "capture/core/system_device_source.h"
 
 namespace qmd {
 
