@@ -30,9 +30,9 @@ protected:
         WriteSetting("Informacja", "Ktoś jest w pokoju");
         state.Slots.Create();
         for (int slot = 0; slot < 2; ++slot) {
-            std::lock_guard lock(state.Slots.Mutex());
-            state.Slots[slot].Resize(3, 2);
-            std::fill(state.Slots[slot].Bits(), state.Slots[slot].Bits() + state.Slots[slot].ImageSize(),
+            const FrameSlots::Access frameSlots = state.Slots.Lock();
+            frameSlots[slot].Resize(3, 2);
+            std::fill(frameSlots[slot].Bits(), frameSlots[slot].Bits() + frameSlots[slot].ImageSize(),
                       static_cast<std::uint8_t>(slot == 0 ? 0x10 : 0x80));
         }
         state.CurrentSlot = 1;
@@ -112,11 +112,7 @@ TEST_F(MotionReactionsTest, EveryReactionInItsFixedOrder)
     EXPECT_EQ(errors.str(), "");
 
     // The photo is the frame of the current slot.
-    FrameImage expectedFrame;
-    {
-        std::lock_guard lock(state.Slots.Mutex());
-        expectedFrame = state.Slots[1];
-    }
+    const FrameImage expectedFrame = state.Slots.Lock()[1];
     EXPECT_EQ(test::ReadFileBytes(PhotoPath()), EncodeBmp(expectedFrame));
 }
 
@@ -242,11 +238,7 @@ TEST_F(MotionReactionsTest, SameSecondReplacesThePhoto)
     reactions.Run(state);
     state.CurrentSlot = 0;
     reactions.Run(state);
-    FrameImage slot0;
-    {
-        std::lock_guard lock(state.Slots.Mutex());
-        slot0 = state.Slots[0];
-    }
+    const FrameImage slot0 = state.Slots.Lock()[0];
     EXPECT_EQ(test::ReadFileBytes(PhotoPath()), EncodeBmp(slot0));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() / "photos"), {}), 1);
 }

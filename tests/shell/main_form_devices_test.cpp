@@ -115,9 +115,9 @@ TEST_F(DevicesTest, ASwitchFillsBothSlotsWithTheLatestFrame) {
     FrameImage latest;
     ASSERT_TRUE(WaitFor([&] { return form->SampleGrabber->LatestFrameToBitmap(&latest); }));
     form->Devices->actions().value(0)->trigger();
-    const std::lock_guard lock(form->Detection.Slots.Mutex());
-    EXPECT_EQ(form->Detection.Slots[0].Width(), 64);
-    EXPECT_EQ(form->Detection.Slots[1].Height(), 48);
+    const FrameSlots::Access frameSlots = form->Detection.Slots.Lock();
+    EXPECT_EQ(frameSlots[0].Width(), 64);
+    EXPECT_EQ(frameSlots[1].Height(), 48);
 }
 
 TEST_F(DevicesTest, ChangingPictureRunsTheReactionsUntilSensitivityIsZero) {

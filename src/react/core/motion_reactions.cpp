@@ -85,9 +85,9 @@ void MotionReactions::TakePhoto(DetectionState& state)
     // Copy the frame out so the slot is free again before the disk is touched.
     FrameImage frame;
     {
-        std::lock_guard lock(state.Slots.Mutex());
-        if (!state.Slots.Exist()) throw QuiskError("No frame to save");
-        frame = state.Slots[state.CurrentSlot.load()];
+        const FrameSlots::Access frameSlots = state.Slots.Lock();
+        if (!frameSlots.Exist()) throw QuiskError("No frame to save");
+        frame = frameSlots[state.CurrentSlot.load()];
     }
     if (frame.Empty()) throw QuiskError("No frame to save");
     SaveBmpFile(path, frame);
