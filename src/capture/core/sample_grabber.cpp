@@ -42,7 +42,7 @@ TSampleGrabber::~TSampleGrabber()
 void TSampleGrabber::Shutdown()
 {
     {
-        std::lock_guard lock(mailboxMutex_);
+        std::lock_guard lock(mutex_);
         stopping_ = true;
         mailbox_.clear();
     }
@@ -57,19 +57,19 @@ void TSampleGrabber::Shutdown()
 void TSampleGrabber::SetOnBuffer(TOnBuffer handler)
 {
     auto shared = handler ? std::make_shared<const TOnBuffer>(std::move(handler)) : nullptr;
-    std::lock_guard lock(handlerMutex_);
+    std::lock_guard lock(mutex_);
     handler_ = std::move(shared);
 }
 
 std::optional<GrabberMediaType> TSampleGrabber::ConnectedMediaType() const
 {
-    std::lock_guard lock(typeMutex_);
+    std::lock_guard lock(mutex_);
     return connectedType_;
 }
 
 void TSampleGrabber::SetConnectedMediaType(std::optional<GrabberMediaType> type)
 {
-    std::lock_guard lock(typeMutex_);
+    std::lock_guard lock(mutex_);
     connectedType_ = std::move(type);
 }
 
@@ -86,7 +86,7 @@ bool TSampleGrabber::LatestFrameToBitmap(FrameImage* bitmap)
     if (!bitmap) return false;
     Frame latest;
     {
-        std::lock_guard lock(mailboxMutex_);
+        std::lock_guard lock(mutex_);
         if (latest_) latest = latest_->Copy();
     }
     if (!latest.Buffer || !latest.Type) return false;
@@ -108,12 +108,12 @@ void TSampleGrabber::NotifyMember(TMemberNotify code)
     case TMemberNotify::Removed:
         ReleaseBin();
         {
-            std::lock_guard lock(mailboxMutex_);
+            std::lock_guard lock(mutex_);
             mailbox_.clear();
             latest_.reset();
             incomingType_.reset();
+            connectedType_.reset();
         }
-        SetConnectedMediaType(std::nullopt);
         return;
     case TMemberNotify::Refresh: return;  // the accepted type never changes
     }
@@ -126,7 +126,7 @@ void TSampleGrabber::ControlNotice(TGraphControl notice, bool on)
 
 void TSampleGrabber::DropQueuedFrames()
 {
-    std::lock_guard lock(mailboxMutex_);
+    std::lock_guard lock(mutex_);
     dropped_.fetch_add(mailbox_.size());
     mailbox_.clear();
 }
@@ -191,7 +191,7 @@ GstPadProbeReturn TSampleGrabber::OnPadProbe(GstPad*, GstPadProbeInfo* info, gpo
 void TSampleGrabber::ReceiveCaps(GstCaps* caps)
 {
     auto type = GrabberMediaType::FromCaps(caps);
-    std::lock_guard lock(mailboxMutex_);
+    std::lock_guard lock(mutex_);
     incomingType_ = std::move(type);
 }
 
@@ -200,7 +200,7 @@ void TSampleGrabber::Receive(GstBuffer* buffer)
 {
     bool wake = false;
     {
-        std::lock_guard lock(mailboxMutex_);
+        std::lock_guard lock(mutex_);
         if (stopping_ || !incomingType_) return;
         Frame frame{gst::NewRef(buffer), incomingType_};
         latest_ = frame.Copy();
@@ -218,36 +218,32 @@ void TSampleGrabber::FrameThreadLoop()
 {
     for (;;) {
         Frame frame;
+        std::shared_ptr<const TOnBuffer> handler;
         {
-            std::unique_lock lock(mailboxMutex_);
+            std::unique_lock lock(mutex_);
             mailboxReady_.wait(lock, [this] { return stopping_ || !mailbox_.empty(); });
             if (stopping_) return;
             frame = std::move(mailbox_.front());
             mailbox_.pop_front();
+            connectedType_ = frame.Type;
+            handler = handler_;
         }
         const auto started = std::chrono::steady_clock::now();
-        Deliver(frame);
+        Deliver(frame, handler.get());
         const auto lasted = std::chrono::steady_clock::now() - started;
         // The call ends here: a frame delivered from now on is handled.
         if (!(lasted < FrameDuration(frame.Buffer.get()))) DropQueuedFrames();
     }
 }
 
-void TSampleGrabber::Deliver(const Frame& frame)
+void TSampleGrabber::Deliver(const Frame& frame, const TOnBuffer* handler)
 {
-    std::shared_ptr<const TOnBuffer> handler;
-    {
-        std::lock_guard lock(handlerMutex_);
-        handler = handler_;
-    }
-    SetConnectedMediaType(frame.Type);
     if (!handler) return;
     FramePixels pixels(frame.Buffer.get(), *frame.Type, repacked_);
     if (!pixels) return;
     const GstClockTime pts = GST_BUFFER_PTS(frame.Buffer.get());
     const double sampleTime = GST_CLOCK_TIME_IS_VALID(pts) ? static_cast<double>(pts) / GST_SECOND : 0.0;
 
-    std::lock_guard criticalSection(criticalSection_);
     try {
         (*handler)(this, sampleTime, pixels.Data(), static_cast<int>(pixels.Size()));
     } catch (const std::exception& error) {
