@@ -1,9 +1,9 @@
 #include "capture/core/filter_graph.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
+#include "capture/core/capture_log.h"
 #include "capture/core/check_graph_result.h"
 #include "capture/core/filter.h"
 #include "capture/core/graph_bus_reader.h"
@@ -12,6 +12,7 @@
 #include "capture/core/render_chain.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/video_renderer.h"
+#include "common/caught_exception.h"
 #include "common/quisk_error.h"
 #include "gst/init.h"
 
@@ -66,8 +67,8 @@ TFilterGraph::~TFilterGraph()
 {
     try {
         SetActive(false);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "quisk-motion-detector: releasing the graph: %s\n", error.what());
+    } catch (...) {
+        qCWarning(lcCapture, "releasing the graph: %s", CaughtExceptionText().c_str());
     }
     for (IGraphMember* member : members_) member->graph_ = nullptr;
 }

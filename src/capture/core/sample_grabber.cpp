@@ -1,11 +1,11 @@
 #include "capture/core/sample_grabber.h"
 
 #include <chrono>
-#include <cstdio>
-#include <exception>
 
+#include "capture/core/capture_log.h"
 #include "capture/core/frame_pixels.h"
 #include "capture/core/graph_elements.h"
+#include "common/caught_exception.h"
 #include "common/frame_image.h"
 #include "common/quisk_error.h"
 #include "gst/init.h"
@@ -13,6 +13,19 @@
 namespace qmd {
 
 namespace {
+
+// GST_DEBUG=qmdgrabber:6 traces what the grabber's pad probe takes in.
+GST_DEBUG_CATEGORY_STATIC(qmd_grabber_debug);
+#define GST_CAT_DEFAULT qmd_grabber_debug
+
+void InitDebugCategory()
+{
+    static const bool initialised = [] {
+        GST_DEBUG_CATEGORY_INIT(qmd_grabber_debug, "qmdgrabber", 0, "Quisk Motion Detector frame grabber");
+        return true;
+    }();
+    (void)initialised;
+}
 
 // Zero when the frame does not say: then any call is a long one.
 std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
@@ -26,6 +39,7 @@ std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
 TSampleGrabber::TSampleGrabber()
 {
     gst::EnsureInitialized();
+    InitDebugCategory();
     {
         gst::ElementHandle probe = gst::MakeElement("capsfilter");
         if (!probe) throw QuiskError("The SampleGrabber Filter is not available on this system.");
@@ -181,9 +195,9 @@ GstPadProbeReturn TSampleGrabber::OnPadProbe(GstPad*, GstPadProbeInfo* info, gpo
             gst_event_parse_caps(event, &caps);
             grabber->ReceiveCaps(caps);
         }
-    } catch (const std::exception& error) {
+    } catch (...) {
         // Out of memory at worst; the frame is lost, the stream goes on.
-        std::fprintf(stderr, "quisk-motion-detector: frame dropped: %s\n", error.what());
+        qCWarning(lcCapture, "frame dropped: %s", CaughtExceptionText().c_str());
     }
     return GST_PAD_PROBE_OK;
 }
@@ -191,6 +205,7 @@ GstPadProbeReturn TSampleGrabber::OnPadProbe(GstPad*, GstPadProbeInfo* info, gpo
 void TSampleGrabber::ReceiveCaps(GstCaps* caps)
 {
     auto type = GrabberMediaType::FromCaps(caps);
+    GST_DEBUG("frames to come: %" GST_PTR_FORMAT "%s", caps, type ? "" : " (not taken)");
     std::lock_guard lock(mutex_);
     incomingType_ = std::move(type);
 }
@@ -205,6 +220,7 @@ void TSampleGrabber::Receive(GstBuffer* buffer)
         Frame frame{gst::NewRef(buffer), incomingType_};
         latest_ = frame.Copy();
         if (mailbox_.size() >= kMailboxCapacity) {
+            GST_LOG("mailbox full: the oldest frame is dropped");
             mailbox_.pop_front();
             dropped_.fetch_add(1);
         }
@@ -229,7 +245,13 @@ void TSampleGrabber::FrameThreadLoop()
             handler = handler_;
         }
         const auto started = std::chrono::steady_clock::now();
-        Deliver(frame, handler.get());
+        // The frame thread's one catch: nothing a handler throws ends the
+        // thread, and the next frame is handled as usual.
+        try {
+            Deliver(frame, handler.get());
+        } catch (...) {
+            qCWarning(lcCapture, "frame handler: %s", CaughtExceptionText().c_str());
+        }
         const auto lasted = std::chrono::steady_clock::now() - started;
         // The call ends here: a frame delivered from now on is handled.
         if (!(lasted < FrameDuration(frame.Buffer.get()))) DropQueuedFrames();
@@ -244,14 +266,12 @@ void TSampleGrabber::Deliver(const Frame& frame, const TOnBuffer* handler)
     const GstClockTime pts = GST_BUFFER_PTS(frame.Buffer.get());
     const double sampleTime = GST_CLOCK_TIME_IS_VALID(pts) ? static_cast<double>(pts) / GST_SECOND : 0.0;
 
-    try {
-        (*handler)(this, sampleTime, pixels.Data(), static_cast<int>(pixels.Size()));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "quisk-motion-detector: frame handler: %s\n", error.what());
-    } catch (...) {
-        std::fprintf(stderr, "quisk-motion-detector: frame handler: unknown error\n");
-    }
-    delivered_.fetch_add(1);
+    // Counted as delivered even when the handler fails.
+    struct CountDelivery {
+        std::atomic<std::uint64_t>& delivered;
+        ~CountDelivery() { delivered.fetch_add(1); }
+    } const count{delivered_};
+    (*handler)(this, sampleTime, pixels.Data(), static_cast<int>(pixels.Size()));
 }
 
 }  // namespace qmd

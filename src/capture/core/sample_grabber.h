@@ -46,7 +46,7 @@ public:
     ~TSampleGrabber() override;
 
     // Called for every frame on the frame thread. An exception it throws is
-    // reported on stderr and goes no further.
+    // reported (category qmd.capture) and goes no further.
     void SetOnBuffer(TOnBuffer handler);
 
     // Copies a frame into bitmap using the connected media type. false (and

@@ -6,10 +6,24 @@ namespace qmd {
 
 namespace {
 
+// GST_DEBUG=qmdsourcebin:5 traces which pad a source bin shows.
+GST_DEBUG_CATEGORY_STATIC(qmd_source_bin_debug);
+#define GST_CAT_DEFAULT qmd_source_bin_debug
+
+void InitDebugCategory()
+{
+    static const bool initialised = [] {
+        GST_DEBUG_CATEGORY_INIT(qmd_source_bin_debug, "qmdsourcebin", 0, "Quisk Motion Detector source bins");
+        return true;
+    }();
+    (void)initialised;
+}
+
 GstPadProbeReturn PostEndOfCameraStream(GstPad*, GstPadProbeInfo* info, gpointer bin)
 {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
     if (!event || GST_EVENT_TYPE(event) != GST_EVENT_EOS) return GST_PAD_PROBE_OK;
+    GST_DEBUG_OBJECT(bin, "the camera ended its stream");
     gst::CharsHandle text{gst_error_get_message(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ)};
     gst::ErrorHandle error{g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, text.get())};
     gst_element_post_message(GST_ELEMENT(bin), gst_message_new_error(GST_OBJECT(bin), error.get(),
@@ -26,7 +40,10 @@ void ExposeVideoPad(GstElement*, GstPad* pad, gpointer bin)
     if (!first || !g_str_has_prefix(gst_structure_get_name(first), "video/")) return;
     gst::PadHandle ghost{gst_element_get_static_pad(GST_ELEMENT(bin), "src")};
     gst::PadHandle target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))};
-    if (!target) gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), pad);
+    if (target) return;
+    InitDebugCategory();
+    GST_DEBUG_OBJECT(bin, "shows %" GST_PTR_FORMAT, pad);
+    gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), pad);
 }
 
 void ForgetVideoPad(GstElement*, GstPad* pad, gpointer bin)
@@ -38,6 +55,7 @@ void ForgetVideoPad(GstElement*, GstPad* pad, gpointer bin)
 
 void ReportEndOfCameraStream(GstPad* src, GstElement* bin)
 {
+    InitDebugCategory();
     gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &PostEndOfCameraStream, bin, nullptr);
 }
 
