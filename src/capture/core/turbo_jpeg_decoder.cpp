@@ -10,6 +10,10 @@
 namespace qmd {
 namespace {
 
+// GST_DEBUG=qmdturbojpegdec:5 traces the decoder's negotiation.
+GST_DEBUG_CATEGORY_STATIC(qmd_turbo_jpeg_dec_debug);
+#define GST_CAT_DEFAULT qmd_turbo_jpeg_dec_debug
+
 struct QmdTurboJpegDec {
     GstVideoDecoder parent;
     tjhandle decompressor;
@@ -69,6 +73,7 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
         return gst_video_decoder_drop_frame(decoder, frame);
     }
     if (width != self->width || height != self->height) {
+        GST_DEBUG_OBJECT(self, "images of %dx%d", width, height);
         GstVideoCodecState* output =
             gst_video_decoder_set_output_state(decoder, GST_VIDEO_FORMAT_BGR, width, height, self->inputState);
         gst_video_codec_state_unref(output);
@@ -103,6 +108,7 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
 
 void qmd_turbo_jpeg_dec_class_init(QmdTurboJpegDecClass* klass)
 {
+    GST_DEBUG_CATEGORY_INIT(qmd_turbo_jpeg_dec_debug, kTurboJpegDecoderName, 0, "libjpeg-turbo JPEG to BGR decoder");
     GstElementClass* element = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(element, &sinkTemplate);
     gst_element_class_add_static_pad_template(element, &srcTemplate);
