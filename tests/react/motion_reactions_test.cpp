@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "react/core/bmp_file.h"
 #include "react/core/motion_reactions.h"
 #include "react/core/reaction_texts.h"
 #include "reaction_fakes.h"
 #include "shell/core/settings_file.h"
+#include "support/captured_log.h"
 #include "support/temp_dir.h"
 
 namespace qmd {
@@ -65,7 +65,6 @@ protected:
         deps.SettingsPath = [this] { return dir.File("ustawienia.ini"); };
         deps.LogPath = [this] { return LogPath(); };
         deps.Clock = [] { return kNow; };
-        deps.Errors = &errors;
         return MotionReactions(std::move(deps));
     }
 
@@ -82,7 +81,7 @@ protected:
     ReactionSwitches switches;
     ProgramList programs;
     std::atomic<int> powerIndex{-1};
-    std::ostringstream errors;
+    test::CapturedLog errors;
     DetectionState state;
     const std::string kLine = "Wykryto ruch dnia 1.2.2027 o godzinie 9:5:3 (7 ms)\r\n";
 };

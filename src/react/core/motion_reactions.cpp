@@ -1,14 +1,14 @@
 #include "react/core/motion_reactions.h"
 
-#include <exception>
-#include <iostream>
 #include <memory>
 
+#include "common/caught_exception.h"
 #include "common/quisk_error.h"
 #include "react/core/bmp_file.h"
 #include "react/core/file_writes.h"
 #include "react/core/logind_power_manager.h"
 #include "react/core/process_launcher.h"
+#include "react/core/react_log.h"
 #include "react/core/reaction_texts.h"
 #include "shell/core/app_dir.h"
 #include "shell/core/settings_file.h"
@@ -40,7 +40,6 @@ MotionReactions::MotionReactions(Dependencies deps) : deps_(std::move(deps))
     if (!deps_.SettingsPath) deps_.SettingsPath = [] { return AppFile("ustawienia.ini"); };
     if (!deps_.LogPath) deps_.LogPath = [] { return AppFile("Dziennik.log"); };
     if (!deps_.Clock) deps_.Clock = ReadLocalClock;
-    if (!deps_.Errors) deps_.Errors = &std::cerr;
 }
 
 MotionReactions::~MotionReactions() = default;
@@ -63,10 +62,8 @@ void MotionReactions::RunContained(const char* step, const std::function<void()>
 {
     try {
         body();
-    } catch (const std::exception& e) {
-        *deps_.Errors << "quisk-motion-detector: reaction " << step << " failed: " << e.what() << std::endl;
     } catch (...) {
-        *deps_.Errors << "quisk-motion-detector: reaction " << step << " failed" << std::endl;
+        qCWarning(lcReact, "reaction %s failed: %s", step, CaughtExceptionText().c_str());
     }
 }
 
