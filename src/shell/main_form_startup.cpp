@@ -6,11 +6,11 @@
 #include <QCloseEvent>
 #include <QLabel>
 
-#include <cstdio>
 #include <exception>
 
 #include "capture/core/filter_graph.h"
 #include "capture/core/sys_dev_enum.h"
+#include "common/caught_exception.h"
 #include "shell/core/app_dir.h"
 #include "shell/core/settings_file.h"
 #include "shell/desktop/autostart_entry.h"
@@ -19,6 +19,7 @@
 #include "shell/desktop/window_platform.h"
 #include "shell/main_form.h"
 #include "shell/selection_slider.h"
+#include "shell/shell_log.h"
 
 namespace qmd {
 
@@ -128,10 +129,8 @@ void TfmMainForm::CloseForSessionEnd() noexcept {
     const auto runStep = [](const char* step, const auto& body) {
         try {
             body();
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "quisk-motion-detector: %s: %s\n", step, error.what());
         } catch (...) {
-            std::fprintf(stderr, "quisk-motion-detector: %s failed\n", step);
+            qCWarning(lcShell, "%s: %s", step, CaughtExceptionText().c_str());
         }
     };
     runStep("releasing the capture", [this] {
