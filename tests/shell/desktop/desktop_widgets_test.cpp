@@ -9,7 +9,7 @@
 #include "shell/desktop/tray_controller.h"
 #include "error_box_catcher.h"
 #include "support/temp_dir.h"
-#include "wait_until.h"
+#include "support/wait_until.h"
 
 #include <QApplication>
 #include <QFile>
