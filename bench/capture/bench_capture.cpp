@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
-#include <gst/gst.h>
 
 #include <atomic>
 #include <cstdio>
@@ -30,8 +29,10 @@
 #include "capture/core/filter_graph.h"
 #include "capture/core/moniker.h"
 #include "gst/handles.h"
+#include "gst/init.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
+#include "capture/core/jpeg_decoder.h"
 #include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/core/video_renderer.h"
 #include "capture/fake_device_provider.h"
@@ -252,8 +253,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    gst_init(nullptr, nullptr);
-    qmd::RegisterTurboJpegDecoder();
+    qmd::gst::EnsureInitialized();
+    qmd::PreferTurboJpegDecoder();
     qmd::test::InstallFakeCameras({{"Kamera benchmark", "/dev/video-bench", 18 /* ball */}});
     qmd::MakeClips();
     std::vector<char*> arguments(argv, argv + argc);

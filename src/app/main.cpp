@@ -3,12 +3,11 @@
 // opens a window, plays a sound or touches a camera the first one holds.
 #include <QApplication>
 
-#include <gst/gst.h>
-
 #include <csignal>
 
 #include <pthread.h>
 
+#include "gst/init.h"
 #include "react/core/audio_output.h"
 #include "shell/desktop/application_icon.h"
 #include "shell/desktop/single_instance.h"
@@ -50,7 +49,7 @@ int main(int argc, char** argv) {
     qmd::X11WhereReachable x11WhereReachable;
     QApplication application(argc, argv);
     x11WhereReachable.Forget();
-    gst_init(nullptr, nullptr);
+    qmd::gst::EnsureInitialized();
     QApplication::setApplicationName(QStringLiteral("Quisk Motion Detector"));
     QApplication::setWindowIcon(qmd::ApplicationIcon());
     // Hidden in the tray, the main window is not the last visible window:

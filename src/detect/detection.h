@@ -4,39 +4,19 @@
 // The GUI thread (slider, delay dialog, memory reset, device switch) and the
 // frame thread (the grabber's OnBuffer) share this state. Every scalar is an
 // atomic so that each test of the cycle reads the current value; the two frame
-// slots are guarded by one mutex that is never held across a wait for the GUI
-// thread.
-#include <array>
+// slots keep their own lock (frame_slots.h).
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string_view>
 
 #include "base/settings_keys.h"
 #include "common/frame_image.h"
+#include "detect/frame_slots.h"
 #include "detect/frame_scan.h"  // where two frames first differ, and the plain reference loop
 
 namespace qmd {
-
-// The two alternating frame bitmaps. Absent until Create(); a cycle never
-// examines a frame while they are absent.
-class FrameSlots {
-public:
-    void Create();                 // both slots, empty (0 x 0)
-    bool Exist() const;            // lock-free test
-    std::mutex& Mutex() const { return mutex_; }
-    // Valid only while Mutex() is held and Exist() is true.
-    FrameImage& operator[](int index) { return *slots_[index]; }
-    const FrameImage& operator[](int index) const { return *slots_[index]; }
-
-private:
-    mutable std::mutex mutex_;
-    std::atomic<bool> exist_{false};
-    std::array<std::unique_ptr<FrameImage>, 2> slots_;
-};
 
 // The sensitivity slider's position (0 the least sensitive, 255 the most) as
 // the threshold a channel difference must exceed: (255 - position) on 8 bits.
@@ -57,9 +37,9 @@ struct DetectionState {
     FrameSlots Slots;
 };
 
-// What runs when a cycle finds motion. The reaction sequence reads
-// state.Slots[state.CurrentSlot] (taking state.Slots.Mutex() itself, and never
-// holding it across a wait for the GUI thread) and the two latches.
+// What runs when a cycle finds motion. The reaction sequence reads slot
+// state.CurrentSlot (through state.Slots.Lock(), never holding it across a
+// wait for the GUI thread) and the two latches.
 class ReactionSequence {
 public:
     virtual ~ReactionSequence() = default;

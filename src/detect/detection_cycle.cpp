@@ -1,6 +1,5 @@
 #include <cstdint>
 #include <limits>
-#include <mutex>
 
 #include "detect/detection.h"
 #include "detect/frame_scan.h"
@@ -62,10 +61,10 @@ bool RunDetectionCycle(DetectionState& state, const FrameCopy& copy, ReactionSeq
         {
             // Held for the copy and the scan only, never while the reactions
             // run: they take it themselves and may wait for the GUI thread.
-            const std::lock_guard lock(state.Slots.Mutex());
+            const FrameSlots::Access frameSlots = state.Slots.Lock();
             const int slot = state.CurrentSlot.load() & 1;
-            if (copy) copy(state.Slots[slot]);  // a failed copy leaves the slot's previous picture
-            found = FirstChangedPixel(state.Slots[0], state.Slots[1], state.Threshold).has_value();
+            if (copy) copy(frameSlots[slot]);  // a failed copy leaves the slot's previous picture
+            found = FirstChangedPixel(frameSlots[0], frameSlots[1], state.Threshold).has_value();
         }
         if (found && reactions) reactions->Run(state);
     }

@@ -1,4 +1,4 @@
-#include "detect/detection.h"
+#include "detect/frame_slots.h"
 
 namespace qmd {
 
@@ -6,7 +6,7 @@ void FrameSlots::Create()
 {
     const std::lock_guard lock(mutex_);
     // Creating again empties the slots in place, so that a reference taken
-    // under the mutex elsewhere never outlives its bitmap.
+    // through an accessor elsewhere never outlives its bitmap.
     for (auto& slot : slots_) {
         if (slot)
             slot->Clear();
@@ -19,6 +19,18 @@ void FrameSlots::Create()
 bool FrameSlots::Exist() const
 {
     return exist_.load(std::memory_order_acquire);
+}
+
+FrameSlots::Access FrameSlots::Lock()
+{
+    return Access(*this, std::unique_lock(mutex_));
+}
+
+std::optional<FrameSlots::Access> FrameSlots::TryLock()
+{
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return std::nullopt;
+    return Access(*this, std::move(lock));
 }
 
 }  // namespace qmd

@@ -155,16 +155,4 @@ private:
     GstMapInfo info_{};
 };
 
-// gst_init once per process; safe from any thread.
-inline void EnsureInitialized();
-
 }  // namespace qmd::gst
-
-inline void qmd::gst::EnsureInitialized()
-{
-    static const bool initialized = [] {
-        gst_init(nullptr, nullptr);
-        return true;
-    }();
-    (void)initialized;
-}

@@ -70,7 +70,7 @@ TfmMainForm::~TfmMainForm() {
     SampleGrabber->SetOnBuffer({});
     try {
         FilterGraph->SetActive(false);
-    } catch (const std::exception&) {
+    } catch (...) {
         // Releasing never reports anything useful at this point.
     }
     SampleGrabber->SetFilterGraph(nullptr);

@@ -103,7 +103,7 @@ public:
     void FormCreate();
     // The grabber's OnBuffer: runs on the grabber's frame thread.
     void SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime, const std::uint8_t* pBuffer,
-                             int BufferLen) noexcept;
+                             int BufferLen);
     void TrackBar1Change();
     void Uruchomprogramy1Click();
     void Zrbzdjcie1Click();

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QLabel>
 
-#include <cstdio>
 #include <optional>
 
 #include "base/settings_file.h"
@@ -16,7 +15,7 @@
 namespace qmd {
 
 void TfmMainForm::SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime, const std::uint8_t* pBuffer,
-                                      int BufferLen) noexcept {
+                                      int BufferLen) {
     (void)sender;
     (void)SampleTime;
     // Captured by reference through one small object, so the copy callback
@@ -26,18 +25,14 @@ void TfmMainForm::SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime,
         const std::uint8_t* buffer;
         int length;
     } const delivery{this, pBuffer, BufferLen};
-    try {
-        RunDetectionCycle(
-            Detection,
-            [&delivery](FrameImage& slot) {
-                return delivery.form->SampleGrabber->FrameToBitmap(&slot, delivery.buffer, delivery.length);
-            },
-            reactions_.load());
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "quisk-motion-detector: frame cycle failed: %s\n", error.what());
-    } catch (...) {
-        std::fprintf(stderr, "quisk-motion-detector: frame cycle failed\n");
-    }
+    // A failed cycle is reported by the grabber's frame thread, the one
+    // catch on this thread.
+    RunDetectionCycle(
+        Detection,
+        [&delivery](FrameImage& slot) {
+            return delivery.form->SampleGrabber->FrameToBitmap(&slot, delivery.buffer, delivery.length);
+        },
+        reactions_.load());
 }
 
 void TfmMainForm::TrackBar1Change() {

@@ -68,11 +68,11 @@ void TfmMainForm::DeviceSwitch(QAction* sender) {
 void TfmMainForm::CopyLatestFrameIntoSlots() {
     FrameImage latest;
     const bool haveFrame = SampleGrabber->LatestFrameToBitmap(&latest);
-    const std::lock_guard lock(Detection.Slots.Mutex());
+    const FrameSlots::Access frameSlots = Detection.Slots.Lock();
     Detection.CurrentSlot.store(1);
-    if (!haveFrame || !Detection.Slots.Exist()) return;
-    Detection.Slots[0] = latest;
-    Detection.Slots[1] = std::move(latest);
+    if (!haveFrame || !frameSlots.Exist()) return;
+    frameSlots[0] = latest;
+    frameSlots[1] = std::move(latest);
 }
 
 // The format applies when the stream negotiates again, so the graph is

@@ -6,13 +6,13 @@
 #include <QCloseEvent>
 #include <QLabel>
 
-#include <cstdio>
 #include <exception>
 
 #include "base/app_dir.h"
 #include "base/settings_file.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sys_dev_enum.h"
+#include "common/caught_exception.h"
 #include "common/file_io.h"
 #include "gui/error_report.h"
 #include "react/core/start_list_file.h"
@@ -21,6 +21,7 @@
 #include "shell/desktop/window_platform.h"
 #include "shell/main_form.h"
 #include "shell/selection_slider.h"
+#include "shell/shell_log.h"
 
 namespace qmd {
 
@@ -134,10 +135,8 @@ void TfmMainForm::CloseForSessionEnd() noexcept {
     const auto runStep = [](const char* step, const auto& body) {
         try {
             body();
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "quisk-motion-detector: %s: %s\n", step, error.what());
         } catch (...) {
-            std::fprintf(stderr, "quisk-motion-detector: %s failed\n", step);
+            qCWarning(lcShell, "%s: %s", step, CaughtExceptionText().c_str());
         }
     };
     runStep("releasing the capture", [this] {

@@ -1,7 +1,5 @@
 #include "shell/program_windows.h"
 
-#include <cstdio>
-
 #include "capture/core/sample_grabber.h"
 #include "capture/format_window/format_window.h"
 #include "gui/error_report.h"
@@ -10,6 +8,7 @@
 #include "react/gui_reaction_ui.h"
 #include "react/informacja_window.h"
 #include "react/tryb_pracy_window.h"
+#include "shell/shell_log.h"
 
 namespace qmd {
 
@@ -82,10 +81,10 @@ std::unique_ptr<ProgramWindows> BuildProgramWindows(TfmMainForm::Options options
     try {
         return std::make_unique<ProgramWindows>(std::move(options), customise);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "quisk-motion-detector: the windows could not be made: %s\n", error.what());
+        qCWarning(lcShell, "the windows could not be made: %s", error.what());
         ReportApplicationError(nullptr, error);
     } catch (...) {
-        std::fprintf(stderr, "quisk-motion-detector: the windows could not be made\n");
+        qCWarning(lcShell, "the windows could not be made");
         ReportApplicationError(nullptr, QStringLiteral("Unknown error"));
     }
     return nullptr;

@@ -1,7 +1,6 @@
 #include "capture/capture_test_support.h"
 
 #include <QCoreApplication>
-#include <QThread>
 
 #include <gst/app/gstappsrc.h>
 #include <gtest/gtest.h>
@@ -10,20 +9,9 @@
 
 #include "gst/handles.h"
 #include "common/frame_image.h"
+#include "gst/init.h"
 
 namespace qmd::test {
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 bool AllBlack(const QImage& image)
 {

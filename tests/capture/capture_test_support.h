@@ -1,21 +1,18 @@
 #pragma once
-// Helpers for the capture tests: bounded waiting that keeps the Qt event
-// loop turning, and clips made by GStreamer pipelines.
+// Helpers for the capture tests: clips made by GStreamer pipelines, frames
+// made on the spot (and WaitUntil, shared by every test).
 #include <gst/gst.h>
 
 #include <QImage>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace qmd::test {
+#include "support/wait_until.h"
 
-// Processes events until condition holds or limit passes; returns whether it held.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::seconds(15));
+namespace qmd::test {
 
 // Raw frames of width x height in BGR (rows padded to 4 bytes), each frame a
 // different pattern, so that one can be told from another.

@@ -4,6 +4,7 @@
 
 #include "capture/capture_test_support.h"
 #include "capture/core/filter.h"
+#include "capture/core/source_caps.h"
 #include "capture/core/source_factory.h"
 #include "capture/core/sys_dev_enum.h"
 #include "capture/fake_device_provider.h"

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "gst/init.h"
+
 namespace qmd::test {
 namespace {
 
@@ -74,7 +76,7 @@ gboolean RegisterProvider(GstPlugin* plugin)
 
 void InstallFakeCameras(std::vector<FakeCamera> cameras)
 {
-    gst_init(nullptr, nullptr);
+    gst::EnsureInitialized();
     {
         std::lock_guard lock(camerasMutex);
         installedCameras = std::move(cameras);

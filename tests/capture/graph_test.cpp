@@ -12,10 +12,11 @@
 
 #include "capture/capture_test_support.h"
 #include "capture/core/check_graph_result.h"
-#include "capture/core/source_factory.h"
+#include "capture/core/system_device_source.h"
 #include "capture/graph_fixture.h"
 #include "common/frame_image.h"
 #include "common/quisk_error.h"
+#include "support/captured_log.h"
 
 namespace qmd::test {
 namespace {
@@ -280,14 +281,19 @@ TEST_F(Graph, FramesDeliveredDuringALongHandlerCallAreNeverHandled)
 
 TEST_F(Graph, HandlerExceptionsStayOnTheFrameThread)
 {
+    test::CapturedLog log;
     std::atomic<int> calls{0};
     grabber.SetOnBuffer([&](TSampleGrabber*, double, const std::uint8_t*, int) {
-        ++calls;
-        throw QuiskError("Cannot create file /nowhere/x.bmp");
+        if (++calls % 2) throw QuiskError("Cannot create file /nowhere/x.bmp");
+        throw 42;  // no std::exception
     });
     StoreTestSource();
     Start();
     EXPECT_TRUE(WaitUntil([&] { return calls >= 3; }));
+    const std::string reported = log.str();
+    EXPECT_NE(reported.find("qmd.capture: frame handler: Cannot create file /nowhere/x.bmp"), std::string::npos)
+        << reported;
+    EXPECT_NE(reported.find("qmd.capture: frame handler: unknown error"), std::string::npos) << reported;
 }
 
 TEST_F(Graph, AnErrorOnTheBusIsReportedOnce)

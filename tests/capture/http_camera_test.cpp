@@ -332,7 +332,7 @@ TEST_F(HttpCamera, ImagesThatCannotBeDecodedAreSkippedAndTheNextOnesShown)
         ::testing::internal::CaptureStderr();
         Start();
         // Past the damaged image three times over.
-        const bool flowing = WaitUntil([&] { return received.Count() >= 60; }, std::chrono::seconds(10));
+        const bool flowing = WaitUntil([&] { return received.Count() >= 60; }, 10000);
         graph.StripGraph();
         graph.SetActive(false);
         const std::string diagnostics = ::testing::internal::GetCapturedStderr();

@@ -25,8 +25,8 @@ public:
     {
         if (running.fetch_add(1) != 0) overlapped = true;
         {
-            const std::lock_guard lock(state.Slots.Mutex());
-            const FrameImage& frame = state.Slots[state.CurrentSlot.load() & 1];
+            const FrameSlots::Access frameSlots = state.Slots.Lock();
+            const FrameImage& frame = frameSlots[state.CurrentSlot.load() & 1];
             if (!frame.Empty()) checksum += frame.Row(0)[0];
         }
         if (!state.ProgramsLaunched.exchange(true)) ++launches;
@@ -105,10 +105,10 @@ TEST(DetectionConcurrency, GuiWritersHammerWhileFramesRun)
             // The device switch: slot index and both slots under the mutex,
             // then the reset.
             {
-                const std::lock_guard lock(state.Slots.Mutex());
+                const FrameSlots::Access frameSlots = state.Slots.Lock();
                 state.CurrentSlot = 1;
-                state.Slots[0] = switchFrame;
-                state.Slots[1] = switchFrame;
+                frameSlots[0] = switchFrame;
+                frameSlots[1] = switchFrame;
             }
             ClearDetectionMemory(state);
             break;

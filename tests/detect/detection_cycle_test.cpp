@@ -26,14 +26,9 @@ public:
         slotAtRun = state.CurrentSlot.load();
         busyAtRun = state.DetectBusy.load();
         // Taken from another thread: it must be free while reactions run.
-        slotsLockedAtRun = !std::async(std::launch::async, [&state] {
-                                std::unique_lock lock(state.Slots.Mutex(), std::try_to_lock);
-                                return lock.owns_lock();
-                            }).get();
-        {
-            const std::lock_guard lock(state.Slots.Mutex());
-            frameAtRun = state.Slots[slotAtRun];
-        }
+        slotsLockedAtRun =
+            !std::async(std::launch::async, [&state] { return state.Slots.TryLock().has_value(); }).get();
+        frameAtRun = state.Slots.Lock()[slotAtRun];
         if (failNext) {
             failNext = false;
             throw QuiskError("Unable to write to photo");
@@ -174,8 +169,7 @@ TEST_F(DetectionCycle, ABusyFrameChangesNothing)
     EXPECT_FALSE(Deliver(kWhite));
     EXPECT_EQ(copies, 0);
     EXPECT_EQ(state.CurrentSlot, 0);
-    const std::lock_guard lock(state.Slots.Mutex());
-    EXPECT_TRUE(state.Slots[0].Empty());
+    EXPECT_TRUE(state.Slots.Lock()[0].Empty());
 }
 
 TEST_F(DetectionCycle, WithoutSlotsAFrameIsDroppedUntouched)
@@ -197,7 +191,7 @@ TEST_F(DetectionCycle, MotionRunsTheReactionsOnTheFrameJustStored)
 {
     ArmWith(kBlack);
     EXPECT_TRUE(Deliver(kWhite));
-    EXPECT_EQ(copyTarget, &state.Slots[0]);
+    EXPECT_EQ(copyTarget, &state.Slots.Lock()[0]);
     ASSERT_EQ(reactions.runs, 1);
     EXPECT_EQ(reactions.slotAtRun, 0);
     EXPECT_EQ(reactions.frameAtRun, kWhite);
@@ -267,7 +261,7 @@ TEST_F(DetectionCycle, AFrameThatCannotBeCopiedLeavesItsSlotAsItWas)
     EXPECT_FALSE(RunDetectionCycle(state, refused, &reactions));
     EXPECT_EQ(state.CurrentSlot, 1);
     EXPECT_TRUE(Deliver(kBlack));
-    EXPECT_EQ(copyTarget, &state.Slots[1]);
+    EXPECT_EQ(copyTarget, &state.Slots.Lock()[1]);
 }
 
 TEST_F(DetectionCycle, TheFirstFrameAfterADeviceSwitchGoesIntoSlotOne)
@@ -275,16 +269,16 @@ TEST_F(DetectionCycle, TheFirstFrameAfterADeviceSwitchGoesIntoSlotOne)
     ArmWith(kBlack);
     {
         // What the device switch does on the GUI thread.
-        const std::lock_guard lock(state.Slots.Mutex());
+        const FrameSlots::Access frameSlots = state.Slots.Lock();
         state.CurrentSlot = 1;
-        state.Slots[0] = kWhite;
-        state.Slots[1] = kWhite;
+        frameSlots[0] = kWhite;
+        frameSlots[1] = kWhite;
     }
     ClearDetectionMemory(state);
     Deliver(kBlack);  // counted
     EXPECT_EQ(copies, 0);
     EXPECT_TRUE(Deliver(kBlack));
-    EXPECT_EQ(copyTarget, &state.Slots[1]);
+    EXPECT_EQ(copyTarget, &state.Slots.Lock()[1]);
     EXPECT_EQ(reactions.frameAtRun, kBlack);
 }
 
@@ -296,7 +290,7 @@ TEST_F(DetectionCycle, TheFirstFrameAfterStartUpNeverDetects)
     state.StartDelayFrames = 0;
     state.Threshold = 0;
     EXPECT_FALSE(Deliver(kWhite));
-    EXPECT_EQ(copyTarget, &state.Slots[1]);
+    EXPECT_EQ(copyTarget, &state.Slots.Lock()[1]);
     EXPECT_TRUE(Deliver(kBlack));
 }
 
@@ -330,16 +324,19 @@ TEST(FrameSlots, CreateMakesTwoEmptySlots)
     ASSERT_TRUE(frameSlots.Exist());
     FrameImage* first = nullptr;
     {
-        const std::lock_guard lock(frameSlots.Mutex());
-        EXPECT_TRUE(frameSlots[0].Empty());
-        EXPECT_TRUE(frameSlots[1].Empty());
-        EXPECT_NE(&frameSlots[0], &frameSlots[1]);
-        frameSlots[0] = kWhite;
-        first = &frameSlots[0];
+        const FrameSlots::Access access = frameSlots.Lock();
+        EXPECT_TRUE(access[0].Empty());
+        EXPECT_TRUE(access[1].Empty());
+        EXPECT_NE(&access[0], &access[1]);
+        access[0] = kWhite;
+        first = &access[0];
+        EXPECT_FALSE(std::async(std::launch::async, [&frameSlots] { return frameSlots.TryLock().has_value(); }).get())
+            << "the accessor holds the lock";
     }
+    EXPECT_TRUE(frameSlots.TryLock().has_value());
     // Again: emptied where they are.
     frameSlots.Create();
-    const std::lock_guard lock(frameSlots.Mutex());
-    EXPECT_EQ(&frameSlots[0], first);
-    EXPECT_TRUE(frameSlots[0].Empty());
+    const FrameSlots::Access access = frameSlots.Lock();
+    EXPECT_EQ(&access[0], first);
+    EXPECT_TRUE(access[0].Empty());
 }

@@ -31,9 +31,9 @@ TEST(DetectionCycleMemory, ACycleAllocatesNothing)
     state.Slots.Create();
     state.StartDelayFrames = 0;
     {
-        const std::lock_guard lock(state.Slots.Mutex());
-        state.Slots[0] = still;
-        state.Slots[1] = still;
+        const FrameSlots::Access frameSlots = state.Slots.Lock();
+        frameSlots[0] = still;
+        frameSlots[1] = still;
     }
     const FrameImage* delivered = &still;
     const FrameCopy copy = [&delivered](FrameImage& slot) {

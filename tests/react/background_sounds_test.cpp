@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "react/core/background_sounds.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "base/settings_file.h"
 #include "react/core/bmp_file.h"
 #include "react/core/motion_reactions.h"
 #include "react/core/reaction_texts.h"
 #include "reaction_fakes.h"
+#include "support/captured_log.h"
 #include "support/temp_dir.h"
 
 namespace qmd {
@@ -30,9 +30,9 @@ protected:
         WriteSetting("Informacja", "Ktoś jest w pokoju");
         state.Slots.Create();
         for (int slot = 0; slot < 2; ++slot) {
-            std::lock_guard lock(state.Slots.Mutex());
-            state.Slots[slot].Resize(3, 2);
-            std::fill(state.Slots[slot].Bits(), state.Slots[slot].Bits() + state.Slots[slot].ImageSize(),
+            const FrameSlots::Access frameSlots = state.Slots.Lock();
+            frameSlots[slot].Resize(3, 2);
+            std::fill(frameSlots[slot].Bits(), frameSlots[slot].Bits() + frameSlots[slot].ImageSize(),
                       static_cast<std::uint8_t>(slot == 0 ? 0x10 : 0x80));
         }
         state.CurrentSlot = 1;
@@ -65,7 +65,6 @@ protected:
         deps.SettingsPath = [this] { return dir.File("ustawienia.ini"); };
         deps.LogPath = [this] { return LogPath(); };
         deps.Clock = [] { return kNow; };
-        deps.Errors = &errors;
         return MotionReactions(std::move(deps));
     }
 
@@ -82,7 +81,7 @@ protected:
     ReactionSwitches switches;
     ProgramList programs;
     std::atomic<int> powerIndex{-1};
-    std::ostringstream errors;
+    test::CapturedLog errors;
     DetectionState state;
     const std::string kLine = "Wykryto ruch dnia 1.2.2027 o godzinie 9:5:3 (7 ms)\r\n";
 };
@@ -112,11 +111,7 @@ TEST_F(MotionReactionsTest, EveryReactionInItsFixedOrder)
     EXPECT_EQ(errors.str(), "");
 
     // The photo is the frame of the current slot.
-    FrameImage expectedFrame;
-    {
-        std::lock_guard lock(state.Slots.Mutex());
-        expectedFrame = state.Slots[1];
-    }
+    const FrameImage expectedFrame = state.Slots.Lock()[1];
     EXPECT_EQ(test::ReadFileBytes(PhotoPath()), EncodeBmp(expectedFrame));
 }
 
@@ -242,11 +237,7 @@ TEST_F(MotionReactionsTest, SameSecondReplacesThePhoto)
     reactions.Run(state);
     state.CurrentSlot = 0;
     reactions.Run(state);
-    FrameImage slot0;
-    {
-        std::lock_guard lock(state.Slots.Mutex());
-        slot0 = state.Slots[0];
-    }
+    const FrameImage slot0 = state.Slots.Lock()[0];
     EXPECT_EQ(test::ReadFileBytes(PhotoPath()), EncodeBmp(slot0));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() / "photos"), {}), 1);
 }

@@ -39,13 +39,13 @@ TEST_F(DevicesTest, TheTestCameraAtTheRememberedPositionRunsOnlyWhenChosen) {
     EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera testowa"}));
     EXPECT_EQ(form->Devices->actions().value(0)->data().toInt(), 0);
     EXPECT_FALSE(form->FilterGraph->Active());
-    WaitFor([] { return false; }, 300);
+    QTest::qWait(300);
     EXPECT_EQ(form->SampleGrabber->DeliveredFrames(), 0u);
     EXPECT_EQ(reactions.runs.load(), 0);
 
     form->Devices->actions().value(0)->trigger();
     EXPECT_TRUE(form->FilterGraph->Active());
-    EXPECT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+    EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
     form->SetReactions(nullptr);
     form->SampleGrabber->Shutdown();
 }
@@ -66,7 +66,7 @@ TEST_F(DevicesTest, TheRememberedSecondDeviceRunsAtStart) {
     EXPECT_EQ(form->Detection.CurrentSlot.load() <= 1, true);
     EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=1\r\n"), std::string::npos);
     // Frames reach the frame handler and are counted through the warm-up.
-    ASSERT_TRUE(WaitFor([&] { return form->Detection.FrameCounter.load() > 5; }));
+    ASSERT_TRUE(WaitUntil([&] { return form->Detection.FrameCounter.load() > 5; }));
 }
 
 TEST_F(DevicesTest, NothingRunsWhenTheDeviceIsNotRemembered) {
@@ -99,7 +99,7 @@ TEST_F(DevicesTest, ChoosingADeviceRebuildsTheGraphAndResets) {
     EXPECT_FALSE(form->Detection.InfoShown.load());
     // Written whether or not the device is to be remembered.
     EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=0\r\n"), std::string::npos);
-    ASSERT_TRUE(WaitFor([&] { return form->Detection.FrameCounter.load() >= 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return form->Detection.FrameCounter.load() >= 3; }));
 
     // Switching again to the other one rebuilds everything the same way.
     form->Devices->actions().value(1)->trigger();
@@ -113,11 +113,11 @@ TEST_F(DevicesTest, ASwitchFillsBothSlotsWithTheLatestFrame) {
     TfmMainForm* form = Start();
     form->Devices->actions().value(0)->trigger();
     FrameImage latest;
-    ASSERT_TRUE(WaitFor([&] { return form->SampleGrabber->LatestFrameToBitmap(&latest); }));
+    ASSERT_TRUE(WaitUntil([&] { return form->SampleGrabber->LatestFrameToBitmap(&latest); }));
     form->Devices->actions().value(0)->trigger();
-    const std::lock_guard lock(form->Detection.Slots.Mutex());
-    EXPECT_EQ(form->Detection.Slots[0].Width(), 64);
-    EXPECT_EQ(form->Detection.Slots[1].Height(), 48);
+    const FrameSlots::Access frameSlots = form->Detection.Slots.Lock();
+    EXPECT_EQ(frameSlots[0].Width(), 64);
+    EXPECT_EQ(frameSlots[1].Height(), 48);
 }
 
 TEST_F(DevicesTest, ChangingPictureRunsTheReactionsUntilSensitivityIsZero) {
@@ -127,12 +127,12 @@ TEST_F(DevicesTest, ChangingPictureRunsTheReactionsUntilSensitivityIsZero) {
     CountingReactions reactions;
     form->SetReactions(&reactions);
     form->Devices->actions().value(0)->trigger();
-    EXPECT_TRUE(WaitFor([&] { return reactions.runs.load() >= 3; }));
+    EXPECT_TRUE(WaitUntil([&] { return reactions.runs.load() >= 3; }));
     // Sensitivity 0 is Threshold 255: no difference exceeds it.
     form->TrackBar1->setValue(0);
     const auto delivered = form->SampleGrabber->DeliveredFrames();
     const int runs = reactions.runs.load();
-    ASSERT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() >= delivered + 10; }));
+    ASSERT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= delivered + 10; }));
     EXPECT_LE(reactions.runs.load(), runs + 1);  // one cycle may have been under way
     form->SetReactions(nullptr);
     form->SampleGrabber->Shutdown();
@@ -145,8 +145,8 @@ TEST_F(DevicesTest, AGraphErrorIsReportedOnce) {
     TfmMainForm* form = Start();
     const auto boxes = AcceptMessageBoxes();
     form->Devices->actions().value(0)->trigger();
-    ASSERT_TRUE(WaitFor([&] { return boxes->Answered() >= 1; }));
-    WaitFor([] { return false; }, 500);
+    ASSERT_TRUE(WaitUntil([&] { return boxes->Answered() >= 1; }));
+    QTest::qWait(500);
     EXPECT_EQ(boxes->Answered(), 1);
 }
 

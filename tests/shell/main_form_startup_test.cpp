@@ -158,7 +158,7 @@ TEST_F(StartupTest, ALeftPressOnTheIconBringsTheRunningWindowBack) {
     EXPECT_EQ(sounds_, QStringList({"window-minimized", "window-unminimized"}));
     // The graph was paused and run again: frames keep coming.
     const auto delivered = form->SampleGrabber->DeliveredFrames();
-    EXPECT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() > delivered + 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() > delivered + 2; }));
 }
 
 TEST_F(StartupTest, TrayOptionStartsInTheTray) {

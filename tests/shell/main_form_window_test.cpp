@@ -32,7 +32,7 @@ TEST_F(WindowTest, LaysOutTheDesignedWindow) {
     TfmMainForm* form = Start();
     EXPECT_EQ(form->windowTitle(), "Quisk Motion Detector");
     EXPECT_EQ(form->pos(), QPoint(480, 266));
-    ASSERT_TRUE(WaitFor([&] { return form->centralWidget()->size() == QSize(307, 285); }))
+    ASSERT_TRUE(WaitUntil([&] { return form->centralWidget()->size() == QSize(307, 285); }))
         << form->centralWidget()->width() << "x" << form->centralWidget()->height();
     EXPECT_EQ(form->VideoWindow->geometry(), QRect(0, 0, 306, 229));
     EXPECT_EQ(form->Label1->geometry(), QRect(32, 240, 241, 13));
@@ -53,9 +53,9 @@ TEST_F(WindowTest, LaysOutTheDesignedWindow) {
 
 TEST_F(WindowTest, GrowingTheWindowStretchesPictureLabelAndSlider) {
     TfmMainForm* form = Start();
-    ASSERT_TRUE(WaitFor([&] { return form->centralWidget()->size() == QSize(307, 285); }));
+    ASSERT_TRUE(WaitUntil([&] { return form->centralWidget()->size() == QSize(307, 285); }));
     form->resize(form->size() + QSize(100, 100));
-    ASSERT_TRUE(WaitFor([&] { return form->centralWidget()->size() == QSize(407, 385); }));
+    ASSERT_TRUE(WaitUntil([&] { return form->centralWidget()->size() == QSize(407, 385); }));
     EXPECT_EQ(form->VideoWindow->geometry(), QRect(0, 0, 406, 329));
     EXPECT_EQ(form->Label1->geometry(), QRect(32, 340, 341, 13));
     EXPECT_EQ(form->TrackBar1->geometry(), QRect(24, 356, 357, 25));
@@ -202,7 +202,7 @@ TEST_F(WindowTest, ProgramSetMarksDoNotFlipOnClick) {
     // The folder prompt was cancelled: no folder, no mark.
     EXPECT_FALSE(form->Zrbzdjcie1->isChecked());
     EXPECT_NE(SettingsText().find("Zrob zdjecie=\r\n"), std::string::npos);
-    ASSERT_TRUE(WaitFor([&] { return !form->Switches.Photo.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !form->Switches.Photo.load(); }));
 }
 
 TEST_F(WindowTest, ToggledReactionItemsStoreTheirFlag) {
@@ -223,7 +223,7 @@ TEST_F(WindowTest, ReactionMarksFollowTheirItems) {
     EXPECT_FALSE(form->Switches.Photo.load());
     form->Zrbzdjcie1->setChecked(true);
     form->Przecztrybpracykomputera1->setChecked(true);
-    ASSERT_TRUE(WaitFor([&] { return form->Switches.Photo.load() && form->Switches.Power.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return form->Switches.Photo.load() && form->Switches.Power.load(); }));
     form->Uruchomalarm1->setChecked(false);
     form->Dopiszdodziennika1->setChecked(false);
     EXPECT_FALSE(form->Switches.Alarm.load());

@@ -106,7 +106,7 @@ TEST_F(ProgramWindowsTest, DetectionsOfTheRunningProgramAreLogged) {
     WriteSettings({"[Ruch]", "Alarm=0", "[Ogolne]", "Opoznienie wykrywania=0", "Ostatnie urzadzenie=0"});
     auto windows = StartProgram();
     ASSERT_TRUE(windows->MainForm()->FilterGraph->Active());
-    ASSERT_TRUE(WaitFor([&] { return LogText().size() > 200; }));
+    ASSERT_TRUE(WaitUntil([&] { return LogText().size() > 200; }));
     windows.reset();
     const std::string log = LogText();
     const QRegularExpression line(QStringLiteral("^Wykryto ruch dnia \\d{1,2}\\.\\d{1,2}\\.\\d{4} o godzinie "
@@ -126,7 +126,7 @@ TEST_F(ProgramWindowsTest, ThePowerActionClosesTheProgramInOrder) {
     auto windows = StartProgram();
     bool closed = false;
     QObject::connect(windows->MainForm(), &TfmMainForm::Closed, [&closed] { closed = true; });
-    ASSERT_TRUE(WaitFor([&] { return closed; }));
+    ASSERT_TRUE(WaitUntil([&] { return closed; }));
     EXPECT_FALSE(windows->MainForm()->FilterGraph->Active());
     windows.reset();
     const std::vector<std::string> calls = power_.Calls();
@@ -150,7 +150,7 @@ TEST_F(ProgramWindowsTest, EndsCleanlyWhileTheInformationWindowWaits) {
         sawInformation = modal == fmInformacja;
         program->Shutdown();
     });
-    ASSERT_TRUE(WaitFor([&] { return sawInformation; }));
+    ASSERT_TRUE(WaitUntil([&] { return sawInformation; }));
     windows.reset();
 }
 
@@ -159,7 +159,7 @@ TEST_F(ProgramWindowsTest, FormatCommandRendersTheStreamAgain) {
     WriteSettings({"[Ruch]", "Alarm=0", "Prowadz dziennik=0", "[Ogolne]", "Ostatnie urzadzenie=0"});
     auto windows = StartProgram();
     TfmMainForm* form = windows->MainForm();
-    ASSERT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() > 0; }));
     bool sawFormatWindow = false;
     {
         ModalAnswerer answer([&](QWidget* modal) {
@@ -171,7 +171,7 @@ TEST_F(ProgramWindowsTest, FormatCommandRendersTheStreamAgain) {
     EXPECT_TRUE(sawFormatWindow);
     EXPECT_TRUE(form->FilterGraph->Active());
     const auto delivered = form->SampleGrabber->DeliveredFrames();
-    EXPECT_TRUE(WaitFor([&] { return form->SampleGrabber->DeliveredFrames() > delivered + 3; }));
+    EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() > delivered + 3; }));
 
     // The session ends while the window is open: the command must not open
     // the camera again that the close has just released.

@@ -3,7 +3,6 @@
 // then lies clear of every snapping edge) and windows without frames.
 #include <QApplication>
 
-#include <gst/gst.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +12,8 @@
 #include <vector>
 
 #include <unistd.h>
+
+#include "gst/init.h"
 
 int main(int argc, char** argv) {
     const std::string stem = "/tmp/qmd-shell-test-" + std::to_string(::getpid());
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
 
     QApplication application(qtArgc, arguments.data());
     QApplication::setQuitOnLastWindowClosed(false);
-    gst_init(nullptr, nullptr);
+    qmd::gst::EnsureInitialized();
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     std::remove(audioFile.c_str());

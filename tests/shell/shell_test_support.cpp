@@ -1,9 +1,7 @@
 #include "shell_test_support.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
-#include <QTest>
 
 #include <gst/gst.h>
 
@@ -57,17 +55,6 @@ std::unique_ptr<ModalAnswerer> AcceptMessageBoxes() {
         else
             modal->close();
     });
-}
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qSleep(2);
-    }
-    return true;
 }
 
 void MainFormTest::SetUp() {

@@ -16,6 +16,7 @@
 
 #include "shell/main_form.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 class QWidget;
 
@@ -45,8 +46,6 @@ private:
 // Closes every message box with OK and records its text.
 std::unique_ptr<ModalAnswerer> AcceptMessageBoxes();
 
-// Spins the event loop until `condition` holds or `timeoutMs` passes.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 15000);
 
 class MainFormTest : public ::testing::Test {
 protected:

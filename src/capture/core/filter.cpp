@@ -3,6 +3,7 @@
 #include "capture/core/filter_graph.h"
 #include "capture/core/graph_elements.h"
 #include "capture/core/moniker.h"
+#include "capture/core/source_caps.h"
 #include "capture/core/source_factory.h"
 
 namespace qmd {

@@ -1,18 +1,20 @@
 #include "capture/core/filter_graph.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
+#include "capture/core/capture_log.h"
 #include "capture/core/check_graph_result.h"
 #include "capture/core/filter.h"
 #include "capture/core/graph_bus_reader.h"
 #include "capture/core/graph_elements.h"
+#include "capture/core/jpeg_decoder.h"
 #include "capture/core/render_chain.h"
 #include "capture/core/sample_grabber.h"
-#include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/core/video_renderer.h"
+#include "common/caught_exception.h"
 #include "common/quisk_error.h"
+#include "gst/init.h"
 
 namespace qmd {
 
@@ -57,16 +59,16 @@ std::pair<GstState, GstState> CurrentState(GstElement* element)
 TFilterGraph::TFilterGraph(QObject* parent) : QObject(parent)
 {
     gst::EnsureInitialized();
-    // Before any graph is built, so that decodebin can choose it for MJPEG.
-    RegisterTurboJpegDecoder();
+    // Before any graph is built, so that decodebin chooses our decoder for MJPEG.
+    PreferTurboJpegDecoder();
 }
 
 TFilterGraph::~TFilterGraph()
 {
     try {
         SetActive(false);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "quisk-motion-detector: releasing the graph: %s\n", error.what());
+    } catch (...) {
+        qCWarning(lcCapture, "releasing the graph: %s", CaughtExceptionText().c_str());
     }
     for (IGraphMember* member : members_) member->graph_ = nullptr;
 }

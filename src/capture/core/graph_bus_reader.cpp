@@ -2,8 +2,8 @@
 
 #include <QSocketNotifier>
 
-#include <cstdio>
-#include <exception>
+#include "capture/core/capture_log.h"
+#include "common/caught_exception.h"
 
 namespace qmd {
 
@@ -44,11 +44,9 @@ void GraphBusReader::Drain()
         if (!message) break;
         try {
             handler_(message.get());
-        } catch (const std::exception& error) {
-            // A slot that throws must not unwind into Qt's event dispatch.
-            std::fprintf(stderr, "quisk-motion-detector: graph event: %s\n", error.what());
         } catch (...) {
-            std::fprintf(stderr, "quisk-motion-detector: graph event: unknown error\n");
+            // A slot that throws must not unwind into Qt's event dispatch.
+            qCWarning(lcCapture, "graph event: %s", CaughtExceptionText().c_str());
         }
     }
 }

@@ -4,14 +4,20 @@
 #include <gst/base/gstpushsrc.h>
 
 #include <cstring>
-#include <exception>
 #include <string>
 
 #include "capture/core/multipart_jpeg_parser.h"
+#include "common/caught_exception.h"
 #include "gst/handles.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {
+
+// GST_DEBUG=qmdmjpeghttpsrc:5 traces the connection and every image; the
+// errors the element posts are logged here too.
+GST_DEBUG_CATEGORY_STATIC(qmd_mjpeg_http_src_debug);
+#define GST_CAT_DEFAULT qmd_mjpeg_http_src_debug
 
 // For connecting and for every read: a camera silent for longer is gone.
 constexpr guint kTimeoutSeconds = 15;
@@ -112,8 +118,8 @@ gboolean Start(GstBaseSrc* base)
     try {
         if (!PrepareRequest(self, location)) return FALSE;
         session.parser = MultipartJpegParser();
-    } catch (const std::exception& error) {
-        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("%s", error.what()), (nullptr));
+    } catch (...) {
+        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("%s", CaughtExceptionText().c_str()), (nullptr));
         return FALSE;
     }
     g_cancellable_reset(session.cancellable.get());
@@ -176,6 +182,7 @@ GstFlowReturn Connect(QmdMjpegHttpSrc* self)
                           (nullptr));
         return GST_FLOW_ERROR;
     }
+    GST_DEBUG_OBJECT(self, "connected to %s port %u, request sent", session.host.c_str(), session.port);
     return GST_FLOW_OK;
 }
 
@@ -214,6 +221,7 @@ GstFlowReturn ReadImage(QmdMjpegHttpSrc* self, GstBuffer** out)
         switch (session.parser.Next()) {
         case MultipartJpegParser::Outcome::Part: {
             const auto part = session.parser.Part();
+            GST_LOG_OBJECT(self, "image of %zu bytes", part.size());
             *out = gst_buffer_new_memdup(part.data(), part.size());
             return GST_FLOW_OK;
         }
@@ -248,8 +256,8 @@ GstFlowReturn Create(GstPushSrc* source, GstBuffer** out)
     QmdMjpegHttpSrc* self = Self(source);
     try {
         return ReadImage(self, out);
-    } catch (const std::exception& error) {
-        GST_ELEMENT_ERROR(self, RESOURCE, READ, ("%s", error.what()), (nullptr));
+    } catch (...) {
+        GST_ELEMENT_ERROR(self, RESOURCE, READ, ("%s", CaughtExceptionText().c_str()), (nullptr));
         return GST_FLOW_ERROR;
     }
 }
@@ -287,6 +295,7 @@ void Finalize(GObject* object)
 
 void qmd_mjpeg_http_src_class_init(QmdMjpegHttpSrcClass* klass)
 {
+    GST_DEBUG_CATEGORY_INIT(qmd_mjpeg_http_src_debug, kMjpegHttpSourceName, 0, "MJPEG over HTTP camera source");
     GObjectClass* objectClass = G_OBJECT_CLASS(klass);
     objectClass->set_property = SetProperty;
     objectClass->get_property = GetProperty;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "capture/core/graph_elements.h"
-#include "capture/core/turbo_jpeg_decoder.h"
+#include "capture/core/jpeg_decoder.h"
 
 namespace qmd {
 
@@ -40,10 +40,10 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
     std::vector<gst::ElementHandle> chain;
     bool bgrAlready = false;
     if (kind == RenderChainKind::Jpeg) {
-        gst::ElementHandle decoder = RegisterTurboJpegDecoder() ? gst::MakeElement(kTurboJpegDecoderName) : gst::ElementHandle();
-        // Our decoder gives nothing but BGR: no converter to pass each frame through.
-        bgrAlready = static_cast<bool>(decoder);
-        chain.push_back(decoder ? std::move(decoder) : gst::MakeElement("jpegdec"));
+        JpegDecoder decoder = MakeJpegDecoder();
+        // A decoder that gives nothing but BGR needs no converter to pass each frame through.
+        bgrAlready = decoder.WritesBgr;
+        chain.push_back(std::move(decoder.Element));
     }
     if (kind == RenderChainKind::Decode) chain.push_back(gst::MakeElement("decodebin"));
     if (!bgrAlready) chain.push_back(gst::MakeElement("videoconvert"));

@@ -1,17 +1,31 @@
 #include "capture/core/sample_grabber.h"
 
 #include <chrono>
-#include <cstdio>
-#include <exception>
 
+#include "capture/core/capture_log.h"
 #include "capture/core/frame_pixels.h"
 #include "capture/core/graph_elements.h"
+#include "common/caught_exception.h"
 #include "common/frame_image.h"
 #include "common/quisk_error.h"
+#include "gst/init.h"
 
 namespace qmd {
 
 namespace {
+
+// GST_DEBUG=qmdgrabber:6 traces what the grabber's pad probe takes in.
+GST_DEBUG_CATEGORY_STATIC(qmd_grabber_debug);
+#define GST_CAT_DEFAULT qmd_grabber_debug
+
+void InitDebugCategory()
+{
+    static const bool initialised = [] {
+        GST_DEBUG_CATEGORY_INIT(qmd_grabber_debug, "qmdgrabber", 0, "Quisk Motion Detector frame grabber");
+        return true;
+    }();
+    (void)initialised;
+}
 
 // Zero when the frame does not say: then any call is a long one.
 std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
@@ -25,6 +39,7 @@ std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
 TSampleGrabber::TSampleGrabber()
 {
     gst::EnsureInitialized();
+    InitDebugCategory();
     {
         gst::ElementHandle probe = gst::MakeElement("capsfilter");
         if (!probe) throw QuiskError("The SampleGrabber Filter is not available on this system.");
@@ -41,7 +56,7 @@ TSampleGrabber::~TSampleGrabber()
 void TSampleGrabber::Shutdown()
 {
     {
-        std::lock_guard lock(mailboxMutex_);
+        std::lock_guard lock(mutex_);
         stopping_ = true;
         mailbox_.clear();
     }
@@ -56,19 +71,19 @@ void TSampleGrabber::Shutdown()
 void TSampleGrabber::SetOnBuffer(TOnBuffer handler)
 {
     auto shared = handler ? std::make_shared<const TOnBuffer>(std::move(handler)) : nullptr;
-    std::lock_guard lock(handlerMutex_);
+    std::lock_guard lock(mutex_);
     handler_ = std::move(shared);
 }
 
 std::optional<GrabberMediaType> TSampleGrabber::ConnectedMediaType() const
 {
-    std::lock_guard lock(typeMutex_);
+    std::lock_guard lock(mutex_);
     return connectedType_;
 }
 
 void TSampleGrabber::SetConnectedMediaType(std::optional<GrabberMediaType> type)
 {
-    std::lock_guard lock(typeMutex_);
+    std::lock_guard lock(mutex_);
     connectedType_ = std::move(type);
 }
 
@@ -85,7 +100,7 @@ bool TSampleGrabber::LatestFrameToBitmap(FrameImage* bitmap)
     if (!bitmap) return false;
     Frame latest;
     {
-        std::lock_guard lock(mailboxMutex_);
+        std::lock_guard lock(mutex_);
         if (latest_) latest = latest_->Copy();
     }
     if (!latest.Buffer || !latest.Type) return false;
@@ -107,12 +122,12 @@ void TSampleGrabber::NotifyMember(TMemberNotify code)
     case TMemberNotify::Removed:
         ReleaseBin();
         {
-            std::lock_guard lock(mailboxMutex_);
+            std::lock_guard lock(mutex_);
             mailbox_.clear();
             latest_.reset();
             incomingType_.reset();
+            connectedType_.reset();
         }
-        SetConnectedMediaType(std::nullopt);
         return;
     case TMemberNotify::Refresh: return;  // the accepted type never changes
     }
@@ -125,7 +140,7 @@ void TSampleGrabber::ControlNotice(TGraphControl notice, bool on)
 
 void TSampleGrabber::DropQueuedFrames()
 {
-    std::lock_guard lock(mailboxMutex_);
+    std::lock_guard lock(mutex_);
     dropped_.fetch_add(mailbox_.size());
     mailbox_.clear();
 }
@@ -180,9 +195,9 @@ GstPadProbeReturn TSampleGrabber::OnPadProbe(GstPad*, GstPadProbeInfo* info, gpo
             gst_event_parse_caps(event, &caps);
             grabber->ReceiveCaps(caps);
         }
-    } catch (const std::exception& error) {
+    } catch (...) {
         // Out of memory at worst; the frame is lost, the stream goes on.
-        std::fprintf(stderr, "quisk-motion-detector: frame dropped: %s\n", error.what());
+        qCWarning(lcCapture, "frame dropped: %s", CaughtExceptionText().c_str());
     }
     return GST_PAD_PROBE_OK;
 }
@@ -190,7 +205,8 @@ GstPadProbeReturn TSampleGrabber::OnPadProbe(GstPad*, GstPadProbeInfo* info, gpo
 void TSampleGrabber::ReceiveCaps(GstCaps* caps)
 {
     auto type = GrabberMediaType::FromCaps(caps);
-    std::lock_guard lock(mailboxMutex_);
+    GST_DEBUG("frames to come: %" GST_PTR_FORMAT "%s", caps, type ? "" : " (not taken)");
+    std::lock_guard lock(mutex_);
     incomingType_ = std::move(type);
 }
 
@@ -199,11 +215,12 @@ void TSampleGrabber::Receive(GstBuffer* buffer)
 {
     bool wake = false;
     {
-        std::lock_guard lock(mailboxMutex_);
+        std::lock_guard lock(mutex_);
         if (stopping_ || !incomingType_) return;
         Frame frame{gst::NewRef(buffer), incomingType_};
         latest_ = frame.Copy();
         if (mailbox_.size() >= kMailboxCapacity) {
+            GST_LOG("mailbox full: the oldest frame is dropped");
             mailbox_.pop_front();
             dropped_.fetch_add(1);
         }
@@ -217,44 +234,44 @@ void TSampleGrabber::FrameThreadLoop()
 {
     for (;;) {
         Frame frame;
+        std::shared_ptr<const TOnBuffer> handler;
         {
-            std::unique_lock lock(mailboxMutex_);
+            std::unique_lock lock(mutex_);
             mailboxReady_.wait(lock, [this] { return stopping_ || !mailbox_.empty(); });
             if (stopping_) return;
             frame = std::move(mailbox_.front());
             mailbox_.pop_front();
+            connectedType_ = frame.Type;
+            handler = handler_;
         }
         const auto started = std::chrono::steady_clock::now();
-        Deliver(frame);
+        // The frame thread's one catch: nothing a handler throws ends the
+        // thread, and the next frame is handled as usual.
+        try {
+            Deliver(frame, handler.get());
+        } catch (...) {
+            qCWarning(lcCapture, "frame handler: %s", CaughtExceptionText().c_str());
+        }
         const auto lasted = std::chrono::steady_clock::now() - started;
         // The call ends here: a frame delivered from now on is handled.
         if (!(lasted < FrameDuration(frame.Buffer.get()))) DropQueuedFrames();
     }
 }
 
-void TSampleGrabber::Deliver(const Frame& frame)
+void TSampleGrabber::Deliver(const Frame& frame, const TOnBuffer* handler)
 {
-    std::shared_ptr<const TOnBuffer> handler;
-    {
-        std::lock_guard lock(handlerMutex_);
-        handler = handler_;
-    }
-    SetConnectedMediaType(frame.Type);
     if (!handler) return;
     FramePixels pixels(frame.Buffer.get(), *frame.Type, repacked_);
     if (!pixels) return;
     const GstClockTime pts = GST_BUFFER_PTS(frame.Buffer.get());
     const double sampleTime = GST_CLOCK_TIME_IS_VALID(pts) ? static_cast<double>(pts) / GST_SECOND : 0.0;
 
-    std::lock_guard criticalSection(criticalSection_);
-    try {
-        (*handler)(this, sampleTime, pixels.Data(), static_cast<int>(pixels.Size()));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "quisk-motion-detector: frame handler: %s\n", error.what());
-    } catch (...) {
-        std::fprintf(stderr, "quisk-motion-detector: frame handler: unknown error\n");
-    }
-    delivered_.fetch_add(1);
+    // Counted as delivered even when the handler fails.
+    struct CountDelivery {
+        std::atomic<std::uint64_t>& delivered;
+        ~CountDelivery() { delivered.fetch_add(1); }
+    } const count{delivered_};
+    (*handler)(this, sampleTime, pixels.Data(), static_cast<int>(pixels.Size()));
 }
 
 }  // namespace qmd

@@ -2,7 +2,7 @@
 // The frame grabber member: a bin that accepts 24-bit BGR only and passes
 // the frames on to the renderer. Every frame is handed to OnBuffer on the
 // grabber's own frame thread (never the GUI thread, never GStreamer's), one
-// at a time, inside the grabber's critical section.
+// at a time.
 //
 // The streaming thread only takes a reference to the frame into a small
 // mailbox and returns; the frame thread empties it. So nothing a handler does
@@ -45,8 +45,8 @@ public:
     TSampleGrabber();
     ~TSampleGrabber() override;
 
-    // Called for every frame on the frame thread, inside the critical
-    // section. An exception it throws is reported on stderr and goes no further.
+    // Called for every frame on the frame thread. An exception it throws is
+    // reported (category qmd.capture) and goes no further.
     void SetOnBuffer(TOnBuffer handler);
 
     // Copies a frame into bitmap using the connected media type. false (and
@@ -88,7 +88,7 @@ private:
     void Receive(GstBuffer* buffer);
     void ReceiveCaps(GstCaps* caps);
     void FrameThreadLoop();
-    void Deliver(const Frame& frame);
+    void Deliver(const Frame& frame, const TOnBuffer* handler);
     void DropQueuedFrames();
     void BuildBin();
     void ReleaseBin();
@@ -97,24 +97,24 @@ private:
     gst::PadHandle probePad_;
     gulong probeId_ = 0;
 
-    // Mailbox, the latest frame and the caps of the frames to come.
-    mutable std::mutex mailboxMutex_;
+    // The one lock of the grabber. It guards everything below up to
+    // repacked_, which the streaming thread (frames and caps in), the frame
+    // thread (frames out, the type of the frame delivered, the handler) and
+    // the GUI thread (the latest frame, the handler, clearing on removal)
+    // share. Each holds it only for a few assignments: never across a
+    // handler call or a call into GStreamer that may wait.
+    mutable std::mutex mutex_;
     std::condition_variable mailboxReady_;
     std::deque<Frame> mailbox_;
     std::optional<Frame> latest_;
-    std::optional<GrabberMediaType> incomingType_;
+    std::optional<GrabberMediaType> incomingType_;  // the caps of the frames to come
+    std::optional<GrabberMediaType> connectedType_;  // the type of the frame delivered last
+    std::shared_ptr<const TOnBuffer> handler_;
     bool stopping_ = false;
 
-    mutable std::mutex typeMutex_;
-    std::optional<GrabberMediaType> connectedType_;
-
-    std::mutex handlerMutex_;
-    std::shared_ptr<const TOnBuffer> handler_;
-
-    // The critical section around OnBuffer.
-    std::mutex criticalSection_;
-
-    std::vector<std::uint8_t> repacked_;  // frame thread only
+    // Unguarded: only the frame thread touches them, and it calls the
+    // handler, so calls never overlap.
+    std::vector<std::uint8_t> repacked_;
     std::atomic<std::uint64_t> delivered_{0};
     std::atomic<std::uint64_t> dropped_{0};
     std::thread frameThread_;

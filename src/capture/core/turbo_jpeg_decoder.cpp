@@ -4,13 +4,18 @@
 #include <gst/video/video.h>
 #include <turbojpeg.h>
 
-#include <cstdio>
 #include <string>
 
+#include "capture/core/capture_log.h"
 #include "gst/handles.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {
+
+// GST_DEBUG=qmdturbojpegdec:5 traces the decoder's negotiation.
+GST_DEBUG_CATEGORY_STATIC(qmd_turbo_jpeg_dec_debug);
+#define GST_CAT_DEFAULT qmd_turbo_jpeg_dec_debug
 
 // Cameras send a broken image now and then (USB bandwidth, Wi-Fi): each one
 // is skipped, and standard error hears of them at most this often.
@@ -42,8 +47,8 @@ QmdTurboJpegDec* Self(GstVideoDecoder* decoder) { return reinterpret_cast<QmdTur
 // The one place that says images were skipped.
 void ReportSkippedImages(guint64 count, const std::string& lastReason)
 {
-    std::fprintf(stderr, "quisk-motion-detector: JPEG images skipped as undecodable: %llu (the last: %s)\n",
-                 static_cast<unsigned long long>(count), lastReason.c_str());
+    qCWarning(lcCapture, "JPEG images skipped as undecodable: %llu (the last: %s)",
+              static_cast<unsigned long long>(count), lastReason.c_str());
 }
 
 // An image libjpeg-turbo refused, wholly or in part: not shown and not
@@ -106,6 +111,7 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
         width <= 0 || height <= 0)
         return SkipUndecodable(self, frame);
     if (width != self->width || height != self->height) {
+        GST_DEBUG_OBJECT(self, "images of %dx%d", width, height);
         GstVideoCodecState* output =
             gst_video_decoder_set_output_state(decoder, GST_VIDEO_FORMAT_BGR, width, height, self->inputState);
         gst_video_codec_state_unref(output);
@@ -139,6 +145,7 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
 
 void qmd_turbo_jpeg_dec_class_init(QmdTurboJpegDecClass* klass)
 {
+    GST_DEBUG_CATEGORY_INIT(qmd_turbo_jpeg_dec_debug, kTurboJpegDecoderName, 0, "libjpeg-turbo JPEG to BGR decoder");
     GstElementClass* element = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(element, &sinkTemplate);
     gst_element_class_add_static_pad_template(element, &srcTemplate);

@@ -1,9 +1,8 @@
 #include "capture/core/video_renderer.h"
 
-#include <cstdio>
-#include <exception>
-
+#include "capture/core/capture_log.h"
 #include "capture/core/graph_elements.h"
+#include "common/caught_exception.h"
 
 namespace qmd {
 
@@ -64,8 +63,10 @@ GstFlowReturn TVideoRenderer::OnNewSample(GstAppSink* sink, gpointer self)
     if (!sample) return GST_FLOW_OK;
     try {
         static_cast<TVideoRenderer*>(self)->Receive(std::move(sample));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "quisk-motion-detector: preview: %s\n", error.what());
+    } catch (...) {
+        // The streaming thread's way back into GStreamer: the frame is not
+        // shown, the stream goes on.
+        qCWarning(lcCapture, "preview: %s", CaughtExceptionText().c_str());
     }
     return GST_FLOW_OK;
 }

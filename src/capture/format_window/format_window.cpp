@@ -1,10 +1,10 @@
 #include "capture/format_window/format_window.h"
 
-#include <QDebug>
 #include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
 
+#include "capture/core/capture_log.h"
 #include "capture/core/filter.h"
 #include "capture/formats/enum_media_type.h"
 #include "common/quisk_error.h"
@@ -81,7 +81,7 @@ void TfmZmienRozdzielczosc::Report(const std::exception& error) noexcept
             // A report that fails itself still leaves the message below.
         }
     }
-    qWarning().noquote() << QString::fromUtf8(error.what());
+    qCWarning(lcCapture, "%s", error.what());
 }
 
 void TfmZmienRozdzielczosc::showEvent(QShowEvent* event)

@@ -1,7 +1,7 @@
 #pragma once
 // Everything the program plays. The real implementation plays through
 // GStreamer's audio output; with QUISK_AUDIO_FILE set it appends every sound to
-// that WAVE file instead (see gst_audio_output.h).
+// that WAVE file instead (see gst_audio_output.h and wave_file_audio_output.h).
 #include <functional>
 #include <memory>
 #include <span>

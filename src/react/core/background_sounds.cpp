@@ -1,8 +1,9 @@
 #include "react/core/background_sounds.h"
 
 #include <algorithm>
-#include <exception>
-#include <iostream>
+
+#include "common/caught_exception.h"
+#include "react/core/react_log.h"
 
 namespace qmd {
 
@@ -66,7 +67,12 @@ GstBusSyncReply BackgroundSounds::OnBusMessage(GstBus*, GstMessage* message, gpo
 {
     const auto type = GST_MESSAGE_TYPE(message);
     if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
-        if (const auto sound = static_cast<std::weak_ptr<Sound>*>(data)->lock()) sound->owner->Finished(sound);
+        try {
+            if (const auto sound = static_cast<std::weak_ptr<Sound>*>(data)->lock()) sound->owner->Finished(sound);
+        } catch (...) {
+            // Nothing may unwind into GStreamer; the sound is released when the output goes.
+            qCWarning(lcReact, "background sound not released: %s", CaughtExceptionText().c_str());
+        }
     }
     // Nobody reads these buses: what is not dropped would pile up there.
     return GST_BUS_DROP;
@@ -106,8 +112,9 @@ void BackgroundSounds::Run()
             std::lock_guard lock(mutex_);
             std::erase(sounds_, sound);
         }
-    } catch (const std::exception& e) {
-        std::cerr << "quisk-motion-detector: background sounds stopped: " << e.what() << std::endl;
+    } catch (...) {
+        // The thread's one catch: the sounds stop, the program goes on.
+        qCWarning(lcReact, "background sounds stopped: %s", CaughtExceptionText().c_str());
     }
 }
 

@@ -10,6 +10,9 @@
 #include <cstdint>
 #include <system_error>
 
+#include "common/caught_exception.h"
+#include "react/core/react_log.h"
+
 namespace qmd {
 
 namespace {
@@ -63,7 +66,15 @@ void ChildReaper::Watch(pid_t pid)
     }
     if (!thread_.joinable()) {
         try {
-            thread_ = std::thread([this] { WaitForChildren(); });
+            thread_ = std::thread([this] {
+                // The thread's one catch: what is left ends as zombies, as
+                // when poll fails.
+                try {
+                    WaitForChildren();
+                } catch (...) {
+                    qCWarning(lcReact, "child reaper stopped: %s", CaughtExceptionText().c_str());
+                }
+            });
         } catch (const std::system_error&) {
             unwatched_.push_back(pid);
             return;

@@ -1,16 +1,16 @@
 #include "react/core/motion_reactions.h"
 
-#include <exception>
-#include <iostream>
 #include <memory>
 
 #include "base/app_dir.h"
 #include "base/settings_file.h"
+#include "common/caught_exception.h"
 #include "common/quisk_error.h"
 #include "react/core/bmp_file.h"
 #include "react/core/file_writes.h"
 #include "react/core/logind_power_manager.h"
 #include "react/core/process_launcher.h"
+#include "react/core/react_log.h"
 #include "react/core/reaction_texts.h"
 
 namespace qmd {
@@ -39,7 +39,6 @@ MotionReactions::MotionReactions(Dependencies deps) : deps_(std::move(deps))
     if (!deps_.SettingsPath) deps_.SettingsPath = [] { return SettingsFilePath(); };
     if (!deps_.LogPath) deps_.LogPath = [] { return AppFile("Dziennik.log"); };
     if (!deps_.Clock) deps_.Clock = ReadLocalClock;
-    if (!deps_.Errors) deps_.Errors = &std::cerr;
 }
 
 MotionReactions::~MotionReactions() = default;
@@ -62,10 +61,8 @@ void MotionReactions::RunContained(const char* step, const std::function<void()>
 {
     try {
         body();
-    } catch (const std::exception& e) {
-        *deps_.Errors << "quisk-motion-detector: reaction " << step << " failed: " << e.what() << std::endl;
     } catch (...) {
-        *deps_.Errors << "quisk-motion-detector: reaction " << step << " failed" << std::endl;
+        qCWarning(lcReact, "reaction %s failed: %s", step, CaughtExceptionText().c_str());
     }
 }
 
@@ -84,9 +81,9 @@ void MotionReactions::TakePhoto(DetectionState& state)
     // Copy the frame out so the slot is free again before the disk is touched.
     FrameImage frame;
     {
-        std::lock_guard lock(state.Slots.Mutex());
-        if (!state.Slots.Exist()) throw QuiskError("No frame to save");
-        frame = state.Slots[state.CurrentSlot.load()];
+        const FrameSlots::Access frameSlots = state.Slots.Lock();
+        if (!frameSlots.Exist()) throw QuiskError("No frame to save");
+        frame = frameSlots[state.CurrentSlot.load()];
     }
     if (frame.Empty()) throw QuiskError("No frame to save");
     SaveBmpFile(path, frame);

@@ -7,7 +7,6 @@
 // on the error stream and skipped; the later steps still run.
 #include <atomic>
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -35,7 +34,6 @@ struct ReactionDependencies {
     std::function<std::string()> SettingsPath;
     std::function<std::string()> LogPath;
     LocalClock Clock;                             // empty: ReadLocalClock
-    std::ostream* Errors = nullptr;               // null: std::cerr
 };
 
 class MotionReactions : public ReactionSequence {

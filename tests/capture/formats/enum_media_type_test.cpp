@@ -9,6 +9,7 @@
 #include "capture/formats/offered_caps.h"
 #include "common/quisk_error.h"
 #include "gst/handles.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {

@@ -13,7 +13,7 @@ inline constexpr const char* kFakeCameraCaps =
     "video/x-raw, format=I420, width=1280, height=720, framerate={ 15/1, 10/1 }; "
     "video/x-raw, format=BGR, width=160, height=120, framerate=30/1";
 
-// Registers the provider once per process (after gst_init).
+// Registers the provider once per process (initialising GStreamer first).
 void RegisterFakeCamera();
 
 }  // namespace qmd::testing_support

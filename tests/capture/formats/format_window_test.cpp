@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -24,22 +23,15 @@
 #include "capture/formats/enum_media_type.h"
 #include "fake_camera.h"
 #include "gst/handles.h"
+#include "gst/init.h"
+#include "support/wait_until.h"
 
 namespace qmd {
 namespace {
 
 using testing_support::kFakeCameraName;
 
-bool WaitUntil(const std::function<bool()>& condition, int limitMs = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using test::WaitUntil;
 
 std::vector<std::string> Lines(const QListWidget* list)
 {

@@ -10,6 +10,7 @@
 #include "capture/formats/media_type_description.h"
 #include "capture/formats/media_type_ids.h"
 #include "gst/handles.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {

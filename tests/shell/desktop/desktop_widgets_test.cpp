@@ -8,7 +8,7 @@
 #include "shell/desktop/tray_controller.h"
 #include "support/error_box_catcher.h"
 #include "support/temp_dir.h"
-#include "wait_until.h"
+#include "support/wait_until.h"
 
 #include <QApplication>
 #include <QFile>

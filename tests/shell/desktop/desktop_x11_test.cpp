@@ -3,7 +3,7 @@
 #include "shell/desktop/edge_snap.h"
 #include "shell/desktop/no_taskbar.h"
 #include "shell/desktop/tray_controller.h"
-#include "wait_until.h"
+#include "support/wait_until.h"
 #include "x11_session.h"
 
 #include <QApplication>

@@ -1,0 +1,3 @@
+#include "capture/core/capture_log.h"
+
+Q_LOGGING_CATEGORY(lcCapture, "qmd.capture")

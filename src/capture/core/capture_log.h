@@ -1,0 +1,5 @@
+#pragma once
+// The capture layer's diagnostics (category "qmd.capture").
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcCapture)
