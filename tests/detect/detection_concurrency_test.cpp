@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -81,8 +82,11 @@ TEST(DetectionConcurrency, GuiWritersHammerWhileFramesRun)
 
     std::atomic<bool> framesDone{false};
     std::atomic<int> examined{0};
+    // A starved frame thread can meet a memory reset between every two of
+    // its frames, and a reset begins the warm-up again: it goes on past its
+    // 3000 frames until the reactions have run under the writers.
     std::thread frameThread([&] {
-        for (int i = 0; i < 3000; ++i) {
+        for (int i = 0; i < 3000 || (reactions.runs == 0 && i < 3'000'000); ++i) {
             if (DeliverFrame(state, clip[i % clip.size()], reactions)) examined.fetch_add(1);
         }
         framesDone = true;
@@ -119,6 +123,8 @@ TEST(DetectionConcurrency, GuiWritersHammerWhileFramesRun)
             std::this_thread::yield();
         }
         ++guiSteps;
+        // A user's clicks come far apart next to frames.
+        if (guiSteps % 16 == 0) std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
     frameThread.join();
 
