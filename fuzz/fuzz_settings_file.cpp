@@ -49,9 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view value = ops.substr(0, length);
         ops.remove_prefix(length);
         switch (op & 3) {
-        case 0:
-            (void)settings.ReadString(section, key, "d");
-            break;
+        case 0: (void)settings.ReadString(section, key, "d"); break;
         case 1:
             (void)settings.ReadInteger(section, key, 150);
             (void)settings.ReadBool(section, key, true);
@@ -77,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         default:
             settings.WriteInteger(section, key, static_cast<std::int32_t>(value.size()) - 5);
-            if (settings.ReadInteger(section, key, 9999) != static_cast<std::int32_t>(value.size()) - 5)
-                std::abort();
+            if (settings.ReadInteger(section, key, 9999) != static_cast<std::int32_t>(value.size()) - 5) std::abort();
             break;
         }
     }

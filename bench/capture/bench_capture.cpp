@@ -27,16 +27,16 @@
 
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
+#include "capture/core/jpeg_decoder.h"
 #include "capture/core/moniker.h"
-#include "gst/handles.h"
-#include "gst/init.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
-#include "capture/core/jpeg_decoder.h"
 #include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/core/video_renderer.h"
 #include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
+#include "gst/handles.h"
+#include "gst/init.h"
 
 namespace qmd {
 namespace {
@@ -78,8 +78,8 @@ bool RunToEos(GstElement* pipeline)
 {
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     gst::BusHandle bus{gst_element_get_bus(pipeline)};
-    gst::MessageHandle end{gst_bus_timed_pop_filtered(bus.get(), 120 * GST_SECOND,
-                                                      GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))};
+    gst::MessageHandle end{
+        gst_bus_timed_pop_filtered(bus.get(), 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))};
     gst_element_set_state(pipeline, GST_STATE_NULL);
     return end && GST_MESSAGE_TYPE(end.get()) == GST_MESSAGE_EOS;
 }
@@ -116,10 +116,11 @@ double BarePipeline(Source source, const Size& size, bool stock)
 {
     char description[768];
     if (source == Source::Camera)
-        std::snprintf(description, sizeof description,
-                      "videotestsrc num-buffers=%d pattern=ball ! video/x-raw,format=YUY2,width=%d,height=%d,framerate=%d/1 ! "
-                      "videoconvert ! video/x-raw,format=BGR ! fakesink sync=true",
-                      kFrames, size.Width, size.Height, kFps);
+        std::snprintf(
+            description, sizeof description,
+            "videotestsrc num-buffers=%d pattern=ball ! video/x-raw,format=YUY2,width=%d,height=%d,framerate=%d/1 ! "
+            "videoconvert ! video/x-raw,format=BGR ! fakesink sync=true",
+            kFrames, size.Width, size.Height, kFps);
     else
         std::snprintf(description, sizeof description,
                       "filesrc location=\"%s\" ! avidemux ! %s ! videoconvert ! video/x-raw,format=BGR ! "
@@ -230,8 +231,7 @@ void PrintRatios()
     };
     std::printf("\nCPU per frame (ms, fastest of the runs) and ratios to the bare pipeline:\n");
     std::printf("(a) uses the decoder our graph uses; (a') GStreamer's jpegdec + videoconvert.\n");
-    std::printf("%-24s %8s %8s %8s %7s %7s %8s %7s\n", "source", "(a)", "(b)", "(c)", "b/a", "c/a", "(a')",
-                "b/a'");
+    std::printf("%-24s %8s %8s %8s %7s %7s %8s %7s\n", "source", "(a)", "(b)", "(c)", "b/a", "c/a", "(a')", "b/a'");
     for (Source source : {Source::Camera, Source::Mjpeg})
         for (const auto& size : kSizes) {
             const std::string key = Key(source, size);

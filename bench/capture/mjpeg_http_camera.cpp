@@ -28,8 +28,7 @@ struct Settings {
 
 [[noreturn]] void Usage(const char* program)
 {
-    std::fprintf(stderr,
-                 "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]\n",
+    std::fprintf(stderr, "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]\n",
                  program);
     std::exit(2);
 }

@@ -52,7 +52,8 @@ StillPair& PairFor(benchmark::State& state)
 void ReportFrames(benchmark::State& state, const qmd::FrameImage& frame)
 {
     state.SetItemsProcessed(state.iterations());
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(frame.ImageSize()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(frame.ImageSize()));
 }
 
 void BM_Scan(benchmark::State& state)

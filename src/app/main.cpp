@@ -23,7 +23,8 @@ namespace {
 // that closes the window in order is installed and this thread takes it.
 class HeldQuitSignals {
 public:
-    HeldQuitSignals() {
+    HeldQuitSignals()
+    {
         sigset_t held;
         sigemptyset(&held);
         for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&held, signalNumber);
@@ -37,7 +38,8 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const auto instanceLock = qmd::SingleInstanceLock::TryAcquire();
     if (!instanceLock) return 0;
     HeldQuitSignals heldQuitSignals;
@@ -68,8 +70,7 @@ int main(int argc, char** argv) {
     });
     if (!windows) return sessionEnd.Requested() ? 0 : 1;
     qmd::TfmMainForm* mainForm = windows->MainForm();
-    QObject::connect(mainForm, &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(mainForm, &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     sessionEnd.Attach(mainForm);
     const int exitCode = sessionEnd.Requested() ? 0 : QApplication::exec();
     // Whatever ended the event loop, the capture is released and the

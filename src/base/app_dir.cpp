@@ -41,8 +41,7 @@ std::string JoinPath(std::string_view dir, std::string_view name)
     return path;
 }
 
-std::string ChooseAppDir(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
-                         const char* home)
+std::string ChooseAppDir(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome, const char* home)
 {
     // Data files follow the executable wherever it is copied; an installed
     // program (in a directory the user cannot write) keeps them in the

@@ -12,8 +12,7 @@ namespace qmd {
 // slash ("/" for the root), or the fallback when that is not writable.
 std::string LocateAppDir();
 // The rule behind it, given the executable's directory and the environment.
-std::string ChooseAppDir(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome,
-                         const char* home);
+std::string ChooseAppDir(const std::string& exeDir, bool exeDirWritable, const char* xdgConfigHome, const char* home);
 
 // The process-wide AppDir. Set by the main window's creation (SetAppDir), or
 // located on first use.

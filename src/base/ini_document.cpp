@@ -51,10 +51,7 @@ std::optional<std::string_view> KeyName(std::string_view line, std::string_view*
     return Trim(line.substr(0, eq));
 }
 
-std::string CutAtNul(std::string_view value)
-{
-    return std::string(value.substr(0, value.find('\0')));
-}
+std::string CutAtNul(std::string_view value) { return std::string(value.substr(0, value.find('\0'))); }
 
 std::string KeyLine(std::string_view key, std::string_view value)
 {
@@ -108,8 +105,7 @@ std::string IniDocument::Serialize() const
     return out;
 }
 
-std::optional<std::string> FindIniValue(std::string_view bytes, std::string_view section,
-                                        std::string_view key)
+std::optional<std::string> FindIniValue(std::string_view bytes, std::string_view section, std::string_view key)
 {
     enum class Where { Before, Inside, After } where = Where::Before;
     std::optional<std::string> found;

@@ -30,7 +30,6 @@ private:
 
 // The value of the key (blanks around it removed, cut at a NUL), or nullopt
 // when the section or the key is missing. Scans without copying the file.
-std::optional<std::string> FindIniValue(std::string_view bytes, std::string_view section,
-                                        std::string_view key);
+std::optional<std::string> FindIniValue(std::string_view bytes, std::string_view section, std::string_view key);
 
 }  // namespace qmd

@@ -49,8 +49,7 @@ std::string SettingsFile::ReadString(std::string_view section, std::string_view 
     return CutText(value ? std::move(*value) : std::string(defaultValue));
 }
 
-std::int32_t SettingsFile::ReadInteger(std::string_view section, std::string_view key,
-                                       std::int32_t defaultValue) const
+std::int32_t SettingsFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t defaultValue) const
 {
     std::string bytes;
     if (ReadWholeFile(path_, bytes) != ReadResult::Ok) return defaultValue;
@@ -70,8 +69,8 @@ void SettingsFile::WriteString(std::string_view section, std::string_view key, s
     // A line break would end the line early and could plant other keys.
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
         throw QuiskError(failure + ": the value holds a line break");
-    if (section.find_first_of(std::string_view("[]\r\n\0", 5)) != std::string_view::npos ||
-        key.empty() || key.find_first_of(std::string_view("=[\r\n\0", 5)) != std::string_view::npos)
+    if (section.find_first_of(std::string_view("[]\r\n\0", 5)) != std::string_view::npos || key.empty() ||
+        key.find_first_of(std::string_view("=[\r\n\0", 5)) != std::string_view::npos)
         throw QuiskError(failure);
 
     const std::string target = WriteTarget(path_);
@@ -79,8 +78,7 @@ void SettingsFile::WriteString(std::string_view section, std::string_view key, s
     std::string bytes;
     std::optional<mode_t> mode;  // a new file gets the usual mode
     switch (ReadWholeFile(target, bytes)) {
-    case ReadResult::Missing:
-        break;
+    case ReadResult::Missing: break;
     case ReadResult::Unreadable:
         // What cannot be read cannot be kept: refuse rather than lose it.
         throw QuiskError(failure);
@@ -110,10 +108,7 @@ void SettingsFile::WriteBool(std::string_view section, std::string_view key, boo
     WriteString(section, key, value ? "1" : "0");
 }
 
-std::int32_t SettingsFile::Read(const IntegerKey& key) const
-{
-    return ReadInteger(key.Section, key.Name, key.Default);
-}
+std::int32_t SettingsFile::Read(const IntegerKey& key) const { return ReadInteger(key.Section, key.Name, key.Default); }
 
 bool SettingsFile::Read(const FlagKey& key) const { return ReadBool(key.Section, key.Name, key.Default); }
 

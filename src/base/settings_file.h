@@ -34,10 +34,8 @@ public:
     // names its keys through Read / Write below.
     // Reads never fail: a missing file, section or key, or a value that is
     // not of the type, gives the default.
-    std::string ReadString(std::string_view section, std::string_view key,
-                           std::string_view defaultValue = {}) const;
-    std::int32_t ReadInteger(std::string_view section, std::string_view key,
-                             std::int32_t defaultValue) const;
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue = {}) const;
+    std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t defaultValue) const;
     bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
     // Writes throw QuiskError("Unable to write to <path>") when the file

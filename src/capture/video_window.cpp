@@ -110,9 +110,7 @@ void TVideoWindow::PresentNatively()
         // soon as it says it is done.
         surfaceReadable_->setEnabled(true);
         return;
-    case XcbPreviewSurface::Outcome::Failed:
-        StopNativePresenting();
-        return;
+    case XcbPreviewSurface::Outcome::Failed: StopNativePresenting(); return;
     }
 }
 

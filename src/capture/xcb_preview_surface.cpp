@@ -107,9 +107,8 @@ XcbPreviewSurface::Outcome XcbPreviewSurface::Present(std::uint32_t window, QSiz
 
     const auto width = static_cast<std::uint16_t>(size.width());
     const auto height = static_cast<std::uint16_t>(size.height());
-    const xcb_void_cookie_t put =
-        xcb_shm_put_image(connection_, window, gc_, width, height, 0, 0, width, height, 0, 0, depth_,
-                          XCB_IMAGE_FORMAT_Z_PIXMAP, 1, image->segment, 0);
+    const xcb_void_cookie_t put = xcb_shm_put_image(connection_, window, gc_, width, height, 0, 0, width, height, 0, 0,
+                                                    depth_, XCB_IMAGE_FORMAT_Z_PIXMAP, 1, image->segment, 0);
     image->serverReading = true;
     image->putSequence = put.sequence;
     next_ = static_cast<std::size_t>(image - images_.data() + 1) % images_.size();
@@ -191,8 +190,7 @@ void XcbPreviewSurface::ReadEvents()
             const auto* error = reinterpret_cast<const xcb_generic_error_t*>(event.get());
             for (SharedImage& image : images_)
                 if (image.serverReading && error->major_code == shmMajorOpcode_ &&
-                    error->minor_code == XCB_SHM_PUT_IMAGE &&
-                    image.putSequence == error->full_sequence)
+                    error->minor_code == XCB_SHM_PUT_IMAGE && image.putSequence == error->full_sequence)
                     image.serverReading = false;
         }
     }

@@ -113,8 +113,8 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std:
     const std::string temporary = TemporaryNameFor(path);
     FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file.get() < 0) return false;
-    const bool written = WriteAll(file.get(), bytes) && (!mode || ::fchmod(file.get(), *mode) == 0) &&
-                         ::fsync(file.get()) == 0;
+    const bool written =
+        WriteAll(file.get(), bytes) && (!mode || ::fchmod(file.get(), *mode) == 0) && ::fsync(file.get()) == 0;
     const bool closed = file.Close();
     if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());

@@ -36,8 +36,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out);
 // or a full disk leaves the old file or the new one, never a mixture. The new
 // file gets `mode`, or the usual 0666 less the umask. False on any failure,
 // with the temporary file removed and the old file untouched.
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes,
-                           std::optional<mode_t> mode = std::nullopt);
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::optional<mode_t> mode = std::nullopt);
 
 // A write killed before its rename leaves its temporary file behind for ever.
 // Removes from `directory` the temporary files ReplaceFileAtomically made for

@@ -14,8 +14,7 @@ inline std::string CutUtf8(std::string text, std::size_t maxBytes)
 {
     if (text.size() <= maxBytes) return text;
     std::size_t cut = maxBytes;
-    for (int steps = 0; steps < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++steps)
-        --cut;
+    for (int steps = 0; steps < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++steps) --cut;
     text.resize(cut);
     return text;
 }

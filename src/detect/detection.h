@@ -13,8 +13,8 @@
 
 #include "base/settings_keys.h"
 #include "common/frame_image.h"
-#include "detect/frame_slots.h"
 #include "detect/frame_scan.h"  // where two frames first differ, and the plain reference loop
+#include "detect/frame_slots.h"
 
 namespace qmd {
 

@@ -35,8 +35,7 @@ bool WarmUpOver(DetectionState& state)
     // between the test and the count is never undone; the count stops at the
     // largest value instead of wrapping round to a negative one.
     while (counter < std::numeric_limits<std::int32_t>::max() &&
-           !state.FrameCounter.compare_exchange_weak(counter, counter + 1)) {
-    }
+           !state.FrameCounter.compare_exchange_weak(counter, counter + 1)) {}
     return false;
 }
 

@@ -16,14 +16,12 @@ detail::RowScan RowScanFor(ScanKernel kernel)
     case ScanKernel::Avx2:
         if (detail::ProcessorHasAvx2()) return detail::FirstChangedInRowAvx2;
         return detail::FirstChangedInRowSse2;
-    case ScanKernel::Sse2:
-        return detail::FirstChangedInRowSse2;
+    case ScanKernel::Sse2: return detail::FirstChangedInRowSse2;
 #else
     case ScanKernel::Avx2:
     case ScanKernel::Sse2:
 #endif
-    case ScanKernel::Portable:
-        break;
+    case ScanKernel::Portable: break;
     }
     return detail::FirstChangedInRowPortable;
 }
@@ -43,10 +41,7 @@ detail::RowScan ActiveRowScan()
     return rowScan;
 }
 
-bool SameSize(const FrameImage& a, const FrameImage& b)
-{
-    return a.Width() == b.Width() && a.Height() == b.Height();
-}
+bool SameSize(const FrameImage& a, const FrameImage& b) { return a.Width() == b.Width() && a.Height() == b.Height(); }
 
 // Rows from the top; in each row the pixels 0 .. W-2. ThresholdOf() is asked
 // once per row.

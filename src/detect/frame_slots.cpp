@@ -16,15 +16,9 @@ void FrameSlots::Create()
     exist_.store(true, std::memory_order_release);
 }
 
-bool FrameSlots::Exist() const
-{
-    return exist_.load(std::memory_order_acquire);
-}
+bool FrameSlots::Exist() const { return exist_.load(std::memory_order_acquire); }
 
-FrameSlots::Access FrameSlots::Lock()
-{
-    return Access(*this, std::unique_lock(mutex_));
-}
+FrameSlots::Access FrameSlots::Lock() { return Access(*this, std::unique_lock(mutex_)); }
 
 std::optional<FrameSlots::Access> FrameSlots::TryLock()
 {

@@ -28,8 +28,7 @@ public:
 
     private:
         friend class FrameSlots;
-        Access(const FrameSlots& owner, std::unique_lock<std::mutex> lock)
-            : owner_(&owner), lock_(std::move(lock)) {}
+        Access(const FrameSlots& owner, std::unique_lock<std::mutex> lock) : owner_(&owner), lock_(std::move(lock)) {}
 
         const FrameSlots* owner_;
         std::unique_lock<std::mutex> lock_;

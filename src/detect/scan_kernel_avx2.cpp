@@ -29,7 +29,8 @@ QMD_AVX2 inline __m256i AbsoluteDifference(const std::uint8_t* a, const std::uin
 QMD_AVX2 inline std::uint64_t ExceedingByteBits(__m256i difference, __m256i threshold)
 {
     const __m256i excess = _mm256_subs_epu8(difference, threshold);
-    const auto zero = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(excess, _mm256_setzero_si256())));
+    const auto zero =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(excess, _mm256_setzero_si256())));
     return ~zero;
 }
 

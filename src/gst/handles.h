@@ -33,17 +33,12 @@ public:
     ~Handle() { reset(); }
 
     // A new reference to a borrowed pointer.
-    static Handle Ref(T* borrowed) noexcept
-        requires(kCanRef)
+    static Handle Ref(T* borrowed) noexcept requires(kCanRef)
     {
         if (borrowed) RefFn(borrowed);
         return Handle(borrowed);
     }
-    Handle Copy() const noexcept
-        requires(kCanRef)
-    {
-        return Ref(ptr_);
-    }
+    Handle Copy() const noexcept requires(kCanRef) { return Ref(ptr_); }
 
     T* get() const noexcept { return ptr_; }
     T* operator->() const noexcept { return ptr_; }
@@ -66,13 +61,25 @@ private:
 
 namespace detail {
 template <typename T>
-void UnrefObject(T* p) { gst_object_unref(p); }
+void UnrefObject(T* p)
+{
+    gst_object_unref(p);
+}
 template <typename T>
-void RefObject(T* p) { gst_object_ref(p); }
+void RefObject(T* p)
+{
+    gst_object_ref(p);
+}
 template <typename T>
-void UnrefGObject(T* p) { g_object_unref(p); }
+void UnrefGObject(T* p)
+{
+    g_object_unref(p);
+}
 template <typename T>
-void RefGObject(T* p) { g_object_ref(p); }
+void RefGObject(T* p)
+{
+    g_object_ref(p);
+}
 inline void UnrefCaps(GstCaps* c) { gst_caps_unref(c); }
 inline void RefCaps(GstCaps* c) { gst_caps_ref(c); }
 inline void UnrefSample(GstSample* s) { gst_sample_unref(s); }

@@ -13,8 +13,8 @@ const QString kApplicationTitle = QStringLiteral("Quisk Motion Detector");
 void ReportApplicationError(QWidget* parent, const QString& message) noexcept
 {
     try {
-        QMessageBox box(QMessageBox::Critical, kApplicationTitle, WithClosingFullStop(message),
-                        QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Critical, kApplicationTitle, WithClosingFullStop(message), QMessageBox::Ok,
+                        parent);
         box.exec();
     } catch (...) {
         // Nothing sensible is left to show the failure of the report with.

@@ -99,8 +99,8 @@ void TfmAutostart::SetEntries(const std::vector<std::string>& entries)
 {
     StartList->clear();
     for (const auto& entry : entries) {
-        auto* item = new QListWidgetItem(QString::fromUtf8(entry.data(), static_cast<qsizetype>(
-                                                                              std::min<std::size_t>(entry.size(), kShownEntryLength))));
+        auto* item = new QListWidgetItem(QString::fromUtf8(
+            entry.data(), static_cast<qsizetype>(std::min<std::size_t>(entry.size(), kShownEntryLength))));
         item->setData(kEntryRole, QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
         StartList->addItem(item);
     }

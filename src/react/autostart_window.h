@@ -36,7 +36,6 @@ public slots:
     void Button3Click();
 
 protected:
-
 private:
     void SetEntries(const std::vector<std::string>& entries);
     void PublishEntries();

@@ -25,10 +25,7 @@ struct Ticket {
 }  // namespace
 
 GuiReactionUi::GuiReactionUi(QWidget* mainWindow, TfmInformacja* information)
-    : shared_(std::make_shared<Shared>()),
-      context_(new QObject),
-      mainWindow_(mainWindow),
-      information_(information)
+    : shared_(std::make_shared<Shared>()), context_(new QObject), mainWindow_(mainWindow), information_(information)
 {
 }
 

@@ -1,11 +1,11 @@
 #include "react/informacja_window.h"
 
 #include <QKeyEvent>
-#include <QShowEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 #include "gui/window_fonts.h"
 #include "gui/window_placement.h"

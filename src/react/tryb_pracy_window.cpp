@@ -4,9 +4,9 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QShowEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "base/settings_file.h"

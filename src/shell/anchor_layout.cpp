@@ -6,22 +6,26 @@
 
 namespace qmd {
 
-AnchorLayout::AnchorLayout(QWidget* parent, QSize designSize) : QLayout(parent), designSize_(designSize) {
+AnchorLayout::AnchorLayout(QWidget* parent, QSize designSize) : QLayout(parent), designSize_(designSize)
+{
     setContentsMargins(0, 0, 0, 0);
     setSpacing(0);
 }
 
-AnchorLayout::~AnchorLayout() {
+AnchorLayout::~AnchorLayout()
+{
     for (const Entry& entry : entries_) delete entry.item;
 }
 
-void AnchorLayout::AddAnchored(QWidget* widget, QRect designGeometry, Qt::Edges anchors) {
+void AnchorLayout::AddAnchored(QWidget* widget, QRect designGeometry, Qt::Edges anchors)
+{
     addChildWidget(widget);
     entries_.append({new QWidgetItem(widget), designGeometry, anchors});
     invalidate();
 }
 
-QRect AnchorLayout::AnchoredGeometry(QRect designGeometry, Qt::Edges anchors, QSize designSize, QSize areaSize) {
+QRect AnchorLayout::AnchoredGeometry(QRect designGeometry, Qt::Edges anchors, QSize designSize, QSize areaSize)
+{
     const int dx = areaSize.width() - designSize.width();
     const int dy = areaSize.height() - designSize.height();
     int x = designGeometry.x();
@@ -43,16 +47,19 @@ QRect AnchorLayout::AnchoredGeometry(QRect designGeometry, Qt::Edges anchors, QS
     return QRect(x, y, std::max(0, width), std::max(0, height));
 }
 
-void AnchorLayout::addItem(QLayoutItem* item) {
+void AnchorLayout::addItem(QLayoutItem* item)
+{
     // Items added without a design rectangle keep their size at the top left.
     entries_.append({item, QRect(QPoint(0, 0), item->sizeHint()), Qt::LeftEdge | Qt::TopEdge});
 }
 
-QLayoutItem* AnchorLayout::itemAt(int index) const {
+QLayoutItem* AnchorLayout::itemAt(int index) const
+{
     return index >= 0 && index < entries_.size() ? entries_[index].item : nullptr;
 }
 
-QLayoutItem* AnchorLayout::takeAt(int index) {
+QLayoutItem* AnchorLayout::takeAt(int index)
+{
     if (index < 0 || index >= entries_.size()) return nullptr;
     return entries_.takeAt(index).item;
 }
@@ -65,11 +72,12 @@ QSize AnchorLayout::sizeHint() const { return designSize_; }
 // anchored widgets then shrink down to nothing rather than overlap.
 QSize AnchorLayout::minimumSize() const { return QSize(0, 0); }
 
-void AnchorLayout::setGeometry(const QRect& rect) {
+void AnchorLayout::setGeometry(const QRect& rect)
+{
     QLayout::setGeometry(rect);
     for (const Entry& entry : entries_) {
-        const QRect target = AnchoredGeometry(entry.design, entry.anchors, designSize_, rect.size())
-                                 .translated(rect.topLeft());
+        const QRect target =
+            AnchoredGeometry(entry.design, entry.anchors, designSize_, rect.size()).translated(rect.topLeft());
         // A widget gets exactly its anchored rectangle: the designed size
         // wins over its own size hint and size policy.
         if (QWidget* widget = entry.item->widget())

@@ -23,7 +23,8 @@ namespace qmd {
 
 TfmMainForm* fmMainForm = nullptr;
 
-TfmMainForm::TfmMainForm(Options options, QWidget* parent) : QMainWindow(parent), options_(std::move(options)) {
+TfmMainForm::TfmMainForm(Options options, QWidget* parent) : QMainWindow(parent), options_(std::move(options))
+{
     fmMainForm = this;
     setWindowTitle(QStringLiteral("Quisk Motion Detector"));
     QFont windowFont = font();
@@ -62,7 +63,8 @@ TfmMainForm::TfmMainForm(Options options, QWidget* parent) : QMainWindow(parent)
     RunCommand(this, [this] { FormCreate(); });
 }
 
-TfmMainForm::~TfmMainForm() {
+TfmMainForm::~TfmMainForm()
+{
     // No frame may reach this window any more: the frame thread is joined
     // (whoever owns the windows has released every wait it may be in), then
     // the graph is released while its members still exist.
@@ -79,7 +81,8 @@ TfmMainForm::~TfmMainForm() {
     if (fmMainForm == this) fmMainForm = nullptr;
 }
 
-void TfmMainForm::BuildComponents() {
+void TfmMainForm::BuildComponents()
+{
     FilterGraph = new TFilterGraph(this);
     FilterGraph->setObjectName(QStringLiteral("FilterGraph"));
     filterOwner_ = std::make_unique<TFilter>();
@@ -92,7 +95,8 @@ void TfmMainForm::BuildComponents() {
                                       int length) { SampleGrabberBuffer(sender, sampleTime, buffer, length); });
 }
 
-void TfmMainForm::BuildLayout() {
+void TfmMainForm::BuildLayout()
+{
     auto* clientArea = new QWidget(this);
     clientArea->setObjectName(QStringLiteral("ClientArea"));
     // Button-face background, as dialogs and tool windows have.

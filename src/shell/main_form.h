@@ -102,8 +102,7 @@ public:
     // the menu wiring shows the error through the application's error report.
     void FormCreate();
     // The grabber's OnBuffer: runs on the grabber's frame thread.
-    void SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime, const std::uint8_t* pBuffer,
-                             int BufferLen);
+    void SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime, const std::uint8_t* pBuffer, int BufferLen);
     void TrackBar1Change();
     void Uruchomprogramy1Click();
     void Zrbzdjcie1Click();

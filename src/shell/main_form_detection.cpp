@@ -15,7 +15,8 @@
 namespace qmd {
 
 void TfmMainForm::SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime, const std::uint8_t* pBuffer,
-                                      int BufferLen) {
+                                      int BufferLen)
+{
     (void)sender;
     (void)SampleTime;
     // Captured by reference through one small object, so the copy callback
@@ -35,18 +36,19 @@ void TfmMainForm::SampleGrabberBuffer(TSampleGrabber* sender, double SampleTime,
         reactions_.load());
 }
 
-void TfmMainForm::TrackBar1Change() {
+void TfmMainForm::TrackBar1Change()
+{
     const std::uint8_t threshold = ThresholdForPosition(TrackBar1->value());
     Detection.Threshold.store(threshold);
     Label1->setText(QStringLiteral("Czułość: %1").arg(TrackBar1->maximum() - threshold));
 }
 
-void TfmMainForm::Opnieniepowczeniuwykrywania1Click() {
+void TfmMainForm::Opnieniepowczeniuwykrywania1Click()
+{
     const QString current = QString::number(Detection.StartDelayFrames.load());
-    const std::optional<QString> answer =
-        InputQuery(this, QStringLiteral("Wpisz liczbę"),
-                   QStringLiteral("Wpisz liczbę klatek, które po włączeniu wykrywania ruchu będą zignorowane."),
-                   current, 255);
+    const std::optional<QString> answer = InputQuery(
+        this, QStringLiteral("Wpisz liczbę"),
+        QStringLiteral("Wpisz liczbę klatek, które po włączeniu wykrywania ruchu będą zignorowane."), current, 255);
     // Cancel answers with the text the dialog opened with.
     const std::optional<std::int32_t> value = ApplyStartDelayText(Detection, answer.value_or(current).toStdString());
     if (!value) return;
@@ -54,7 +56,8 @@ void TfmMainForm::Opnieniepowczeniuwykrywania1Click() {
     settings.Write(keys::StartDelay, *value);
 }
 
-void TfmMainForm::Resetujpami1Click() {
+void TfmMainForm::Resetujpami1Click()
+{
     FilterGraph->PauseGraph();
     ClearDetectionMemory(Detection);
     FilterGraph->RunGraph();

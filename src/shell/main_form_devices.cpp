@@ -18,7 +18,8 @@
 
 namespace qmd {
 
-void TfmMainForm::BuildDeviceMenu() {
+void TfmMainForm::BuildDeviceMenu()
+{
     DeviceEnum = std::make_unique<TSysDevEnum>();
     const int count = DeviceEnum->DeviceCount();
     for (int position = 0; position < count; ++position) {
@@ -40,7 +41,8 @@ void TfmMainForm::BuildDeviceMenu() {
     }
 }
 
-void TfmMainForm::DeviceSwitch(QAction* sender) {
+void TfmMainForm::DeviceSwitch(QAction* sender)
+{
     const int tag = sender->data().toInt();
     FilterGraph->StripGraph();
     FilterGraph->SetActive(false);
@@ -65,7 +67,8 @@ void TfmMainForm::DeviceSwitch(QAction* sender) {
 // the device's latest frame. The grabber's copy is made before the slot lock
 // is taken, so this thread never holds the slots while it waits for the
 // grabber, which may itself be waiting for the slots on the frame thread.
-void TfmMainForm::CopyLatestFrameIntoSlots() {
+void TfmMainForm::CopyLatestFrameIntoSlots()
+{
     FrameImage latest;
     const bool haveFrame = SampleGrabber->LatestFrameToBitmap(&latest);
     const FrameSlots::Access frameSlots = Detection.Slots.Lock();
@@ -77,7 +80,8 @@ void TfmMainForm::CopyLatestFrameIntoSlots() {
 
 // The format applies when the stream negotiates again, so the graph is
 // stopped around the window and rendered anew after it.
-void TfmMainForm::Zmierozdzielczo1Click() {
+void TfmMainForm::Zmierozdzielczo1Click()
+{
     FilterGraph->StopGraph();
     const int closeQueriesBefore = closeQueries_;
     if (fmZmienRozdzielczosc) fmZmienRozdzielczosc->exec();

@@ -9,12 +9,14 @@
 
 namespace qmd {
 
-void TfmMainForm::RunMenuCommand(void (TfmMainForm::*handler)()) {
+void TfmMainForm::RunMenuCommand(void (TfmMainForm::*handler)())
+{
     RunCommand(this, [this, handler] { (this->*handler)(); });
 }
 
 // Flips its own check mark before its command runs (Qt does the flip).
-QAction* TfmMainForm::AddToggleItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)()) {
+QAction* TfmMainForm::AddToggleItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)())
+{
     QAction* item = menu->addAction(caption);
     item->setCheckable(true);
     connect(item, &QAction::triggered, this, [this, handler] { RunMenuCommand(handler); });
@@ -24,8 +26,8 @@ QAction* TfmMainForm::AddToggleItem(QMenu* menu, const QString& caption, void (T
 // Shows a check mark that only the program sets: the command decides it from
 // the user's answer. Qt flips a checkable action before `triggered`, so the
 // flip is undone first and the command starts from the mark as it was.
-QAction* TfmMainForm::AddProgramMarkedItem(QMenu* menu, const QString& caption,
-                                           void (TfmMainForm::*handler)()) {
+QAction* TfmMainForm::AddProgramMarkedItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)())
+{
     QAction* item = menu->addAction(caption);
     item->setCheckable(true);
     connect(item, &QAction::triggered, this, [this, item, handler](bool checked) {
@@ -35,13 +37,15 @@ QAction* TfmMainForm::AddProgramMarkedItem(QMenu* menu, const QString& caption,
     return item;
 }
 
-QAction* TfmMainForm::AddCommandItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)()) {
+QAction* TfmMainForm::AddCommandItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)())
+{
     QAction* item = menu->addAction(caption);
     connect(item, &QAction::triggered, this, [this, handler] { RunMenuCommand(handler); });
     return item;
 }
 
-void TfmMainForm::BuildMenu() {
+void TfmMainForm::BuildMenu()
+{
     MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
 
@@ -56,18 +60,18 @@ void TfmMainForm::BuildMenu() {
     Gdywykryjeszruch1->setObjectName(QStringLiteral("Gdywykryjeszruch1"));
     Uruchomprogramy1 = AddProgramMarkedItem(Gdywykryjeszruch1, QStringLiteral("Uruchom programy..."),
                                             &TfmMainForm::Uruchomprogramy1Click);
-    Zrbzdjcie1 = AddProgramMarkedItem(Gdywykryjeszruch1, QStringLiteral("Zrób zdjęcie..."),
-                                      &TfmMainForm::Zrbzdjcie1Click);
+    Zrbzdjcie1 =
+        AddProgramMarkedItem(Gdywykryjeszruch1, QStringLiteral("Zrób zdjęcie..."), &TfmMainForm::Zrbzdjcie1Click);
     Uruchomalarm1 = AddToggleItem(Gdywykryjeszruch1, QStringLiteral("Uruchom alarm"), &TfmMainForm::Uruchomalarm1Click);
     Odtwrzplikdwikowy1 = AddProgramMarkedItem(Gdywykryjeszruch1, QStringLiteral("Odtwórz plik dźwiękowy..."),
                                               &TfmMainForm::Odtwrzplikdwikowy1Click);
     Wywietlinformacj1 = AddProgramMarkedItem(Gdywykryjeszruch1, QStringLiteral("Wyświetl informację..."),
                                              &TfmMainForm::Wywietlinformacj1Click);
-    Przecztrybpracykomputera1 = AddProgramMarkedItem(Gdywykryjeszruch1,
-                                                     QStringLiteral("Przełącz tryb pracy komputera..."),
-                                                     &TfmMainForm::Przecztrybpracykomputera1Click);
-    Dopiszdodziennika1 = AddToggleItem(Gdywykryjeszruch1, QStringLiteral("Dopisz do dziennika"),
-                                       &TfmMainForm::Dopiszdodziennika1Click);
+    Przecztrybpracykomputera1 =
+        AddProgramMarkedItem(Gdywykryjeszruch1, QStringLiteral("Przełącz tryb pracy komputera..."),
+                             &TfmMainForm::Przecztrybpracykomputera1Click);
+    Dopiszdodziennika1 =
+        AddToggleItem(Gdywykryjeszruch1, QStringLiteral("Dopisz do dziennika"), &TfmMainForm::Dopiszdodziennika1Click);
 
     Opnieniepowczeniuwykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Opóźnienie po włączeniu wykrywania..."),
                                                   &TfmMainForm::Opnieniepowczeniuwykrywania1Click);
@@ -79,16 +83,17 @@ void TfmMainForm::BuildMenu() {
     N1 = Opcje1->addSeparator();
     Uruchamiajprzystarciesystemu1 = AddToggleItem(Opcje1, QStringLiteral("Uruchamiaj przy starcie systemu"),
                                                   &TfmMainForm::Uruchamiajprzystarciesystemu1Click);
-    MinimalizujdoTraya1 = AddToggleItem(Opcje1, QStringLiteral("Minimalizuj do Tray'a"),
-                                        &TfmMainForm::MinimalizujdoTraya1Click);
+    MinimalizujdoTraya1 =
+        AddToggleItem(Opcje1, QStringLiteral("Minimalizuj do Tray'a"), &TfmMainForm::MinimalizujdoTraya1Click);
     N2 = Opcje1->addSeparator();
     Pokadziennik1 = AddCommandItem(Opcje1, QStringLiteral("Pokaż dziennik"), &TfmMainForm::Pokadziennik1Click);
     Zapamitujostatniowybraneurzdzenie1 = AddToggleItem(Opcje1, QStringLiteral("Zapamiętuj ostatnio wybrane urządzenie"),
                                                        &TfmMainForm::Zapamitujostatniowybraneurzdzenie1Click);
-    Zapamitajpozycjokna1 = AddToggleItem(Opcje1, QStringLiteral("Zapamiętaj pozycję okna"),
-                                         &TfmMainForm::Zapamitajpozycjokna1Click);
+    Zapamitajpozycjokna1 =
+        AddToggleItem(Opcje1, QStringLiteral("Zapamiętaj pozycję okna"), &TfmMainForm::Zapamitajpozycjokna1Click);
     N3 = Opcje1->addSeparator();
-    Zmierozdzielczo1 = AddCommandItem(Opcje1, QStringLiteral("Zmień rozdzielczość"), &TfmMainForm::Zmierozdzielczo1Click);
+    Zmierozdzielczo1 =
+        AddCommandItem(Opcje1, QStringLiteral("Zmień rozdzielczość"), &TfmMainForm::Zmierozdzielczo1Click);
 
     Pomoc1 = MainMenu1->addMenu(QStringLiteral("Pomoc"));
     Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
@@ -147,7 +152,8 @@ constexpr ReactionMark kReactionMarks[] = {
 // The frame thread reads the seven marks through Switches. A program-set
 // mark's switch takes the mark as it stands once the click's events have
 // run, never the passing flip.
-void TfmMainForm::WireReactionSwitches() {
+void TfmMainForm::WireReactionSwitches()
+{
     for (const ReactionMark& mark : kReactionMarks) {
         QAction* item = this->*mark.Item;
         const auto member = mark.Switch;
@@ -161,7 +167,8 @@ void TfmMainForm::WireReactionSwitches() {
     }
 }
 
-void TfmMainForm::SyncSwitchesWithMarks() {
+void TfmMainForm::SyncSwitchesWithMarks()
+{
     for (const ReactionMark& mark : kReactionMarks) (Switches.*mark.Switch).store((this->*mark.Item)->isChecked());
 }
 

@@ -8,29 +8,34 @@
 
 namespace qmd {
 
-void TfmMainForm::Opcje1Click() {
+void TfmMainForm::Opcje1Click()
+{
     Opnieniepowczeniuwykrywania1->setText(
         QStringLiteral("Opóźnienie po włączeniu wykrywania [%1]").arg(Detection.StartDelayFrames.load()));
 }
 
-void TfmMainForm::Uruchamiajprzystarciesystemu1Click() {
+void TfmMainForm::Uruchamiajprzystarciesystemu1Click()
+{
     if (Uruchamiajprzystarciesystemu1->isChecked())
         WriteAutostartEntry(CurrentExecutablePath());
     else
         RemoveAutostartEntry();
 }
 
-void TfmMainForm::MinimalizujdoTraya1Click() {
+void TfmMainForm::MinimalizujdoTraya1Click()
+{
     SettingsFile settings(SettingsPath());
     settings.Write(keys::MinimiseToTray, MinimalizujdoTraya1->isChecked());
 }
 
-void TfmMainForm::Zapamitujostatniowybraneurzdzenie1Click() {
+void TfmMainForm::Zapamitujostatniowybraneurzdzenie1Click()
+{
     SettingsFile settings(SettingsPath());
     settings.Write(keys::RememberDevice, Zapamitujostatniowybraneurzdzenie1->isChecked());
 }
 
-void TfmMainForm::Zapamitajpozycjokna1Click() {
+void TfmMainForm::Zapamitajpozycjokna1Click()
+{
     SettingsFile settings(SettingsPath());
     settings.Write(keys::RememberWindowPosition, Zapamitajpozycjokna1->isChecked());
 }

@@ -27,7 +27,8 @@ namespace qmd {
 
 std::string TfmMainForm::SettingsPath() { return SettingsFilePath(); }
 
-void TfmMainForm::FormCreate() {
+void TfmMainForm::FormCreate()
+{
     // A write killed before its rename (SIGKILL, a power cut) left its
     // temporary file here; one instance runs at a time, so the start is the
     // moment to take such leftovers away.
@@ -70,13 +71,15 @@ void TfmMainForm::FormCreate() {
 // The stored position goes to the slider, which brings it into 0 .. 255. The
 // position as laid out (210) moves nothing, so the change handler is run by
 // hand then: Threshold and the label always follow the position shown.
-void TfmMainForm::ApplyStoredSensitivity(int storedPosition) {
+void TfmMainForm::ApplyStoredSensitivity(int storedPosition)
+{
     const int before = TrackBar1->value();
     TrackBar1->setValue(storedPosition);
     if (TrackBar1->value() == before) TrackBar1Change();
 }
 
-void TfmMainForm::FormCloseQuery(bool& CanClose) {
+void TfmMainForm::FormCloseQuery(bool& CanClose)
+{
     (void)CanClose;  // closing is never refused here
     ++closeQueries_;
     DeviceEnum.reset();
@@ -93,7 +96,8 @@ void TfmMainForm::FormCloseQuery(bool& CanClose) {
     if (stripFailure) std::rethrow_exception(stripFailure);
 }
 
-void TfmMainForm::FormClose() {
+void TfmMainForm::FormClose()
+{
     SettingsFile settings(SettingsPath());
     settings.Write(keys::Sensitivity, TrackBar1->value());
     // Where the window system keeps the window's place to itself (Wayland),
@@ -103,7 +107,8 @@ void TfmMainForm::FormClose() {
     settings.Write(keys::WindowTop, y());
 }
 
-void TfmMainForm::closeEvent(QCloseEvent* event) {
+void TfmMainForm::closeEvent(QCloseEvent* event)
+{
     if (closed_) {
         event->accept();  // the session's end has closed it already
         return;
@@ -128,7 +133,8 @@ void TfmMainForm::closeEvent(QCloseEvent* event) {
     emit Closed();
 }
 
-void TfmMainForm::CloseForSessionEnd() noexcept {
+void TfmMainForm::CloseForSessionEnd() noexcept
+{
     if (closed_) return;
     // Each step runs whatever the one before it did; nothing escapes into
     // the event loop that called this.

@@ -13,7 +13,8 @@
 namespace qmd {
 
 ProgramWindows::ProgramWindows(TfmMainForm::Options options,
-                               const std::function<void(ReactionDependencies&)>& customise) {
+                               const std::function<void(ReactionDependencies&)>& customise)
+{
     try {
         Build(std::move(options), customise);
     } catch (...) {
@@ -24,7 +25,8 @@ ProgramWindows::ProgramWindows(TfmMainForm::Options options,
     }
 }
 
-void ProgramWindows::Build(TfmMainForm::Options options, const std::function<void(ReactionDependencies&)>& customise) {
+void ProgramWindows::Build(TfmMainForm::Options options, const std::function<void(ReactionDependencies&)>& customise)
+{
     mainForm_ = std::make_unique<TfmMainForm>(std::move(options));
     TfmMainForm* main = mainForm_.get();
     autostart_ = std::make_unique<TfmAutostart>(main->Uruchomprogramy1);
@@ -49,7 +51,8 @@ void ProgramWindows::Build(TfmMainForm::Options options, const std::function<voi
     main->SetReactions(reactions_.get());
 }
 
-void ProgramWindows::Shutdown() {
+void ProgramWindows::Shutdown()
+{
     if (shutDown_) return;
     shutDown_ = true;
     if (reactionUi_) reactionUi_->Close();
@@ -61,7 +64,8 @@ void ProgramWindows::Shutdown() {
 
 ProgramWindows::~ProgramWindows() { TearDown(); }
 
-void ProgramWindows::TearDown() noexcept {
+void ProgramWindows::TearDown() noexcept
+{
     Shutdown();
     reactions_.reset();
     reactionUi_.reset();
@@ -77,7 +81,8 @@ void ProgramWindows::TearDown() noexcept {
 }
 
 std::unique_ptr<ProgramWindows> BuildProgramWindows(TfmMainForm::Options options,
-                                                    const std::function<void(ReactionDependencies&)>& customise) {
+                                                    const std::function<void(ReactionDependencies&)>& customise)
+{
     try {
         return std::make_unique<ProgramWindows>(std::move(options), customise);
     } catch (const std::exception& error) {

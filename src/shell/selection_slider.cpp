@@ -1,16 +1,17 @@
 #include "shell/selection_slider.h"
 
 #include <QPainter>
-#include <qdrawutil.h>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
+#include <qdrawutil.h>
 
 namespace qmd {
 
 SelectionSlider::SelectionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {}
 
-void SelectionSlider::SetSelection(int start, int end) {
+void SelectionSlider::SetSelection(int start, int end)
+{
     selectionStart_ = std::min(start, end);
     selectionEnd_ = std::max(start, end);
     update();
@@ -18,7 +19,8 @@ void SelectionSlider::SetSelection(int start, int end) {
 
 // The handle's centre travels over the groove less one handle length, as
 // the slider itself maps values to pixels; the channel spans that travel.
-QRect SelectionSlider::ChannelRect() const {
+QRect SelectionSlider::ChannelRect() const
+{
     QStyleOptionSlider option;
     initStyleOption(&option);
     const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
@@ -28,7 +30,8 @@ QRect SelectionSlider::ChannelRect() const {
                  groove.width() - handle.width() + 4, kChannelHeight);
 }
 
-int SelectionSlider::CentreOf(int value) const {
+int SelectionSlider::CentreOf(int value) const
+{
     QStyleOptionSlider option;
     initStyleOption(&option);
     const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
@@ -39,7 +42,8 @@ int SelectionSlider::CentreOf(int value) const {
                                            option.upsideDown);
 }
 
-QRect SelectionSlider::SelectionRect() const {
+QRect SelectionSlider::SelectionRect() const
+{
     if (selectionEnd_ <= selectionStart_) return {};
     const QRect inner = ChannelRect().adjusted(1, 1, -1, -1);
     const int left = CentreOf(selectionStart_);
@@ -51,7 +55,8 @@ QRect SelectionSlider::SelectionRect() const {
 // in it, then the style's ticks and handle on top. The style's own groove is
 // not used, since some styles fill it up to the handle, which would read as
 // a second band.
-void SelectionSlider::paintEvent(QPaintEvent*) {
+void SelectionSlider::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     const QRect channel = ChannelRect();
     painter.fillRect(channel, palette().color(QPalette::Base));

@@ -7,16 +7,19 @@
 
 namespace qmd {
 
-SessionEnd::SessionEnd() {
+SessionEnd::SessionEnd()
+{
     connect(&quitSignals_, &QuitSignals::quitRequested, this, [this] { Request(); });
     if (QCoreApplication* application = QCoreApplication::instance()) application->installEventFilter(this);
 }
 
-SessionEnd::~SessionEnd() {
+SessionEnd::~SessionEnd()
+{
     if (QCoreApplication* application = QCoreApplication::instance()) application->removeEventFilter(this);
 }
 
-void SessionEnd::Attach(TfmMainForm* mainForm) {
+void SessionEnd::Attach(TfmMainForm* mainForm)
+{
     mainForm_ = mainForm;
     if (requested_ && mainForm_) mainForm_->CloseForSessionEnd();
 }
@@ -24,12 +27,14 @@ void SessionEnd::Attach(TfmMainForm* mainForm) {
 // The session manager's Die reaches the program only as a quit of the
 // application; so does the end of our own event loop after a close, for
 // which the closing steps have already run.
-bool SessionEnd::eventFilter(QObject* watched, QEvent* event) {
+bool SessionEnd::eventFilter(QObject* watched, QEvent* event)
+{
     if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) Request();
     return false;
 }
 
-void SessionEnd::Request() {
+void SessionEnd::Request()
+{
     requested_ = true;
     if (mainForm_) {
         mainForm_->CloseForSessionEnd();  // runs once; ends the event loop

@@ -110,9 +110,8 @@ TEST_F(SettingsFileTest, WriteAddsKeysAndSectionsAndKeepsUnknownLines)
     s.WriteString("Ruch", "Zrob zdjecie", "/home/ja/zdjęcia");
     s.WriteInteger("Ogolne", "Pozycja X", 480);
     s.WriteInteger("Ogolne", "Pozycja Y", -266);
-    EXPECT_EQ(Bytes(), foreign +
-                           "[Ruch]\r\nAlarm=1\r\nZrob zdjecie=/home/ja/zdjęcia\r\n\r\n[Zzz]\r\nfoo=bar\r\n"
-                           "[Ogolne]\r\nPozycja X=480\r\nPozycja Y=-266\r\n");
+    EXPECT_EQ(Bytes(), foreign + "[Ruch]\r\nAlarm=1\r\nZrob zdjecie=/home/ja/zdjęcia\r\n\r\n[Zzz]\r\nfoo=bar\r\n"
+                                 "[Ogolne]\r\nPozycja X=480\r\nPozycja Y=-266\r\n");
     EXPECT_EQ(s.ReadInteger("Ogolne", "Pozycja Y", 0), -266);
 }
 
@@ -127,7 +126,8 @@ TEST_F(SettingsFileTest, LineBreaksInATextAreRefusedAndChangeNothing)
 {
     Write("[Ruch]\r\nInformacja=old\r\n");
     SettingsFile s(path);
-    for (const std::string& evil : std::vector<std::string>{"a\nCzulosc=0", "a\r\n[Ogolne]", std::string("a\0b", 3), "\r"}) {
+    for (const std::string& evil :
+         std::vector<std::string>{"a\nCzulosc=0", "a\r\n[Ogolne]", std::string("a\0b", 3), "\r"}) {
         try {
             s.WriteString("Ruch", "Informacja", evil);
             FAIL() << "accepted a line break";

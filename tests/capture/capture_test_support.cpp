@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
-#include "gst/handles.h"
 #include "common/frame_image.h"
+#include "gst/handles.h"
 #include "gst/init.h"
 
 namespace qmd::test {
@@ -27,22 +27,24 @@ std::vector<std::uint8_t> PatternFrame(int width, int height, int index)
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(stride) * height, 0);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width * 3; ++x)
-            frame[static_cast<std::size_t>(y) * stride + x] = static_cast<std::uint8_t>((x * 7 + y * 13 + index * 41) & 0xFF);
+            frame[static_cast<std::size_t>(y) * stride + x] =
+                static_cast<std::uint8_t>((x * 7 + y * 13 + index * 41) & 0xFF);
     return frame;
 }
 
 std::vector<std::vector<std::uint8_t>> UniformFrames(int count, int width, int height, std::uint8_t value)
 {
     const std::size_t size = static_cast<std::size_t>(FrameImage::StrideFor(width)) * static_cast<std::size_t>(height);
-    return std::vector<std::vector<std::uint8_t>>(static_cast<std::size_t>(count), std::vector<std::uint8_t>(size, value));
+    return std::vector<std::vector<std::uint8_t>>(static_cast<std::size_t>(count),
+                                                  std::vector<std::uint8_t>(size, value));
 }
 
 void WriteClip(const std::string& path, int width, int height, int fps,
                const std::vector<std::vector<std::uint8_t>>& frames, const std::string& encoding)
 {
     gst::EnsureInitialized();
-    const std::string description = "appsrc name=source format=time ! videoconvert ! " + encoding +
-                                    " ! filesink location=\"" + path + "\"";
+    const std::string description =
+        "appsrc name=source format=time ! videoconvert ! " + encoding + " ! filesink location=\"" + path + "\"";
     gst::ErrorHandle error;
     gst::ElementHandle pipeline{GST_ELEMENT(gst_object_ref_sink(gst_parse_launch(description.c_str(), error.out())))};
     ASSERT_TRUE(pipeline) << (error ? error->message : "");
@@ -60,8 +62,8 @@ void WriteClip(const std::string& path, int width, int height, int fps,
     }
     gst_app_src_end_of_stream(GST_APP_SRC(source.get()));
     gst::BusHandle bus{gst_element_get_bus(pipeline.get())};
-    gst::MessageHandle done{gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND,
-                                                       GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))};
+    gst::MessageHandle done{
+        gst_bus_timed_pop_filtered(bus.get(), 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))};
     ASSERT_TRUE(done);
     EXPECT_EQ(GST_MESSAGE_TYPE(done.get()), GST_MESSAGE_EOS);
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);

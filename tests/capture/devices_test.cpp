@@ -23,7 +23,8 @@ class Devices : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        InstallFakeCameras({{"Kamera USB", "/dev/video2", 4}, {LongName(), "/dev/video3", 5}, {"Kamera USB", "/dev/video1", 6}});
+        InstallFakeCameras(
+            {{"Kamera USB", "/dev/video2", 4}, {LongName(), "/dev/video3", 5}, {"Kamera USB", "/dev/video1", 6}});
     }
     ScopedEnv noExtras{"QUISK_EXTRA_SOURCES", ""};
 };

@@ -63,7 +63,8 @@ TEST_F(ExtraSources, MjpegClipArrivesAsBgrFrames)
     const int width = 320, height = 240, count = 6;
     std::vector<std::vector<std::uint8_t>> frames = UniformFrames(count, width, height, 0);
     for (int i = 0; i < count; ++i)
-        for (std::size_t p = 0; p < frames[i].size(); p += 3) frames[i][p + 2] = static_cast<std::uint8_t>(40 * i);  // red
+        for (std::size_t p = 0; p < frames[i].size(); p += 3)
+            frames[i][p + 2] = static_cast<std::uint8_t>(40 * i);  // red
     const std::string path = dir.File("mjpeg.avi");
     WriteClip(path, width, height, 25, frames, "jpegenc quality=95 ! avimux");
 

@@ -44,10 +44,10 @@ GList* Probe(GstDeviceProvider*)
     std::lock_guard lock(camerasMutex);
     GList* devices = nullptr;
     for (const auto& camera : installedCameras) {
-        GstCaps* caps = gst_caps_from_string(
-            "video/x-raw,format=YUY2,width=640,height=480,framerate=30/1; image/jpeg,width=1280,height=720,framerate=30/1");
-        GstStructure* properties = gst_structure_new("fake-properties", "device.path", G_TYPE_STRING,
-                                                     camera.Path.c_str(), nullptr);
+        GstCaps* caps = gst_caps_from_string("video/x-raw,format=YUY2,width=640,height=480,framerate=30/1; "
+                                             "image/jpeg,width=1280,height=720,framerate=30/1");
+        GstStructure* properties =
+            gst_structure_new("fake-properties", "device.path", G_TYPE_STRING, camera.Path.c_str(), nullptr);
         auto* device = static_cast<QmdFakeDevice*>(g_object_new(qmd_fake_device_get_type(), "display-name",
                                                                 camera.Name.c_str(), "device-class", "Video/Source",
                                                                 "caps", caps, "properties", properties, nullptr));

@@ -41,8 +41,8 @@ TEST(CheckGraphResultTest, PlatformTextIsCutAt255AndAtAZero)
 
 TEST(MonikerTest, RoundTripsThroughBytes)
 {
-    const MonikerFields fields{SourceKind::SystemDevice, "Kamera \xC5\xBC\xC3\xB3\xC5\x82ta", "GstV4l2Device|device.path=/dev/video0",
-                               "Video/Source"};
+    const MonikerFields fields{SourceKind::SystemDevice, "Kamera \xC5\xBC\xC3\xB3\xC5\x82ta",
+                               "GstV4l2Device|device.path=/dev/video0", "Video/Source"};
     const Moniker stored = Moniker::FromFields(fields);
     const Moniker loaded = Moniker::FromBytes(stored.Bytes());
     ASSERT_TRUE(loaded.Fields());

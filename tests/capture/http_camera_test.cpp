@@ -127,7 +127,6 @@ protected:
     std::string lastError;
 };
 
-
 TEST_F(HttpCamera, FramesArriveAsBgrOfTheServedSizeAndColourUnderTheUriCaption)
 {
     const Bgr colour{30, 90, 200};
@@ -370,10 +369,13 @@ TEST(MjpegHttpServerTest, ServesEveryClientAtOnceWithWellFormedParts)
         ASSERT_EQ(::send(reader.socket, request.data(), request.size(), MSG_NOSIGNAL),
                   static_cast<ssize_t>(request.size()));
     }
-    const std::string part = "--qmdframe\r\nContent-Type: image/jpeg\r\nContent-Length: " +
-                             std::to_string(jpeg.size()) + "\r\n\r\n" + std::string(jpeg.begin(), jpeg.end()) + "\r\n";
+    const std::string part =
+        "--qmdframe\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) + "\r\n\r\n" +
+        std::string(jpeg.begin(), jpeg.end()) + "\r\n";
     const std::string header = "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=qmdframe\r\n";
-    const auto complete = [&](const Reader& reader) { return reader.received.size() >= header.size() + 3 * part.size(); };
+    const auto complete = [&](const Reader& reader) {
+        return reader.received.size() >= header.size() + 3 * part.size();
+    };
     ASSERT_TRUE(WaitUntil([&] {
         for (auto& reader : readers) {
             pollfd polled{reader.socket, POLLIN, 0};

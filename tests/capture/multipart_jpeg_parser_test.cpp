@@ -51,7 +51,8 @@ Result Parse(MultipartJpegParser& parser, const std::string& stream, const std::
     std::size_t at = 0;
     std::size_t piece = 0;
     while (at < stream.size() && result.Last != Outcome::Failed) {
-        const std::size_t size = piece < pieces.size() ? std::min(pieces[piece++], stream.size() - at) : stream.size() - at;
+        const std::size_t size =
+            piece < pieces.size() ? std::min(pieces[piece++], stream.size() - at) : stream.size() - at;
         parser.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()) + at, size);
         at += size;
         while ((result.Last = parser.Next()) == Outcome::Part)
@@ -90,20 +91,20 @@ std::vector<Framing> Framings()
 {
     const std::string tail = "--frame\r\nContent-Type: image/jpeg\r\n\r\n\xFF\xD8 cut";
     return {
-        {"with Content-Length", Response("multipart/x-mixed-replace; boundary=frame",
-                                         Part(kFirst, true) + Part(kSecond, true) + tail)},
-        {"without Content-Length", Response("multipart/x-mixed-replace; boundary=frame",
-                                            Part(kFirst, false) + Part(kSecond, false) + tail)},
-        {"LF-only lines",
-         "HTTP/1.1 200 OK\nContent-Type: multipart/x-mixed-replace;boundary=frame\n\n" + Part(kFirst, false, "\n") +
-             Part(kSecond, true, "\n") + tail},
+        {"with Content-Length",
+         Response("multipart/x-mixed-replace; boundary=frame", Part(kFirst, true) + Part(kSecond, true) + tail)},
+        {"without Content-Length",
+         Response("multipart/x-mixed-replace; boundary=frame", Part(kFirst, false) + Part(kSecond, false) + tail)},
+        {"LF-only lines", "HTTP/1.1 200 OK\nContent-Type: multipart/x-mixed-replace;boundary=frame\n\n" +
+                              Part(kFirst, false, "\n") + Part(kSecond, true, "\n") + tail},
         {"quoted boundary", Response("multipart/x-mixed-replace; charset=x; boundary=\"frame\"",
                                      Part(kFirst, false) + Part(kSecond, true) + tail)},
-        {"boundary declared with its dashes", Response("multipart/x-mixed-replace; boundary=--frame",
-                                                       Part(kFirst, false) + Part(kSecond, false) + tail)},
-        {"boundary lines without dashes", Response("multipart/x-mixed-replace; boundary=myboundary",
-                                                   Part(kFirst, false, "\r\n", "myboundary") +
-                                                       Part(kSecond, false, "\r\n", "myboundary") + "myboundary\r\n\r\n\xFF\xD8 cut")},
+        {"boundary declared with its dashes",
+         Response("multipart/x-mixed-replace; boundary=--frame", Part(kFirst, false) + Part(kSecond, false) + tail)},
+        {"boundary lines without dashes",
+         Response("multipart/x-mixed-replace; boundary=myboundary", Part(kFirst, false, "\r\n", "myboundary") +
+                                                                        Part(kSecond, false, "\r\n", "myboundary") +
+                                                                        "myboundary\r\n\r\n\xFF\xD8 cut")},
         {"preamble, odd header case and folded Content-Type",
          "HTTP/1.0 200 OK\r\ncontent-TYPE :  multipart/x-mixed-replace;\r\n\t boundary=frame \r\n\r\n"
          "This is a preamble\r\nwith --frames and frame- in it\r\n" +
@@ -150,8 +151,9 @@ TEST(MultipartJpegParserTest, BodyIsTakenByItsLengthOrUpToARealBoundaryLine)
 
     // Without it, the boundary's text counts only as a line of its own.
     const std::string lookalikes = "\xFF\xD8 x--frame\r\n--frameX\r\n--frame more\r\n\xFF\xD9";
-    EXPECT_EQ(Parse(Response("multipart/x-mixed-replace; boundary=frame", Part(lookalikes, false) + "--frame\r\n")).Parts,
-              std::vector<std::string>{lookalikes});
+    EXPECT_EQ(
+        Parse(Response("multipart/x-mixed-replace; boundary=frame", Part(lookalikes, false) + "--frame\r\n")).Parts,
+        std::vector<std::string>{lookalikes});
 }
 
 TEST(MultipartJpegParserTest, RefusedRequestFailsWithTheStatusAndTheServersReason)
@@ -185,11 +187,10 @@ TEST(MultipartJpegParserTest, RefusedRequestFailsWithTheStatusAndTheServersReaso
 
 TEST(MultipartJpegParserTest, StreamOfAnotherKindIsNoMultipartStream)
 {
-    for (const std::string head : {"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n",
-                                   "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n\r\n",
-                                   "HTTP/1.0 200 OK\r\n\r\n",
-                                   "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace\r\n\r\n",
-                                   "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=\"\"\r\n\r\n"}) {
+    for (const std::string head :
+         {"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n", "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n\r\n",
+          "HTTP/1.0 200 OK\r\n\r\n", "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace\r\n\r\n",
+          "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=\"\"\r\n\r\n"}) {
         MultipartJpegParser parser;
         const Result result = Parse(parser, head + "\xFF\xD8\xFF\xD9");
         EXPECT_EQ(result.Last, Outcome::Failed) << head;
@@ -211,8 +212,7 @@ TEST(MultipartJpegParserTest, PeerThatSendsTooMuchFailsWithinTheLimits)
         Outcome last = Outcome::NeedMore;
         for (std::size_t at = 0; at < stream.size() && last != Outcome::Failed; at += piece) {
             parser.Feed(reinterpret_cast<const std::uint8_t*>(stream.data()) + at, std::min(piece, stream.size() - at));
-            while ((last = parser.Next()) == Outcome::Part) {
-            }
+            while ((last = parser.Next()) == Outcome::Part) {}
             mostPending = std::max(mostPending, parser.Pending());
         }
         EXPECT_LE(mostPending, limits.Part + limits.HeaderLine + 64 + piece) << "memory held";
@@ -243,7 +243,6 @@ TEST(MultipartJpegParserTest, PeerThatSendsTooMuchFailsWithinTheLimits)
     const std::string part = "\r\n" + Part(kFirst, false) + "--frame\r\n";
     EXPECT_EQ(Parse(parser, part).Parts, std::vector<std::string>{kFirst}) << "still finds the next part";
 }
-
 
 // Answers one connection with a fixed response, then closes it.
 class OneShotHttpServer {
@@ -363,10 +362,10 @@ TEST(MjpegHttpSourceTest, SendsAPlainRequestWithTheCredentialsAndReportsTheRefus
     EXPECT_EQ(error.Code, GST_RESOURCE_ERROR_NOT_AUTHORIZED);
     EXPECT_EQ(error.Message, "Unauthorized");
     // "admin:p@ss" in base64
-    EXPECT_EQ(camera.Request(), "GET /cgi-bin/mjpg?res=half&x=%20y HTTP/1.0\r\nHost: 127.0.0.1:" +
-                                    std::to_string(camera.Port()) +
-                                    "\r\nUser-Agent: quisk-motion-detector\r\nAuthorization: Basic YWRtaW46cEBzcw==\r\n"
-                                    "Connection: close\r\n\r\n");
+    EXPECT_EQ(camera.Request(),
+              "GET /cgi-bin/mjpg?res=half&x=%20y HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(camera.Port()) +
+                  "\r\nUser-Agent: quisk-motion-detector\r\nAuthorization: Basic YWRtaW46cEBzcw==\r\n"
+                  "Connection: close\r\n\r\n");
 }
 
 TEST(MjpegHttpSourceTest, GivesEachImageWhole)
@@ -377,7 +376,8 @@ TEST(MjpegHttpSourceTest, GivesEachImageWhole)
     EXPECT_EQ(pipeline.Images(), (std::vector<std::string>{kFirst, kSecond}));
     const gst::MessageHandle end = pipeline.End();
     ASSERT_TRUE(end);
-    EXPECT_EQ(GST_MESSAGE_TYPE(end.get()), GST_MESSAGE_EOS) << "a camera that closes ends the stream: " << ErrorOf(end).Message;
+    EXPECT_EQ(GST_MESSAGE_TYPE(end.get()), GST_MESSAGE_EOS)
+        << "a camera that closes ends the stream: " << ErrorOf(end).Message;
     EXPECT_EQ(camera.Request().substr(0, 21), "GET /video HTTP/1.0\r\n");
 }
 

@@ -48,7 +48,8 @@ TEST(PreviewScalerTest, TightRowsAreNeverReadPastTheirEnd)
         scaler.Scale(bgr.data(), width, height, width * 3, target);
         for (int y = 0; y < size.height(); ++y)
             for (int x = 0; x < size.width(); ++x) {
-                const std::uint8_t* pixel = bgr.data() + (y * height / size.height()) * width * 3 + x * width / size.width() * 3;
+                const std::uint8_t* pixel =
+                    bgr.data() + (y * height / size.height()) * width * 3 + x * width / size.width() * 3;
                 ASSERT_EQ(target.pixel(x, y), qRgb(pixel[2], pixel[1], pixel[0]))
                     << size.width() << "x" << size.height() << " at " << x << "," << y;
             }

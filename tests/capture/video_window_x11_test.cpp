@@ -180,8 +180,7 @@ TEST(X11PreviewSurface, AWindowTheDisplayDoesNotKnowFails)
     auto surface = XcbPreviewSurface::Open(nullptr);
     if (!surface) GTEST_SKIP() << "no shared memory pictures on this display";
     int drawn = 0;
-    EXPECT_EQ(surface->Present(0x7FFFFF0, QSize(8, 8), [&](QImage&) { ++drawn; }),
-              XcbPreviewSurface::Outcome::Failed);
+    EXPECT_EQ(surface->Present(0x7FFFFF0, QSize(8, 8), [&](QImage&) { ++drawn; }), XcbPreviewSurface::Outcome::Failed);
     EXPECT_EQ(drawn, 0);
 }
 

@@ -31,9 +31,12 @@ TEST(RemoveAbandonedTemporaries, RemovesOnlyTheTemporariesOfEndedWritersOfTheNam
     const std::string alive = std::to_string(::getpid());
     const std::vector<std::string> abandoned = {".ustawienia.ini." + dead + ".0.tmp",
                                                 ".start_list.txt." + dead + ".12.tmp"};
-    const std::vector<std::string> kept = {
-        "ustawienia.ini", ".ustawienia.ini." + alive + ".3.tmp", ".ustawienia.ini." + dead + ".tmp",
-        ".ustawienia.ini." + dead + ".x.tmp", ".Dziennik.log." + dead + ".0.tmp", "ustawienia.ini." + dead + ".0.tmp"};
+    const std::vector<std::string> kept = {"ustawienia.ini",
+                                           ".ustawienia.ini." + alive + ".3.tmp",
+                                           ".ustawienia.ini." + dead + ".tmp",
+                                           ".ustawienia.ini." + dead + ".x.tmp",
+                                           ".Dziennik.log." + dead + ".0.tmp",
+                                           "ustawienia.ini." + dead + ".0.tmp"};
     for (const auto* names : {&abandoned, &kept})
         for (const std::string& name : *names) WriteFileBytes(dir.File(name), "[Ruch]\r\n");
     const std::string directory = dir.File(".start_list.txt." + dead + ".1.tmp");

@@ -27,9 +27,18 @@ TEST(Utf8Cut, DropsASplitCharacterWhole)
 {
     EXPECT_EQ(CutUtf8("abc", 255), "abc");
     const std::string a254(254, 'a');
-    EXPECT_EQ(CutUtf8(a254 + "\xC4\x85" "x", 255), a254);  // two-byte character across the limit
-    EXPECT_EQ(CutUtf8(std::string(253, 'a') + "\xE2\x82\xAC" "b", 255), std::string(253, 'a'));
-    EXPECT_EQ(CutUtf8(std::string(252, 'a') + "\xE2\x82\xAC" "b", 255), std::string(252, 'a') + "\xE2\x82\xAC");
+    EXPECT_EQ(CutUtf8(a254 + "\xC4\x85"
+                             "x",
+                      255),
+              a254);  // two-byte character across the limit
+    EXPECT_EQ(CutUtf8(std::string(253, 'a') + "\xE2\x82\xAC"
+                                              "b",
+                      255),
+              std::string(253, 'a'));
+    EXPECT_EQ(CutUtf8(std::string(252, 'a') + "\xE2\x82\xAC"
+                                              "b",
+                      255),
+              std::string(252, 'a') + "\xE2\x82\xAC");
     EXPECT_EQ(CutUtf8(std::string(2046, 'x') + "\xF0\x9F\x93\xB7", 2047), std::string(2046, 'x'));
     EXPECT_EQ(CutUtf8(std::string(300, 'z'), 255).size(), 255u);
 }

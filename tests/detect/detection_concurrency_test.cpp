@@ -96,15 +96,9 @@ TEST(DetectionConcurrency, GuiWritersHammerWhileFramesRun)
     int guiSteps = 0;
     while (!framesDone) {
         switch (random() % 5) {
-        case 0:
-            state.Threshold = ThresholdForPosition(int(random() % 256));
-            break;
-        case 1:
-            ApplyStartDelayText(state, random() % 2 ? "0" : "-1");
-            break;
-        case 2:
-            ClearDetectionMemory(state);
-            break;
+        case 0: state.Threshold = ThresholdForPosition(int(random() % 256)); break;
+        case 1: ApplyStartDelayText(state, random() % 2 ? "0" : "-1"); break;
+        case 2: ClearDetectionMemory(state); break;
         case 3: {
             // The device switch: slot index and both slots under the mutex,
             // then the reset.

@@ -311,7 +311,7 @@ TEST_F(DetectionCycle, AFormatChangeSkipsOneComparison)
     const FrameImage wideBlack = FilledFrame(16, 4, {0, 0, 0});
     EXPECT_FALSE(Deliver(wideWhite));  // meets a frame of the old size
     EXPECT_TRUE(Deliver(wideBlack));
-    EXPECT_FALSE(Deliver(kBlack));     // and back
+    EXPECT_FALSE(Deliver(kBlack));  // and back
     EXPECT_FALSE(Deliver(kBlack));
     EXPECT_TRUE(Deliver(kWhite));
 }

@@ -10,8 +10,7 @@ TEST(DetectionSettings, ThresholdIsTheSliderMaximumLessThePosition)
     EXPECT_EQ(ThresholdForPosition(255), 0);
     EXPECT_EQ(ThresholdForPosition(210), 45);
     EXPECT_EQ(ThresholdForPosition(150), 105);
-    for (int position = 0; position <= 255; ++position)
-        EXPECT_EQ(255 - ThresholdForPosition(position), position);
+    for (int position = 0; position <= 255; ++position) EXPECT_EQ(255 - ThresholdForPosition(position), position);
     // Taken on 8 bits, as the slider's low bytes.
     EXPECT_EQ(ThresholdForPosition(256), 255);
 }

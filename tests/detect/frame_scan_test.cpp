@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "detect/detection.h"
+#include "detect/frame_helpers.h"
 #include "detect/frame_scan.h"
 #include "detect/scan_kernels.h"
-#include "detect/frame_helpers.h"
 
 using namespace qmd;
 using namespace qmd::test;
@@ -55,8 +55,7 @@ TEST(FrameScan, ThresholdDecidesWhichDifferencesCount)
     // Exactly at the threshold does not count.
     EXPECT_EQ(AgreedFirstChange(a, b, 41), std::nullopt);
     // 255: no byte difference can exceed it, even black against white.
-    EXPECT_EQ(AgreedFirstChange(FilledFrame(8, 4, {0, 0, 0}), FilledFrame(8, 4, {255, 255, 255}), 255),
-              std::nullopt);
+    EXPECT_EQ(AgreedFirstChange(FilledFrame(8, 4, {0, 0, 0}), FilledFrame(8, 4, {255, 255, 255}), 255), std::nullopt);
     EXPECT_EQ(AgreedFirstChange(FilledFrame(8, 4, {0, 0, 0}), FilledFrame(8, 4, {255, 255, 255}), 254),
               (PixelPosition{0, 0}));
     // 0: a difference of 1 in every channel counts, a difference of 0 in one does not.
@@ -76,7 +75,8 @@ TEST(FrameScan, EveryChannelMustExceedTheThreshold)
         FrameImage b = a;
         for (int y = 0; y < b.Height(); ++y)
             for (int x = 0; x < b.Width(); ++x)
-                for (int channel = 0; channel < 3; ++channel) ShiftChannel(b, x, y, channel, channel == weak ? 30 : 150);
+                for (int channel = 0; channel < 3; ++channel)
+                    ShiftChannel(b, x, y, channel, channel == weak ? 30 : 150);
         EXPECT_EQ(AgreedFirstChange(a, b, 30), std::nullopt) << "weak channel " << weak;
         EXPECT_EQ(AgreedFirstChange(a, b, 29), (PixelPosition{0, 0})) << "weak channel " << weak;
     }
@@ -162,8 +162,8 @@ TEST(FrameScan, OneChangedPixelAnywhereIsFoundByEveryKernel)
                         counts ? found.has_value() && found->Row == height - 1 && found->Column == column
                                : !found.has_value();
                     if (!asExpected || HasFailure()) {
-                        FAIL() << "width " << width << " column " << column << " channels " << channels
-                               << " delta " << delta;
+                        FAIL() << "width " << width << " column " << column << " channels " << channels << " delta "
+                               << delta;
                     }
                     std::memcpy(PixelAt(b, column, height - 1), PixelAt(a, column, height - 1), 3);
                 }

@@ -28,8 +28,8 @@ struct Picture {
 
 struct ClipFrame {
     Picture picture;
-    bool resetBefore = false;     // the user pressed F8 before this frame
-    int thresholdBefore = -1;     // the slider moved before this frame
+    bool resetBefore = false;  // the user pressed F8 before this frame
+    int thresholdBefore = -1;  // the slider moved before this frame
 };
 
 // A still, noisy scene (noise below the threshold) with a square walking
@@ -47,7 +47,8 @@ std::vector<ClipFrame> MakeClip()
         p.bgr.resize(static_cast<std::size_t>(p.width) * p.height * 3);
         for (int y = 0; y < p.height; ++y)
             for (int x = 0; x < p.width; ++x)
-                for (int c = 0; c < 3; ++c) p.At(x, y, c) = static_cast<std::uint8_t>(90 + (x * 7 + y * 3 + c * 11) % 60 + random() % 12);
+                for (int c = 0; c < 3; ++c)
+                    p.At(x, y, c) = static_cast<std::uint8_t>(90 + (x * 7 + y * 3 + c * 11) % 60 + random() % 12);
         if ((i / 20) % 3 == 1) {
             const int left = (i * 3) % (p.width - 6);
             for (int y = 10; y < 16; ++y)

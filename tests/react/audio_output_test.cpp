@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "react/core/gst_audio_output.h"
+#include "react/core/motion_reactions.h"
 #include "react/core/sound_theme.h"
 #include "react/core/wave_file_audio_output.h"
-#include "react/core/motion_reactions.h"
 #include "reaction_fakes.h"
 #include "support/temp_dir.h"
 #include "wave_analysis.h"

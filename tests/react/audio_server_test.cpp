@@ -8,8 +8,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -73,10 +73,9 @@ private:
 class Recording {
 public:
     explicit Recording(std::string path)
-        : path_(std::move(path)),
-          parec_({"parec", "--raw", "--format=s16le", "--rate=48000", "--channels=1", "--latency-msec=10", "-d",
-                  "qmd_null.monitor"},
-                 path_)
+        : path_(std::move(path)), parec_({"parec", "--raw", "--format=s16le", "--rate=48000", "--channels=1",
+                                          "--latency-msec=10", "-d", "qmd_null.monitor"},
+                                         path_)
     {
         // The monitor delivers silence all the time: once some has come, the
         // recording runs.

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "react/core/background_sounds.h"
 #include "gst/init.h"
+#include "react/core/background_sounds.h"
 
 namespace qmd {
 namespace {

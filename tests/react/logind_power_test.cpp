@@ -10,8 +10,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <sys/prctl.h>
 #include <cstdlib>
+#include <sys/prctl.h>
 #include <thread>
 
 #include "common/quisk_error.h"
@@ -26,8 +26,7 @@ public:
     explicit MockLogind(const std::string& logFile)
     {
         // Both helpers end with the test, even when it dies.
-        for (QProcess* p : {&bus_, &mock_})
-            p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        for (QProcess* p : {&bus_, &mock_}) p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         bus_.start(QStringLiteral("dbus-daemon"),
                    {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")});
         if (!bus_.waitForStarted(10000)) return;

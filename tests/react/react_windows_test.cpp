@@ -34,7 +34,6 @@ namespace {
 
 using Entries = std::vector<std::string>;
 
-
 // Closes the next message box and keeps its caption and text.
 void CloseNextMessageBox(QString* caption, QString* text)
 {

@@ -32,9 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
-
-
 class ReactionCommandsTest : public testing::Test {
 protected:
     void SetUp() override

@@ -15,7 +15,8 @@ std::uint32_t U32(const std::string& b, std::size_t at)
 }
 std::uint16_t U16(const std::string& b, std::size_t at)
 {
-    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b.at(at)) | (static_cast<std::uint8_t>(b.at(at + 1)) << 8));
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b.at(at)) |
+                                      (static_cast<std::uint8_t>(b.at(at + 1)) << 8));
 }
 void Put32(std::string& out, std::uint32_t v)
 {
@@ -124,8 +125,8 @@ std::vector<PitchedSound> FindPitchedSounds(const WaveData& wave)
     for (const Run& run : runs) {
         if (run.periods < 5) continue;
         const double period = (run.last - run.first) / run.periods;
-        sounds.push_back({1000.0 * run.first / wave.rate, 1000.0 * (run.last - run.first) / wave.rate,
-                          wave.rate / period});
+        sounds.push_back(
+            {1000.0 * run.first / wave.rate, 1000.0 * (run.last - run.first) / wave.rate, wave.rate / period});
     }
     return sounds;
 }

@@ -17,7 +17,8 @@ namespace {
 
 using DevicesTest = MainFormTest;
 
-QStringList EntryCaptions(const TfmMainForm* form) {
+QStringList EntryCaptions(const TfmMainForm* form)
+{
     QStringList captions;
     for (const QAction* entry : form->Devices->actions()) captions << entry->text();
     return captions;
@@ -31,7 +32,8 @@ public:
 
 // The remembered camera is gone, so the test camera stands at its position:
 // start-up must not open it (its ball would run every reaction), the user can.
-TEST_F(DevicesTest, TheTestCameraAtTheRememberedPositionRunsOnlyWhenChosen) {
+TEST_F(DevicesTest, TheTestCameraAtTheRememberedPositionRunsOnlyWhenChosen)
+{
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=0", "Zapamietuj urzadzenie=1", "Opoznienie wykrywania=0"});
     TfmMainForm* form = Start();
     CountingReactions reactions;
@@ -50,7 +52,8 @@ TEST_F(DevicesTest, TheTestCameraAtTheRememberedPositionRunsOnlyWhenChosen) {
     form->SampleGrabber->Shutdown();
 }
 
-TEST_F(DevicesTest, TheRememberedSecondDeviceRunsAtStart) {
+TEST_F(DevicesTest, TheRememberedSecondDeviceRunsAtStart)
+{
     UseClips(2);
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=1", "Zapamietuj urzadzenie=1"});
     TfmMainForm* form = Start();
@@ -69,7 +72,8 @@ TEST_F(DevicesTest, TheRememberedSecondDeviceRunsAtStart) {
     ASSERT_TRUE(WaitUntil([&] { return form->Detection.FrameCounter.load() > 5; }));
 }
 
-TEST_F(DevicesTest, NothingRunsWhenTheDeviceIsNotRemembered) {
+TEST_F(DevicesTest, NothingRunsWhenTheDeviceIsNotRemembered)
+{
     UseClips(2);
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=1", "Zapamietuj urzadzenie=0"});
     TfmMainForm* form = Start();
@@ -78,7 +82,8 @@ TEST_F(DevicesTest, NothingRunsWhenTheDeviceIsNotRemembered) {
     EXPECT_TRUE(form->Filter->BaseFilter().Empty());
 }
 
-TEST_F(DevicesTest, ARememberedPositionPastTheListOpensNothing) {
+TEST_F(DevicesTest, ARememberedPositionPastTheListOpensNothing)
+{
     UseClips(2);
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=2"});
     TfmMainForm* form = Start();
@@ -86,7 +91,8 @@ TEST_F(DevicesTest, ARememberedPositionPastTheListOpensNothing) {
     EXPECT_FALSE(form->FilterGraph->Active());
 }
 
-TEST_F(DevicesTest, ChoosingADeviceRebuildsTheGraphAndResets) {
+TEST_F(DevicesTest, ChoosingADeviceRebuildsTheGraphAndResets)
+{
     UseClips(2);
     WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=0", "Ostatnie urzadzenie=1"});
     TfmMainForm* form = Start();
@@ -108,7 +114,8 @@ TEST_F(DevicesTest, ChoosingADeviceRebuildsTheGraphAndResets) {
     EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=1\r\n"), std::string::npos);
 }
 
-TEST_F(DevicesTest, ASwitchFillsBothSlotsWithTheLatestFrame) {
+TEST_F(DevicesTest, ASwitchFillsBothSlotsWithTheLatestFrame)
+{
     UseClips(1);
     TfmMainForm* form = Start();
     form->Devices->actions().value(0)->trigger();
@@ -120,7 +127,8 @@ TEST_F(DevicesTest, ASwitchFillsBothSlotsWithTheLatestFrame) {
     EXPECT_EQ(frameSlots[1].Height(), 48);
 }
 
-TEST_F(DevicesTest, ChangingPictureRunsTheReactionsUntilSensitivityIsZero) {
+TEST_F(DevicesTest, ChangingPictureRunsTheReactionsUntilSensitivityIsZero)
+{
     UseClips(1);
     WriteSettings({"[Ogolne]", "Opoznienie wykrywania=0"});
     TfmMainForm* form = Start();
@@ -138,7 +146,8 @@ TEST_F(DevicesTest, ChangingPictureRunsTheReactionsUntilSensitivityIsZero) {
     form->SampleGrabber->Shutdown();
 }
 
-TEST_F(DevicesTest, AGraphErrorIsReportedOnce) {
+TEST_F(DevicesTest, AGraphErrorIsReportedOnce)
+{
     const std::string broken = dir_.File("broken.avi");
     WriteFileBytes(broken, std::string(4096, 'x'));
     ::setenv("QUISK_EXTRA_SOURCES", broken.c_str(), 1);

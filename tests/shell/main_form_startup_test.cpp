@@ -21,7 +21,8 @@ namespace {
 
 using StartupTest = MainFormTest;
 
-TEST_F(StartupTest, FirstStartWithoutSettingsUsesTheDefaults) {
+TEST_F(StartupTest, FirstStartWithoutSettingsUsesTheDefaults)
+{
     TfmMainForm* form = Start();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(form->isMinimized());
@@ -49,7 +50,8 @@ TEST_F(StartupTest, FirstStartWithoutSettingsUsesTheDefaults) {
 }
 
 // What a settings write killed before its rename leaves goes at the next start.
-TEST_F(StartupTest, AKilledWritesTemporaryFileGoesAtStart) {
+TEST_F(StartupTest, AKilledWritesTemporaryFileGoesAtStart)
+{
     WriteSettings({"[Ruch]", "Czulosc=90"});
     // The highest process id Linux gives: no process has it.
     const std::string leftover = dir_.File(".ustawienia.ini.4194304.0.tmp");
@@ -59,7 +61,8 @@ TEST_F(StartupTest, AKilledWritesTemporaryFileGoesAtStart) {
     EXPECT_EQ(form->TrackBar1->value(), 90);
 }
 
-TEST_F(StartupTest, StoredValuesSetMarksAndState) {
+TEST_F(StartupTest, StoredValuesSetMarksAndState)
+{
     WriteSettings({"[Ruch]", "Czulosc=90", "Alarm=0", "Zrob zdjecie=/tmp/zdjecia", "Odtworz plik dzwiekowy=/tmp/a.wav",
                    "Informacja=Ruch!", "Tryb pracy=3", "Prowadz dziennik=0", "[Ogolne]", "Opoznienie wykrywania=7",
                    "Ostatnie urzadzenie=4", "Zapamietuj urzadzenie=0", "Pozycja X=105", "Pozycja Y=77"});
@@ -83,7 +86,8 @@ TEST_F(StartupTest, StoredValuesSetMarksAndState) {
     EXPECT_FALSE(form->Switches.Log.load());
 }
 
-TEST_F(StartupTest, PowerMarkOnlyForAPowerAction) {
+TEST_F(StartupTest, PowerMarkOnlyForAPowerAction)
+{
     for (const auto& [stored, checked] : std::vector<std::pair<std::string, bool>>{
              {"0", false}, {"-1", false}, {"-7", false}, {"1", true}, {"3", true}, {"5", true}}) {
         WriteSettings({"[Ruch]", "Tryb pracy=" + stored});
@@ -93,7 +97,8 @@ TEST_F(StartupTest, PowerMarkOnlyForAPowerAction) {
     }
 }
 
-TEST_F(StartupTest, StoredSensitivityIsBroughtIntoRange) {
+TEST_F(StartupTest, StoredSensitivityIsBroughtIntoRange)
+{
     const std::vector<std::tuple<std::string, int, int>> cases = {
         {"300", 255, 0}, {"-5", 0, 255}, {"0x1F", 31, 224}, {"abc", 150, 105}};
     for (const auto& [stored, position, threshold] : cases) {
@@ -108,7 +113,8 @@ TEST_F(StartupTest, StoredSensitivityIsBroughtIntoRange) {
 
 // The slider is laid out at 210, so a stored 210 moves nothing; Threshold
 // and the label still follow the position (40 would be the sensitivity 215).
-TEST_F(StartupTest, StoredSensitivityEqualToTheLayoutStillSetsThreshold) {
+TEST_F(StartupTest, StoredSensitivityEqualToTheLayoutStillSetsThreshold)
+{
     WriteSettings({"[Ruch]", "Czulosc=210"});
     TfmMainForm* form = Start();
     EXPECT_EQ(form->TrackBar1->value(), 210);
@@ -116,7 +122,8 @@ TEST_F(StartupTest, StoredSensitivityEqualToTheLayoutStillSetsThreshold) {
     EXPECT_EQ(form->Label1->text(), "Czułość: 210");
 }
 
-TEST_F(StartupTest, WindowPositionOnlyWhenRemembered) {
+TEST_F(StartupTest, WindowPositionOnlyWhenRemembered)
+{
     WriteSettings({"[Ogolne]", "Zapamietaj pozycje okna=0", "Pozycja X=5", "Pozycja Y=9"});
     TfmMainForm* form = Start();
     EXPECT_EQ(form->pos(), QPoint(480, 266));
@@ -127,13 +134,15 @@ TEST_F(StartupTest, WindowPositionOnlyWhenRemembered) {
     EXPECT_NE(SettingsText().find("Pozycja X=300\r\nPozycja Y=200\r\n"), std::string::npos);
 }
 
-TEST_F(StartupTest, AStoredPositionNearTheScreenEdgeSnapsToIt) {
+TEST_F(StartupTest, AStoredPositionNearTheScreenEdgeSnapsToIt)
+{
     WriteSettings({"[Ogolne]", "Pozycja X=5", "Pozycja Y=14"});
     TfmMainForm* form = Start();
     EXPECT_EQ(form->pos(), QPoint(0, 0));
 }
 
-TEST_F(StartupTest, DashTStartsInTheTray) {
+TEST_F(StartupTest, DashTStartsInTheTray)
+{
     TfmMainForm* form = Start("-t", /*trayAvailable=*/true);
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(form->Tray()->IsInTray());
@@ -142,7 +151,8 @@ TEST_F(StartupTest, DashTStartsInTheTray) {
     EXPECT_FALSE(form->Tray()->IsInTray());
 }
 
-TEST_F(StartupTest, ALeftPressOnTheIconBringsTheRunningWindowBack) {
+TEST_F(StartupTest, ALeftPressOnTheIconBringsTheRunningWindowBack)
+{
     UseClips(1);
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=0"});
     TfmMainForm* form = Start("-t", /*trayAvailable=*/true);
@@ -161,7 +171,8 @@ TEST_F(StartupTest, ALeftPressOnTheIconBringsTheRunningWindowBack) {
     EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() > delivered + 2; }));
 }
 
-TEST_F(StartupTest, TrayOptionStartsInTheTray) {
+TEST_F(StartupTest, TrayOptionStartsInTheTray)
+{
     WriteSettings({"[Ruch]", "Minimalizuj do Traya=1"});
     TfmMainForm* form = Start({}, /*trayAvailable=*/true);
     EXPECT_FALSE(form->isVisible());
@@ -169,7 +180,8 @@ TEST_F(StartupTest, TrayOptionStartsInTheTray) {
     EXPECT_TRUE(form->MinimalizujdoTraya1->isChecked());
 }
 
-TEST_F(StartupTest, OnlyAnExactDashTCounts) {
+TEST_F(StartupTest, OnlyAnExactDashTCounts)
+{
     for (const QString& argument : {QString("-T"), QString("/t"), QString("-t "), QString("--t")}) {
         TfmMainForm* form = Start(argument, /*trayAvailable=*/true);
         EXPECT_TRUE(form->isVisible()) << argument.toStdString();
@@ -179,13 +191,15 @@ TEST_F(StartupTest, OnlyAnExactDashTCounts) {
     EXPECT_TRUE(sounds_.isEmpty());
 }
 
-TEST_F(StartupTest, WithoutATrayHostDashTMinimisesNormally) {
+TEST_F(StartupTest, WithoutATrayHostDashTMinimisesNormally)
+{
     TfmMainForm* form = Start("-t", /*trayAvailable=*/false);
     EXPECT_FALSE(form->Tray()->IsInTray());
     EXPECT_TRUE(form->isMinimized());
 }
 
-TEST_F(StartupTest, AutostartMarkSaysWhetherTheEntryExists) {
+TEST_F(StartupTest, AutostartMarkSaysWhetherTheEntryExists)
+{
     const std::filesystem::path autostart = dir_.Path() / "config" / "autostart";
     std::filesystem::create_directories(autostart);
     WriteFileBytes((autostart / "quisk-motion-detector.desktop").string(), "[Desktop Entry]\n");
@@ -193,7 +207,8 @@ TEST_F(StartupTest, AutostartMarkSaysWhetherTheEntryExists) {
     EXPECT_TRUE(form->Uruchamiajprzystarciesystemu1->isChecked());
 }
 
-TEST_F(StartupTest, CloseReleasesTheCaptureAndSavesInCrLfLines) {
+TEST_F(StartupTest, CloseReleasesTheCaptureAndSavesInCrLfLines)
+{
     WriteSettings({"[Ruch]", "Czulosc=77", "; own comment", "[Ogolne]", "Zapamietaj pozycje okna=1"});
     TfmMainForm* form = Start();
     form->TrackBar1->setValue(120);
@@ -204,7 +219,8 @@ TEST_F(StartupTest, CloseReleasesTheCaptureAndSavesInCrLfLines) {
                               "Pozycja X=480\r\nPozycja Y=266\r\n");
 }
 
-TEST_F(StartupTest, WriteProtectedSettingsKeepTheWindowOpen) {
+TEST_F(StartupTest, WriteProtectedSettingsKeepTheWindowOpen)
+{
     UseClips(1);
     WriteSettings({"[Ruch]", "Czulosc=99", "[Ogolne]", "Ostatnie urzadzenie=0"});
     TfmMainForm* form = Start();
@@ -223,7 +239,8 @@ TEST_F(StartupTest, WriteProtectedSettingsKeepTheWindowOpen) {
 
     // The device list was released by the first close: a device chosen now
     // and a second close work without it.
-    std::filesystem::permissions(SettingsPath(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(SettingsPath(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     form->Devices->actions().value(0)->trigger();
     EXPECT_TRUE(form->FilterGraph->Active());
     ASSERT_TRUE(CloseForm());

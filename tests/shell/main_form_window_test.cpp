@@ -22,13 +22,16 @@ namespace {
 
 using WindowTest = MainFormTest;
 
-QStringList Captions(const QMenu* menu) {
+QStringList Captions(const QMenu* menu)
+{
     QStringList captions;
-    for (const QAction* action : menu->actions()) captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    for (const QAction* action : menu->actions())
+        captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
     return captions;
 }
 
-TEST_F(WindowTest, LaysOutTheDesignedWindow) {
+TEST_F(WindowTest, LaysOutTheDesignedWindow)
+{
     TfmMainForm* form = Start();
     EXPECT_EQ(form->windowTitle(), "Quisk Motion Detector");
     EXPECT_EQ(form->pos(), QPoint(480, 266));
@@ -51,7 +54,8 @@ TEST_F(WindowTest, LaysOutTheDesignedWindow) {
     EXPECT_EQ(slider->SelectionEnd(), 220);
 }
 
-TEST_F(WindowTest, GrowingTheWindowStretchesPictureLabelAndSlider) {
+TEST_F(WindowTest, GrowingTheWindowStretchesPictureLabelAndSlider)
+{
     TfmMainForm* form = Start();
     ASSERT_TRUE(WaitUntil([&] { return form->centralWidget()->size() == QSize(307, 285); }));
     form->resize(form->size() + QSize(100, 100));
@@ -61,7 +65,8 @@ TEST_F(WindowTest, GrowingTheWindowStretchesPictureLabelAndSlider) {
     EXPECT_EQ(form->TrackBar1->geometry(), QRect(24, 356, 357, 25));
 }
 
-TEST(AnchorLayoutTest, AnchorsKeepTheirDistances) {
+TEST(AnchorLayoutTest, AnchorsKeepTheirDistances)
+{
     const QSize design(307, 285);
     const QSize grown(407, 335);
     const QRect rect(24, 256, 257, 25);
@@ -74,7 +79,8 @@ TEST(AnchorLayoutTest, AnchorsKeepTheirDistances) {
     EXPECT_EQ(AnchorLayout::AnchoredGeometry(rect, Qt::LeftEdge | Qt::RightEdge, design, QSize(20, 285)).width(), 0);
 }
 
-TEST(SelectionSliderTest, DrawsTheBandBetweenItsValues) {
+TEST(SelectionSliderTest, DrawsTheBandBetweenItsValues)
+{
     SelectionSlider slider;
     slider.setRange(0, 255);
     slider.setTickPosition(QSlider::TicksAbove);
@@ -98,16 +104,17 @@ TEST(SelectionSliderTest, DrawsTheBandBetweenItsValues) {
     EXPECT_TRUE(slider.SelectionRect().isEmpty());
 }
 
-TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder) {
+TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder)
+{
     TfmMainForm* form = Start();
     QStringList top;
     for (const QAction* action : form->MainMenu1->actions()) top << action->text();
     EXPECT_EQ(top, QStringList({"Urządzenia", "Opcje", "Pomoc"}));
-    EXPECT_EQ(Captions(form->Opcje1),
-              QStringList({"Gdy wykryjesz ruch", "Opóźnienie po włączeniu wykrywania...", "Resetuj pamięć", "-",
-                           "Uruchamiaj przy starcie systemu", "Minimalizuj do Tray'a", "-", "Pokaż dziennik",
-                           "Zapamiętuj ostatnio wybrane urządzenie", "Zapamiętaj pozycję okna", "-",
-                           "Zmień rozdzielczość"}));
+    EXPECT_EQ(
+        Captions(form->Opcje1),
+        QStringList({"Gdy wykryjesz ruch", "Opóźnienie po włączeniu wykrywania...", "Resetuj pamięć", "-",
+                     "Uruchamiaj przy starcie systemu", "Minimalizuj do Tray'a", "-", "Pokaż dziennik",
+                     "Zapamiętuj ostatnio wybrane urządzenie", "Zapamiętaj pozycję okna", "-", "Zmień rozdzielczość"}));
     EXPECT_EQ(Captions(form->Gdywykryjeszruch1),
               QStringList({"Uruchom programy...", "Zrób zdjęcie...", "Uruchom alarm", "Odtwórz plik dźwiękowy...",
                            "Wyświetl informację...", "Przełącz tryb pracy komputera...", "Dopisz do dziennika"}));
@@ -127,7 +134,8 @@ TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder) {
         EXPECT_FALSE(command->isCheckable()) << command->text().toStdString();
 }
 
-TEST_F(WindowTest, HelpItemsOpenNothing) {
+TEST_F(WindowTest, HelpItemsOpenNothing)
+{
     TfmMainForm* form = Start();
     const auto before = QApplication::topLevelWidgets().size();
     form->Jakkorzystazprogramu1->trigger();
@@ -137,7 +145,8 @@ TEST_F(WindowTest, HelpItemsOpenNothing) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
-TEST_F(WindowTest, OpeningOptionsShowsTheDelayInTheCaption) {
+TEST_F(WindowTest, OpeningOptionsShowsTheDelayInTheCaption)
+{
     WriteSettings({"[Ogolne]", "Opoznienie wykrywania=40"});
     TfmMainForm* form = Start();
     EXPECT_EQ(form->Opnieniepowczeniuwykrywania1->text(), "Opóźnienie po włączeniu wykrywania...");
@@ -150,7 +159,8 @@ TEST_F(WindowTest, OpeningOptionsShowsTheDelayInTheCaption) {
     form->Opcje1->hide();
 }
 
-TEST_F(WindowTest, StoredOptionsFlipAndWriteTheirFlag) {
+TEST_F(WindowTest, StoredOptionsFlipAndWriteTheirFlag)
+{
     TfmMainForm* form = Start();
     ASSERT_FALSE(form->MinimalizujdoTraya1->isChecked());
     form->MinimalizujdoTraya1->trigger();
@@ -172,7 +182,8 @@ TEST_F(WindowTest, StoredOptionsFlipAndWriteTheirFlag) {
     EXPECT_NE(SettingsText().find("Zapamietaj pozycje okna=0\r\n"), std::string::npos);
 }
 
-TEST_F(WindowTest, FailedOptionWriteIsReportedAndTheMarkStays) {
+TEST_F(WindowTest, FailedOptionWriteIsReportedAndTheMarkStays)
+{
     TfmMainForm* form = Start();
     WriteSettings({"[Ruch]"});
     std::filesystem::permissions(SettingsPath(), std::filesystem::perms::owner_read);
@@ -185,7 +196,8 @@ TEST_F(WindowTest, FailedOptionWriteIsReportedAndTheMarkStays) {
 
 // A reaction item whose mark the program sets does not flip on the click:
 // its command starts from the mark as it was and decides it from the answer.
-TEST_F(WindowTest, ProgramSetMarksDoNotFlipOnClick) {
+TEST_F(WindowTest, ProgramSetMarksDoNotFlipOnClick)
+{
     WriteSettings({"[Ruch]", "Zrob zdjecie=/tmp"});
     TfmMainForm* form = Start();
     ASSERT_TRUE(form->Zrbzdjcie1->isChecked());
@@ -205,7 +217,8 @@ TEST_F(WindowTest, ProgramSetMarksDoNotFlipOnClick) {
     ASSERT_TRUE(WaitUntil([&] { return !form->Switches.Photo.load(); }));
 }
 
-TEST_F(WindowTest, ToggledReactionItemsStoreTheirFlag) {
+TEST_F(WindowTest, ToggledReactionItemsStoreTheirFlag)
+{
     TfmMainForm* form = Start();
     form->Uruchomalarm1->trigger();
     EXPECT_FALSE(form->Uruchomalarm1->isChecked());
@@ -216,7 +229,8 @@ TEST_F(WindowTest, ToggledReactionItemsStoreTheirFlag) {
     EXPECT_NE(SettingsText().find("Prowadz dziennik=0\r\n"), std::string::npos);
 }
 
-TEST_F(WindowTest, ReactionMarksFollowTheirItems) {
+TEST_F(WindowTest, ReactionMarksFollowTheirItems)
+{
     TfmMainForm* form = Start();
     EXPECT_TRUE(form->Switches.Alarm.load());
     EXPECT_TRUE(form->Switches.Log.load());
@@ -230,7 +244,8 @@ TEST_F(WindowTest, ReactionMarksFollowTheirItems) {
     EXPECT_FALSE(form->Switches.Log.load());
 }
 
-TEST_F(WindowTest, SliderSetsThresholdAndLabel) {
+TEST_F(WindowTest, SliderSetsThresholdAndLabel)
+{
     TfmMainForm* form = Start();
     EXPECT_EQ(form->Label1->text(), "Czułość: 150");
     EXPECT_EQ(form->Detection.Threshold.load(), 105);
@@ -251,7 +266,8 @@ TEST_F(WindowTest, SliderSetsThresholdAndLabel) {
     EXPECT_EQ(form->Detection.Threshold.load(), 152);
 }
 
-TEST_F(WindowTest, F8ResetsTheDetectionMemory) {
+TEST_F(WindowTest, F8ResetsTheDetectionMemory)
+{
     TfmMainForm* form = Start();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
@@ -268,7 +284,8 @@ TEST_F(WindowTest, F8ResetsTheDetectionMemory) {
 }
 
 // Answers the delay dialog: types `text` and presses OK, or cancels.
-std::unique_ptr<ModalAnswerer> AnswerDelayDialog(const QString& text, bool ok, QString* caption, QString* shown) {
+std::unique_ptr<ModalAnswerer> AnswerDelayDialog(const QString& text, bool ok, QString* caption, QString* shown)
+{
     return std::make_unique<ModalAnswerer>([=](QWidget* modal) {
         auto* dialog = qobject_cast<QDialog*>(modal);
         auto* edit = modal->findChild<QLineEdit*>();
@@ -283,7 +300,8 @@ std::unique_ptr<ModalAnswerer> AnswerDelayDialog(const QString& text, bool ok, Q
     });
 }
 
-TEST_F(WindowTest, DelayDialogStoresAValidNumber) {
+TEST_F(WindowTest, DelayDialogStoresAValidNumber)
+{
     TfmMainForm* form = Start();
     QString caption, shown;
     {
@@ -305,7 +323,8 @@ TEST_F(WindowTest, DelayDialogStoresAValidNumber) {
     EXPECT_NE(SettingsText().find("Opoznienie wykrywania=-3\r\n"), std::string::npos);
 }
 
-TEST_F(WindowTest, DelayDialogIgnoresTextThatIsNoNumber) {
+TEST_F(WindowTest, DelayDialogIgnoresTextThatIsNoNumber)
+{
     TfmMainForm* form = Start();
     for (const QString& text : {QString("abc"), QString(""), QString("4 0")}) {
         const auto answer = AnswerDelayDialog(text, true, nullptr, nullptr);
@@ -315,7 +334,8 @@ TEST_F(WindowTest, DelayDialogIgnoresTextThatIsNoNumber) {
     EXPECT_FALSE(SettingsExist());
 }
 
-TEST_F(WindowTest, DelayDialogCancelWritesTheCurrentValueAgain) {
+TEST_F(WindowTest, DelayDialogCancelWritesTheCurrentValueAgain)
+{
     TfmMainForm* form = Start();
     form->Detection.FrameCounter.store(7);
     const auto answer = AnswerDelayDialog({}, false, nullptr, nullptr);
@@ -325,7 +345,8 @@ TEST_F(WindowTest, DelayDialogCancelWritesTheCurrentValueAgain) {
     EXPECT_EQ(form->Detection.FrameCounter.load(), 7);
 }
 
-TEST_F(WindowTest, AutostartItemWritesAndRemovesTheEntry) {
+TEST_F(WindowTest, AutostartItemWritesAndRemovesTheEntry)
+{
     TfmMainForm* form = Start();
     const std::filesystem::path entry = dir_.Path() / "config" / "autostart" / "quisk-motion-detector.desktop";
     EXPECT_FALSE(form->Uruchamiajprzystarciesystemu1->isChecked());

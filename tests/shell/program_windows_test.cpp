@@ -40,13 +40,15 @@ public:
     void LogOff() override { Record("LogOff"); }
     void PowerOff() override { Record("PowerOff"); }
     void Reboot() override { Record("Reboot"); }
-    std::vector<std::string> Calls() {
+    std::vector<std::string> Calls()
+    {
         const std::lock_guard lock(mutex_);
         return calls_;
     }
 
 private:
-    void Record(const char* call) {
+    void Record(const char* call)
+    {
         const std::lock_guard lock(mutex_);
         calls_.push_back(call);
     }
@@ -61,7 +63,8 @@ public:
 
 class ProgramWindowsTest : public MainFormTest {
 protected:
-    std::unique_ptr<ProgramWindows> StartProgram() {
+    std::unique_ptr<ProgramWindows> StartProgram()
+    {
         auto windows = std::make_unique<ProgramWindows>(
             TfmMainForm::Options{.FirstArgument = {}, .PlayEventSound = {}, .TrayAvailable = [] { return false; }},
             [this](ReactionDependencies& dependencies) {
@@ -71,7 +74,8 @@ protected:
             });
         return windows;
     }
-    std::string LogText() const {
+    std::string LogText() const
+    {
         return std::filesystem::exists(dir_.File("Dziennik.log")) ? ReadFileBytes(dir_.File("Dziennik.log")) : "";
     }
 
@@ -80,7 +84,8 @@ protected:
     NoLauncher launcher_;
 };
 
-TEST_F(ProgramWindowsTest, CreatesTheFiveWindowsInOrder) {
+TEST_F(ProgramWindowsTest, CreatesTheFiveWindowsInOrder)
+{
     WriteSettings({"[Ruch]", "Tryb pracy=2"});
     auto windows = StartProgram();
     EXPECT_EQ(fmMainForm, windows->MainForm());
@@ -101,7 +106,8 @@ TEST_F(ProgramWindowsTest, CreatesTheFiveWindowsInOrder) {
     EXPECT_EQ(fmAutostart, nullptr);
 }
 
-TEST_F(ProgramWindowsTest, DetectionsOfTheRunningProgramAreLogged) {
+TEST_F(ProgramWindowsTest, DetectionsOfTheRunningProgramAreLogged)
+{
     UseClips(1);
     WriteSettings({"[Ruch]", "Alarm=0", "[Ogolne]", "Opoznienie wykrywania=0", "Ostatnie urzadzenie=0"});
     auto windows = StartProgram();
@@ -119,7 +125,8 @@ TEST_F(ProgramWindowsTest, DetectionsOfTheRunningProgramAreLogged) {
     EXPECT_EQ(audio_.tones.load(), 0);
 }
 
-TEST_F(ProgramWindowsTest, ThePowerActionClosesTheProgramInOrder) {
+TEST_F(ProgramWindowsTest, ThePowerActionClosesTheProgramInOrder)
+{
     UseClips(1);
     WriteSettings({"[Ruch]", "Alarm=0", "Tryb pracy=4", "Czulosc=123", "[Ogolne]", "Opoznienie wykrywania=0",
                    "Ostatnie urzadzenie=0"});
@@ -136,7 +143,8 @@ TEST_F(ProgramWindowsTest, ThePowerActionClosesTheProgramInOrder) {
     EXPECT_NE(LogText().find("Wykryto ruch dnia "), std::string::npos);
 }
 
-TEST_F(ProgramWindowsTest, EndsCleanlyWhileTheInformationWindowWaits) {
+TEST_F(ProgramWindowsTest, EndsCleanlyWhileTheInformationWindowWaits)
+{
     UseClips(1);
     WriteSettings({"[Ruch]", "Alarm=0", "Informacja=Ruch w kadrze", "[Ogolne]", "Opoznienie wykrywania=0",
                    "Ostatnie urzadzenie=0"});
@@ -154,7 +162,8 @@ TEST_F(ProgramWindowsTest, EndsCleanlyWhileTheInformationWindowWaits) {
     windows.reset();
 }
 
-TEST_F(ProgramWindowsTest, FormatCommandRendersTheStreamAgain) {
+TEST_F(ProgramWindowsTest, FormatCommandRendersTheStreamAgain)
+{
     UseClips(1);
     WriteSettings({"[Ruch]", "Alarm=0", "Prowadz dziennik=0", "[Ogolne]", "Ostatnie urzadzenie=0"});
     auto windows = StartProgram();
@@ -185,7 +194,8 @@ TEST_F(ProgramWindowsTest, FormatCommandRendersTheStreamAgain) {
     EXPECT_FALSE(form->FilterGraph->Active());
 }
 
-TEST_F(ProgramWindowsTest, AFailureWhileTheWindowsAreMadeIsReportedNotFatal) {
+TEST_F(ProgramWindowsTest, AFailureWhileTheWindowsAreMadeIsReportedNotFatal)
+{
     const auto boxes = AcceptMessageBoxes();
     const auto windows = BuildProgramWindows(
         TfmMainForm::Options{.FirstArgument = {}, .PlayEventSound = {}, .TrayAvailable = [] { return false; }},
@@ -196,7 +206,8 @@ TEST_F(ProgramWindowsTest, AFailureWhileTheWindowsAreMadeIsReportedNotFatal) {
     EXPECT_EQ(fmZmienRozdzielczosc, nullptr);
 }
 
-TEST_F(ProgramWindowsTest, FormatCommandWithoutADeviceReportsIt) {
+TEST_F(ProgramWindowsTest, FormatCommandWithoutADeviceReportsIt)
+{
     auto windows = StartProgram();
     QStringList texts;
     {

@@ -15,14 +15,16 @@
 
 #include "gst/init.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const std::string stem = "/tmp/qmd-shell-test-" + std::to_string(::getpid());
     // Whatever the tests make sound goes to a file, never to a sound card.
     const std::string audioFile = stem + "-audio.wav";
     ::setenv("QUISK_AUDIO_FILE", audioFile.c_str(), 1);
     const std::string screenFile = stem + "-screen.json";
-    std::ofstream(screenFile) << R"({"windowFrameMargins": false, "screens": [)"
-                              << R"({"name": "desk", "x": 0, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96}]})";
+    std::ofstream(screenFile)
+        << R"({"windowFrameMargins": false, "screens": [)"
+        << R"({"name": "desk", "x": 0, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96}]})";
     std::string platform = "offscreen:configfile=" + screenFile;
     std::string platformOption = "-platform";
     std::vector<char*> arguments(argv, argv + argc);

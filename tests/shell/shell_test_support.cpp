@@ -14,7 +14,8 @@
 
 namespace qmd::test {
 
-void MakeChangingClip(const std::string& path, int frames, int width, int height) {
+void MakeChangingClip(const std::string& path, int frames, int width, int height)
+{
     const std::string description = "videotestsrc num-buffers=" + std::to_string(frames) +
                                     " pattern=snow ! video/x-raw,format=BGR,width=" + std::to_string(width) +
                                     ",height=" + std::to_string(height) +
@@ -34,7 +35,8 @@ void MakeChangingClip(const std::string& path, int frames, int width, int height
     ASSERT_TRUE(finished) << "clip not written: " << path;
 }
 
-ModalAnswerer::ModalAnswerer(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
+ModalAnswerer::ModalAnswerer(std::function<void(QWidget*)> answer) : answer_(std::move(answer))
+{
     QObject::connect(&timer_, &QTimer::timeout, [this] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || modal == last_) return;
@@ -48,7 +50,8 @@ ModalAnswerer::ModalAnswerer(std::function<void(QWidget*)> answer) : answer_(std
 
 ModalAnswerer::~ModalAnswerer() { timer_.stop(); }
 
-std::unique_ptr<ModalAnswerer> AcceptMessageBoxes() {
+std::unique_ptr<ModalAnswerer> AcceptMessageBoxes()
+{
     return std::make_unique<ModalAnswerer>([](QWidget* modal) {
         if (auto* box = qobject_cast<QMessageBox*>(modal))
             box->accept();
@@ -57,14 +60,16 @@ std::unique_ptr<ModalAnswerer> AcceptMessageBoxes() {
     });
 }
 
-void MainFormTest::SetUp() {
+void MainFormTest::SetUp()
+{
     SetAppDir(dir_.Path().string());
     ::unsetenv("QUISK_EXTRA_SOURCES");
     // The autostart entry of these windows lives in the test's own directory.
     ::setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
 }
 
-void MainFormTest::TearDown() {
+void MainFormTest::TearDown()
+{
     if (form_) {
         form_->SampleGrabber->Shutdown();
         form_.reset();
@@ -72,7 +77,8 @@ void MainFormTest::TearDown() {
     ::unsetenv("QUISK_EXTRA_SOURCES");
 }
 
-void MainFormTest::WriteSettings(const std::vector<std::string>& lines) {
+void MainFormTest::WriteSettings(const std::vector<std::string>& lines)
+{
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     WriteFileBytes(SettingsPath(), text);
@@ -82,7 +88,8 @@ std::string MainFormTest::SettingsText() const { return ReadFileBytes(SettingsPa
 
 bool MainFormTest::SettingsExist() const { return std::filesystem::exists(SettingsPath()); }
 
-void MainFormTest::UseClips(int count, int frames) {
+void MainFormTest::UseClips(int count, int frames)
+{
     std::string list;
     for (int i = 0; i < count; ++i) {
         const std::string path = dir_.File("clip" + std::to_string(i) + ".avi");
@@ -93,7 +100,8 @@ void MainFormTest::UseClips(int count, int frames) {
     ::setenv("QUISK_EXTRA_SOURCES", list.c_str(), 1);
 }
 
-TfmMainForm* MainFormTest::Start(const QString& firstArgument, bool trayAvailable) {
+TfmMainForm* MainFormTest::Start(const QString& firstArgument, bool trayAvailable)
+{
     form_ = std::make_unique<TfmMainForm>(TfmMainForm::Options{
         .FirstArgument = firstArgument,
         .PlayEventSound = [this](const QString& event) { sounds_ << event; },
@@ -102,7 +110,8 @@ TfmMainForm* MainFormTest::Start(const QString& firstArgument, bool trayAvailabl
     return form_.get();
 }
 
-bool MainFormTest::CloseForm() {
+bool MainFormTest::CloseForm()
+{
     bool closed = false;
     QObject::connect(form_.get(), &TfmMainForm::Closed, [&closed] { closed = true; });
     form_->close();

@@ -46,7 +46,6 @@ private:
 // Closes every message box with OK and records its text.
 std::unique_ptr<ModalAnswerer> AcceptMessageBoxes();
 
-
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -6,8 +6,8 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -73,8 +73,8 @@ std::vector<std::uint8_t> EncodeBgrJpeg(const std::uint8_t* bgr, int width, int 
     if (!compressor) throw std::runtime_error("tjInitCompress failed");
     unsigned char* encoded = nullptr;
     unsigned long size = 0;
-    if (tjCompress2(compressor.get(), bgr, width, stride, height, TJPF_BGR, &encoded, &size, TJSAMP_420, quality,
-                    0) != 0) {
+    if (tjCompress2(compressor.get(), bgr, width, stride, height, TJPF_BGR, &encoded, &size, TJSAMP_420, quality, 0) !=
+        0) {
         if (encoded) tjFree(encoded);
         throw std::runtime_error(std::string("tjCompress2: ") + tjGetErrorStr2(compressor.get()));
     }
@@ -124,9 +124,8 @@ int ListenOnLoopback(std::uint16_t port, bool nonBlocking, std::uint16_t& boundP
 }
 
 MjpegHttpServer::MjpegHttpServer(std::vector<std::vector<std::uint8_t>> jpegFrames, MjpegHttpServerOptions options)
-    : options_(std::move(options)),
-      framePeriod_(std::chrono::duration_cast<std::chrono::nanoseconds>(
-          std::chrono::duration<double>(1.0 / std::max(options_.FramesPerSecond, 0.1)))),
+    : options_(std::move(options)), framePeriod_(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                        std::chrono::duration<double>(1.0 / std::max(options_.FramesPerSecond, 0.1)))),
       sending_(options_.SendingFrames)
 {
     if (jpegFrames.empty()) throw std::runtime_error("MjpegHttpServer needs at least one frame");
@@ -217,15 +216,14 @@ void MjpegHttpServer::Run()
             if (!client->Outgoing.empty()) events |= POLLOUT;
             polled.push_back({client->Socket, events, 0});
         }
-        const auto untilFrame =
-            std::chrono::ceil<std::chrono::milliseconds>(nextFrame - Clock::now());
-        const int timeout = static_cast<int>(std::clamp(untilFrame, std::chrono::milliseconds(0), kLongestPoll).count());
+        const auto untilFrame = std::chrono::ceil<std::chrono::milliseconds>(nextFrame - Clock::now());
+        const int timeout =
+            static_cast<int>(std::clamp(untilFrame, std::chrono::milliseconds(0), kLongestPoll).count());
         if (::poll(polled.data(), polled.size(), timeout) < 0 && errno != EINTR) break;
 
         if (polled[0].revents & POLLIN) {
             char drained[16];
-            while (::read(wakeRead_, drained, sizeof drained) > 0) {
-            }
+            while (::read(wakeRead_, drained, sizeof drained) > 0) {}
         }
         if (polled[1].revents & POLLIN) AcceptClients();
         // clients_ may have grown in AcceptClients; only the polled ones are looked at.
@@ -320,8 +318,8 @@ bool MjpegHttpServer::Flush(Client& client)
 {
     while (!client.Outgoing.empty()) {
         const Bytes& data = *client.Outgoing.front().Data;
-        const ssize_t sent =
-            ::send(client.Socket, data.data() + client.Offset, data.size() - client.Offset, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t sent = ::send(client.Socket, data.data() + client.Offset, data.size() - client.Offset,
+                                    MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0) {
             if (errno == EINTR) continue;
             return errno == EAGAIN || errno == EWOULDBLOCK;

@@ -29,12 +29,14 @@ IceConn clientConnection = nullptr;
 int savesDone = 0;
 bool dieAfterSave = false;
 
-void Say(const char* line) {
+void Say(const char* line)
+{
     std::printf("%s\n", line);
     std::fflush(stdout);
 }
 
-Status RegisterClient(SmsConn connection, SmPointer, char* previousId) {
+Status RegisterClient(SmsConn connection, SmPointer, char* previousId)
+{
     std::free(previousId);
     char* id = SmsGenerateClientID(connection);
     SmsRegisterClientReply(connection, id);
@@ -49,7 +51,8 @@ void InteractDone(SmsConn, SmPointer, Bool) {}
 void SaveYourselfRequest(SmsConn, SmPointer, int, Bool, int, Bool, Bool) {}
 void SaveYourselfPhase2Request(SmsConn connection, SmPointer) { SmsSaveYourselfPhase2(connection); }
 
-void SaveYourselfDone(SmsConn connection, SmPointer, Bool) {
+void SaveYourselfDone(SmsConn connection, SmPointer, Bool)
+{
     if (++savesDone == 1) {
         Say("ready");
     } else if (dieAfterSave) {
@@ -60,25 +63,29 @@ void SaveYourselfDone(SmsConn connection, SmPointer, Bool) {
     }
 }
 
-void CloseConnection(SmsConn connection, SmPointer, int count, char** reasons) {
+void CloseConnection(SmsConn connection, SmPointer, int count, char** reasons)
+{
     SmFreeReasons(count, reasons);
     SmsCleanUp(connection);
     client = nullptr;
 }
 
-void SetProperties(SmsConn, SmPointer, int count, SmProp** properties) {
+void SetProperties(SmsConn, SmPointer, int count, SmProp** properties)
+{
     for (int i = 0; i < count; ++i) SmFreeProperty(properties[i]);
     std::free(properties);
 }
 
-void DeleteProperties(SmsConn, SmPointer, int count, char** names) {
+void DeleteProperties(SmsConn, SmPointer, int count, char** names)
+{
     for (int i = 0; i < count; ++i) std::free(names[i]);
     std::free(names);
 }
 
 void GetProperties(SmsConn connection, SmPointer) { SmsReturnProperties(connection, 0, nullptr); }
 
-Status NewClient(SmsConn connection, SmPointer, unsigned long* mask, SmsCallbacks* callbacks, char**) {
+Status NewClient(SmsConn connection, SmPointer, unsigned long* mask, SmsCallbacks* callbacks, char**)
+{
     client = connection;
     *mask = SmsRegisterClientProcMask | SmsInteractRequestProcMask | SmsInteractDoneProcMask |
             SmsSaveYourselfRequestProcMask | SmsSaveYourselfP2RequestProcMask | SmsSaveYourselfDoneProcMask |
@@ -100,7 +107,8 @@ Status NewClient(SmsConn connection, SmPointer, unsigned long* mask, SmsCallback
 // Only local test clients ever connect.
 Bool AnyHost(char*) { return True; }
 
-void RunCommand(const std::string& command) {
+void RunCommand(const std::string& command)
+{
     if (!client) return;
     if (command == "checkpoint") {
         SmsSaveYourself(client, SmSaveBoth, False, SmInteractStyleAny, False);
@@ -112,7 +120,8 @@ void RunCommand(const std::string& command) {
 
 }  // namespace
 
-int main() {
+int main()
+{
     char error[256] = {};
     if (!SmsInitialize("qmd-test", "1.0", NewClient, nullptr, AnyHost, sizeof error, error)) {
         std::fprintf(stderr, "SmsInitialize: %s\n", error);
@@ -158,8 +167,7 @@ int main() {
             else
                 IceCloseConnection(connection);
         }
-        if (polled && fds.back().revents &&
-            IceProcessMessages(polled, nullptr, nullptr) == IceProcessMessagesIOError) {
+        if (polled && fds.back().revents && IceProcessMessages(polled, nullptr, nullptr) == IceProcessMessagesIOError) {
             IceSetShutdownNegotiation(polled, False);
             IceCloseConnection(polled);
             if (clientConnection == polled) clientConnection = nullptr;

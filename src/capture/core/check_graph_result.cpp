@@ -33,8 +33,7 @@ std::string GraphResultText(std::uint32_t result)
     case kResultNoInterface: return "No such interface supported";
     case kResultTimeout: return "This operation returned because the timeout period expired.";
     case kResultDeviceError: return "A device attached to the system is not functioning.";
-    case kResultCannotLink:
-        return "No combination of intermediate filters could be found to make the connection.";
+    case kResultCannotLink: return "No combination of intermediate filters could be found to make the connection.";
     default: return {};
     }
 }

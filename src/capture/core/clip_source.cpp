@@ -22,9 +22,10 @@ const char* const kClipDecoderKey = "qmd-clip-decoder";
 void DecodeParsedVideo(GstElement*, GstPad* pad, gpointer bin)
 {
     gst::CapsHandle caps{gst_pad_query_caps(pad, nullptr)};
-    const GstStructure* first = caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
-    if (!first || (!g_str_has_prefix(gst_structure_get_name(first), "video/") &&
-                   !gst_structure_has_name(first, "image/jpeg")))
+    const GstStructure* first =
+        caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
+    if (!first ||
+        (!g_str_has_prefix(gst_structure_get_name(first), "video/") && !gst_structure_has_name(first, "image/jpeg")))
         return;
     GObject* container = G_OBJECT(bin);
     GST_OBJECT_LOCK(bin);

@@ -29,8 +29,7 @@ std::vector<MonikerFields> ExtraSourcesFromEnvironment()
         MonikerFields fields;
         fields.Kind = SourceKind::ExtraSource;
         fields.Identity = location;
-        fields.DisplayName =
-            LooksLikeUri(location) ? location : std::filesystem::path(location).filename().string();
+        fields.DisplayName = LooksLikeUri(location) ? location : std::filesystem::path(location).filename().string();
         fields.DeviceClass = "Video/Source";
         sources.push_back(std::move(fields));
     }

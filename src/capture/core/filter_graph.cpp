@@ -168,7 +168,8 @@ GstStateChangeReturn TFilterGraph::ChangeState(GstState target, AsyncChange asyn
     // failure counts as reported so the bus reader does not show it again.
     std::uint32_t code = kResultFailed;
     std::string text = GraphResultText(code);
-    if (gst::MessageHandle error{gst_bus_timed_pop_filtered(busReader_->Bus(), kFailureReasonBound, GST_MESSAGE_ERROR)}) {
+    if (gst::MessageHandle error{
+            gst_bus_timed_pop_filtered(busReader_->Bus(), kFailureReasonBound, GST_MESSAGE_ERROR)}) {
         code = ErrorCode(error.get());
         if (std::string own = ErrorText(error.get()); !own.empty()) text = own;
     }
@@ -247,8 +248,7 @@ void TFilterGraph::RenderStream(TFilter* source, TSampleGrabber* grabber, TVideo
         UnlinkAndRemoveInserted();
     }
     // A device tells its real formats once it is open.
-    if (CurrentState(pipeline_.get()).first == GST_STATE_NULL)
-        gst_element_set_state(pipeline_.get(), GST_STATE_READY);
+    if (CurrentState(pipeline_.get()).first == GST_STATE_NULL) gst_element_set_state(pipeline_.get(), GST_STATE_READY);
 
     LinkThroughConverters(GST_BIN(pipeline_.get()), sourcePad.get(), grabber->MemberFilter());
     gst_element_link(grabber->MemberFilter(), renderer->MemberFilter());

@@ -21,7 +21,8 @@ GrabberMediaType GrabberMediaType::TopDownBgr(int width, int height)
     GrabberMediaType type;
     type.Header.Width = width;
     type.Header.Height = -height;
-    type.Header.SizeImage = static_cast<std::uint32_t>(FrameImage::StrideFor(width)) * static_cast<std::uint32_t>(height);
+    type.Header.SizeImage =
+        static_cast<std::uint32_t>(FrameImage::StrideFor(width)) * static_cast<std::uint32_t>(height);
     return type;
 }
 
@@ -45,8 +46,7 @@ std::int64_t HeaderImageSize(const VideoHeader& header)
     return HeaderLineSize(header) * std::llabs(header.Height) * header.Planes;
 }
 
-bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length,
-                      FrameImage& bitmap)
+bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length, FrameImage& bitmap)
 {
     if (!buffer || length == 0) return false;
     if (!type.MajorVideo) return false;
@@ -68,8 +68,7 @@ bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, 
 
     // Never more than the header's image size, nor than the picture holds.
     const std::int64_t imageSize = std::max<std::int64_t>(HeaderImageSize(header), 0);
-    const std::size_t taken =
-        std::min({length, static_cast<std::size_t>(imageSize), bitmap.ImageSize()});
+    const std::size_t taken = std::min({length, static_cast<std::size_t>(imageSize), bitmap.ImageSize()});
 
     for (int memoryRow = 0; memoryRow < rows; ++memoryRow) {
         std::uint8_t* target = bitmap.Row(bottomUp ? rows - 1 - memoryRow : memoryRow);

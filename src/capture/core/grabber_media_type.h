@@ -50,7 +50,6 @@ std::int64_t HeaderImageSize(const VideoHeader& header);
 // empty picture or an empty buffer. Only min(length, image size) bytes are
 // taken; the rest of the picture is black. The bitmap's block is reused
 // when the size is unchanged.
-bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length,
-                      FrameImage& bitmap);
+bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length, FrameImage& bitmap);
 
 }  // namespace qmd

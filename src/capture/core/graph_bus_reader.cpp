@@ -7,8 +7,7 @@
 
 namespace qmd {
 
-GraphBusReader::GraphBusReader(GstBus* bus, Handler handler)
-    : bus_(gst::NewRef(bus)), handler_(std::move(handler))
+GraphBusReader::GraphBusReader(GstBus* bus, Handler handler) : bus_(gst::NewRef(bus)), handler_(std::move(handler))
 {
     GPollFD pollFd{};
     gst_bus_get_pollfd(bus_.get(), &pollFd);

@@ -16,8 +16,7 @@ std::vector<PadHandle> Pads(GstElement* element)
 {
     std::vector<PadHandle> pads;
     GST_OBJECT_LOCK(element);
-    for (GList* item = GST_ELEMENT_PADS(element); item; item = item->next)
-        pads.push_back(NewRef(GST_PAD(item->data)));
+    for (GList* item = GST_ELEMENT_PADS(element); item; item = item->next) pads.push_back(NewRef(GST_PAD(item->data)));
     GST_OBJECT_UNLOCK(element);
     return pads;
 }

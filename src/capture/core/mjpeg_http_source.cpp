@@ -69,14 +69,14 @@ bool PrepareRequest(QmdMjpegHttpSrc* self, const std::string& location)
     Session& session = *self->session;
     gst::ErrorHandle error;
     gst::UriHandle uri{g_uri_parse(location.c_str(),
-                              GUriFlags(G_URI_FLAGS_HAS_PASSWORD | G_URI_FLAGS_ENCODED_PATH | G_URI_FLAGS_ENCODED_QUERY |
-                                        G_URI_FLAGS_SCHEME_NORMALIZE),
-                              error.out())};
+                                   GUriFlags(G_URI_FLAGS_HAS_PASSWORD | G_URI_FLAGS_ENCODED_PATH |
+                                             G_URI_FLAGS_ENCODED_QUERY | G_URI_FLAGS_SCHEME_NORMALIZE),
+                                   error.out())};
     const char* host = uri ? g_uri_get_host(uri.get()) : nullptr;
     const char* path = uri ? g_uri_get_path(uri.get()) : nullptr;
     const char* query = uri ? g_uri_get_query(uri.get()) : nullptr;
-    if (!uri || g_ascii_strcasecmp(g_uri_get_scheme(uri.get()), "http") != 0 || !host || !*host ||
-        HasLineBreak(host) || HasLineBreak(path) || HasLineBreak(query)) {
+    if (!uri || g_ascii_strcasecmp(g_uri_get_scheme(uri.get()), "http") != 0 || !host || !*host || HasLineBreak(host) ||
+        HasLineBreak(path) || HasLineBreak(query)) {
         GST_ELEMENT_ERROR(self, RESOURCE, NOT_FOUND, ("\"%s\" is not an http:// address", location.c_str()),
                           ("%s", error ? error->message : "unsupported address"));
         return false;
@@ -159,7 +159,10 @@ gboolean UnlockStop(GstBaseSrc* base)
     return TRUE;
 }
 
-bool Cancelled(const gst::ErrorHandle& error) { return error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED); }
+bool Cancelled(const gst::ErrorHandle& error)
+{
+    return error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_CANCELLED);
+}
 
 GstFlowReturn Connect(QmdMjpegHttpSrc* self)
 {
@@ -203,9 +206,7 @@ void ReportParserFailure(QmdMjpegHttpSrc* self)
     case MultipartJpegParser::Failure::NotMultipart:
         GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE, ("%s", message), (nullptr));
         break;
-    default:
-        GST_ELEMENT_ERROR(self, STREAM, DEMUX, ("%s", message), (nullptr));
-        break;
+    default: GST_ELEMENT_ERROR(self, STREAM, DEMUX, ("%s", message), (nullptr)); break;
     }
 }
 
@@ -225,11 +226,8 @@ GstFlowReturn ReadImage(QmdMjpegHttpSrc* self, GstBuffer** out)
             *out = gst_buffer_new_memdup(part.data(), part.size());
             return GST_FLOW_OK;
         }
-        case MultipartJpegParser::Outcome::Failed:
-            ReportParserFailure(self);
-            return GST_FLOW_ERROR;
-        case MultipartJpegParser::Outcome::NeedMore:
-            break;
+        case MultipartJpegParser::Outcome::Failed: ReportParserFailure(self); return GST_FLOW_ERROR;
+        case MultipartJpegParser::Outcome::NeedMore: break;
         }
         const auto space = session.parser.WritableSpace(kReadSize);
         gst::ErrorHandle error;

@@ -49,7 +49,7 @@ std::string BoundaryParameter(std::string_view contentType)
         } else {
             const std::size_t valueEnd = contentType.find(';', valueAt);
             value = Trim(contentType.substr(valueAt, valueEnd == std::string_view::npos ? std::string_view::npos
-                                                                                       : valueEnd - valueAt));
+                                                                                        : valueEnd - valueAt));
             at = valueEnd;
         }
         if (EqualsIgnoringAsciiCase(name, "boundary")) return value;
@@ -71,7 +71,8 @@ std::span<std::uint8_t> MultipartJpegParser::WritableSpace(std::size_t wanted)
             end_ -= start_;
             start_ = 0;
         }
-        if (buffer_.size() - end_ < wanted) buffer_.resize(std::max(end_ + wanted, buffer_.size() + buffer_.size() / 2));
+        if (buffer_.size() - end_ < wanted)
+            buffer_.resize(std::max(end_ + wanted, buffer_.size() + buffer_.size() / 2));
     }
     return {buffer_.data() + end_, buffer_.size() - end_};
 }
@@ -106,9 +107,11 @@ bool MultipartJpegParser::TakeLine(std::string_view& line, Outcome& failed)
     const std::size_t pending = Pending();
     const auto* data = reinterpret_cast<const char*>(Data());
     const void* lineBreak = scan_ < pending ? std::memchr(data + scan_, '\n', pending - scan_) : nullptr;
-    const std::size_t length = lineBreak ? static_cast<std::size_t>(static_cast<const char*>(lineBreak) - data) : pending;
+    const std::size_t length =
+        lineBreak ? static_cast<std::size_t>(static_cast<const char*>(lineBreak) - data) : pending;
     if (length > limits_.HeaderLine) {
-        failed = Fail(Failure::TooLarge, "A header line is longer than " + std::to_string(limits_.HeaderLine) + " bytes");
+        failed =
+            Fail(Failure::TooLarge, "A header line is longer than " + std::to_string(limits_.HeaderLine) + " bytes");
         return false;
     }
     if (!lineBreak) {
@@ -146,7 +149,8 @@ bool MultipartJpegParser::StatusLine(std::string_view line, Outcome& failed)
     status_ = status;
     if (status != 200) {
         const std::string_view reason = Trim(line.substr(at));
-        failed = Fail(Failure::HttpStatus, reason.empty() ? "HTTP status " + std::to_string(status) : std::string(reason));
+        failed =
+            Fail(Failure::HttpStatus, reason.empty() ? "HTTP status " + std::to_string(status) : std::string(reason));
         return false;
     }
     return true;
@@ -194,13 +198,13 @@ MultipartJpegParser::Outcome MultipartJpegParser::EndOfHeaders()
     const std::string_view contentType = contentType_;
     const std::string_view media = Trim(contentType.substr(0, contentType.find(';')));
     if (!StartsWithIgnoringAsciiCase(media, "multipart/")) {
-        return Fail(Failure::NotMultipart,
-                    "The stream is not a multipart JPEG stream (Content-Type: " +
-                        (contentType_.empty() ? std::string("none") : contentType_) + ")");
+        return Fail(Failure::NotMultipart, "The stream is not a multipart JPEG stream (Content-Type: " +
+                                               (contentType_.empty() ? std::string("none") : contentType_) + ")");
     }
     boundary_ = BoundaryParameter(contentType);
     if (boundary_.empty())
-        return Fail(Failure::NotMultipart, "The multipart stream names no boundary (Content-Type: " + contentType_ + ")");
+        return Fail(Failure::NotMultipart,
+                    "The multipart stream names no boundary (Content-Type: " + contentType_ + ")");
     if (boundary_.size() > kLongestBoundary) return Fail(Failure::Malformed, "The multipart boundary is too long");
     state_ = State::SeekBoundary;
     atLineStart_ = true;
@@ -237,7 +241,9 @@ MultipartJpegParser::Delimiter MultipartJpegParser::FindDelimiter(std::size_t fr
     const std::size_t pending = Pending();
     const std::uint8_t* data = Data();
     const std::size_t size = boundary_.size();
-    const auto beginsLine = [&](std::size_t at) { return at == from ? fromIsLineStart : at > from && data[at - 1] == '\n'; };
+    const auto beginsLine = [&](std::size_t at) {
+        return at == from ? fromIsLineStart : at > from && data[at - 1] == '\n';
+    };
     std::size_t at = std::max(scan_, from);
     while (at + size <= pending) {
         const void* found = memmem(data + at, pending - at, boundary_.data(), size);
@@ -267,8 +273,7 @@ MultipartJpegParser::Outcome MultipartJpegParser::Next()
     Outcome failed = Outcome::NeedMore;
     for (;;) {
         switch (state_) {
-        case State::Failed:
-            return Outcome::Failed;
+        case State::Failed: return Outcome::Failed;
 
         case State::StatusLine: {
             std::string_view line;
@@ -342,7 +347,8 @@ MultipartJpegParser::Outcome MultipartJpegParser::Next()
                 const Delimiter kind = FindDelimiter(0, true, lineStart, lineEnd);
                 if (kind == Delimiter::Incomplete) {
                     if (Pending() > limits_.Part + limits_.HeaderLine + boundary_.size() + 4)
-                        return Fail(Failure::TooLarge, "A part is larger than " + std::to_string(limits_.Part) + " bytes");
+                        return Fail(Failure::TooLarge,
+                                    "A part is larger than " + std::to_string(limits_.Part) + " bytes");
                     return Outcome::NeedMore;
                 }
                 next = bodyEnd = lineStart;

@@ -162,11 +162,10 @@ void TSampleGrabber::BuildBin()
 
     // The frames are taken where they leave the accepting filter: one
     // sink in the pipeline (the renderer), no extra thread, no copy.
-    probeId_ = gst_pad_add_probe(
-        src.get(),
-        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
-                        GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-        &TSampleGrabber::OnPadProbe, this, nullptr);
+    probeId_ = gst_pad_add_probe(src.get(),
+                                 GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
+                                                 GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                                 &TSampleGrabber::OnPadProbe, this, nullptr);
     probePad_ = std::move(src);
     bin_ = std::move(bin);
 }

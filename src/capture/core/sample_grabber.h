@@ -36,8 +36,8 @@ class FrameImage;
 
 class TSampleGrabber : public IGraphMember {
 public:
-    using TOnBuffer = std::function<void(TSampleGrabber* sender, double SampleTime,
-                                         const std::uint8_t* pBuffer, int BufferLen)>;
+    using TOnBuffer =
+        std::function<void(TSampleGrabber* sender, double SampleTime, const std::uint8_t* pBuffer, int BufferLen)>;
 
     // Samples the mailbox holds before the oldest is dropped.
     static constexpr std::size_t kMailboxCapacity = 4;
@@ -107,7 +107,7 @@ private:
     std::condition_variable mailboxReady_;
     std::deque<Frame> mailbox_;
     std::optional<Frame> latest_;
-    std::optional<GrabberMediaType> incomingType_;  // the caps of the frames to come
+    std::optional<GrabberMediaType> incomingType_;   // the caps of the frames to come
     std::optional<GrabberMediaType> connectedType_;  // the type of the frame delivered last
     std::shared_ptr<const TOnBuffer> handler_;
     bool stopping_ = false;

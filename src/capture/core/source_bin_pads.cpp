@@ -26,8 +26,8 @@ GstPadProbeReturn PostEndOfCameraStream(GstPad*, GstPadProbeInfo* info, gpointer
     GST_DEBUG_OBJECT(bin, "the camera ended its stream");
     gst::CharsHandle text{gst_error_get_message(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ)};
     gst::ErrorHandle error{g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, text.get())};
-    gst_element_post_message(GST_ELEMENT(bin), gst_message_new_error(GST_OBJECT(bin), error.get(),
-                                                                     "the camera ended its stream"));
+    gst_element_post_message(GST_ELEMENT(bin),
+                             gst_message_new_error(GST_OBJECT(bin), error.get(), "the camera ended its stream"));
     return GST_PAD_PROBE_OK;
 }
 
@@ -36,7 +36,8 @@ GstPadProbeReturn PostEndOfCameraStream(GstPad*, GstPadProbeInfo* info, gpointer
 void ExposeVideoPad(GstElement*, GstPad* pad, gpointer bin)
 {
     gst::CapsHandle caps{gst_pad_query_caps(pad, nullptr)};
-    const GstStructure* first = caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
+    const GstStructure* first =
+        caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
     if (!first || !g_str_has_prefix(gst_structure_get_name(first), "video/")) return;
     gst::PadHandle ghost{gst_element_get_static_pad(GST_ELEMENT(bin), "src")};
     gst::PadHandle target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))};

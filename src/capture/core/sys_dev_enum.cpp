@@ -1,9 +1,9 @@
 #include "capture/core/sys_dev_enum.h"
 
 #include "capture/core/extra_sources.h"
+#include "capture/core/source_factory.h"
 #include "capture/core/system_device_source.h"
 #include "common/utf8_cut.h"
-#include "capture/core/source_factory.h"
 
 namespace qmd {
 

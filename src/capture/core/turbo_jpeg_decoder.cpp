@@ -39,8 +39,8 @@ G_DEFINE_TYPE(QmdTurboJpegDec, qmd_turbo_jpeg_dec, GST_TYPE_VIDEO_DECODER)
 
 GstStaticPadTemplate sinkTemplate =
     GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("image/jpeg"));
-GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
-                                                           GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("BGR")));
+GstStaticPadTemplate srcTemplate =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("BGR")));
 
 QmdTurboJpegDec* Self(GstVideoDecoder* decoder) { return reinterpret_cast<QmdTurboJpegDec*>(decoder); }
 
@@ -106,8 +106,8 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
     gst::MappedBuffer input(frame->input_buffer, GST_MAP_READ);
     if (!input) return gst_video_decoder_drop_frame(decoder, frame);
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (tjDecompressHeader3(self->decompressor, input.data(), static_cast<unsigned long>(input.size()), &width,
-                            &height, &subsampling, &colourspace) != 0 ||
+    if (tjDecompressHeader3(self->decompressor, input.data(), static_cast<unsigned long>(input.size()), &width, &height,
+                            &subsampling, &colourspace) != 0 ||
         width <= 0 || height <= 0)
         return SkipUndecodable(self, frame);
     if (width != self->width || height != self->height) {

@@ -17,8 +17,7 @@ gst::ElementHandle CreateUriSource(const std::string& uri)
     gst_element_add_pad(bin.get(), src);
     g_signal_connect_object(decoder.get(), "pad-added", G_CALLBACK(ExposeVideoPad), bin.get(), GConnectFlags(0));
     g_signal_connect_object(decoder.get(), "pad-removed", G_CALLBACK(ForgetVideoPad), bin.get(), GConnectFlags(0));
-    if (!g_str_has_prefix(uri.c_str(), "file:"))
-        ReportEndOfCameraStream(src, bin.get());
+    if (!g_str_has_prefix(uri.c_str(), "file:")) ReportEndOfCameraStream(src, bin.get());
     return bin;
 }
 

@@ -19,8 +19,8 @@ void TVideoRenderer::NotifyMember(TMemberNotify code)
         // rate; at most one frame waits, older ones are dropped. No QoS: it
         // would make decoders skip late frames, which the grabber upstream
         // must still receive.
-        g_object_set(sink.get(), "caps", bgr.get(), "sync", TRUE, "max-buffers", 1u, "drop", TRUE,
-                     "enable-last-sample", FALSE, "qos", FALSE, nullptr);
+        g_object_set(sink.get(), "caps", bgr.get(), "sync", TRUE, "max-buffers", 1u, "drop", TRUE, "enable-last-sample",
+                     FALSE, "qos", FALSE, nullptr);
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = &TVideoRenderer::OnNewSample;
         gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, this, nullptr);

@@ -22,8 +22,8 @@ struct RgbFormat {
     Guid subtype;
 };
 constexpr RgbFormat kRgbFormats[] = {
-    {"BGR", SubRGB24},     {"BGRx", SubRGB32},    {"BGRA", SubARGB32},
-    {"RGB16", SubRGB565},  {"RGB15", SubRGB555},  {"RGB8P", SubRGB8},
+    {"BGR", SubRGB24},    {"BGRx", SubRGB32},   {"BGRA", SubARGB32},
+    {"RGB16", SubRGB565}, {"RGB15", SubRGB555}, {"RGB8P", SubRGB8},
 };
 
 // Raw formats whose published four-character code differs from the one
@@ -44,7 +44,7 @@ struct CompressedFormat {
     bool temporalCompression;
 };
 constexpr CompressedFormat kCompressedFormats[] = {
-    {"image/jpeg", "MJPG", false}, {"video/x-dv", "dvsd", false},  {"video/x-h264", "H264", true},
+    {"image/jpeg", "MJPG", false},  {"video/x-dv", "dvsd", false}, {"video/x-h264", "H264", true},
     {"video/x-h265", "HEVC", true}, {"video/x-vp8", "VP80", true}, {"video/x-vp9", "VP90", true},
 };
 
@@ -93,8 +93,7 @@ TMediaType VideoType(const Guid& subtype, std::uint32_t compression, std::uint16
     info.Header.Compression = compression;
     info.Header.SizeImage = imageSize;
     if (shape.fpsNumerator > 0 && shape.fpsDenominator > 0) {
-        info.AvgTimePerFrame =
-            (kUnitsPerSecond * shape.fpsDenominator + shape.fpsNumerator / 2) / shape.fpsNumerator;
+        info.AvgTimePerFrame = (kUnitsPerSecond * shape.fpsDenominator + shape.fpsNumerator / 2) / shape.fpsNumerator;
         info.BitRate = Saturate32(std::uint64_t(imageSize) * 8 * std::uint64_t(shape.fpsNumerator) /
                                   std::uint64_t(shape.fpsDenominator));
     }
@@ -119,8 +118,7 @@ TMediaType RawVideoType(const GstStructure* s)
     std::uint32_t imageSize = 0;
     GstVideoInfo info;
     constexpr int kProbeSide = 64;
-    if (gstFormat != GST_VIDEO_FORMAT_UNKNOWN &&
-        gst_video_info_set_format(&info, gstFormat, kProbeSide, kProbeSide)) {
+    if (gstFormat != GST_VIDEO_FORMAT_UNKNOWN && gst_video_info_set_format(&info, gstFormat, kProbeSide, kProbeSide)) {
         bitCount = std::uint16_t(GST_VIDEO_INFO_SIZE(&info) * 8 / (kProbeSide * kProbeSide));
         if (shape.width > 0 && shape.height > 0 &&
             gst_video_info_set_format(&info, gstFormat, guint(shape.width), guint(shape.height)))
@@ -153,9 +151,8 @@ TMediaType RawVideoType(const GstStructure* s)
 TMediaType CompressedVideoType(const GstStructure* s, const CompressedFormat& format)
 {
     const VideoShape shape = ShapeOf(s);
-    const std::uint32_t imageSize =
-        Saturate32(std::uint64_t(std::max(shape.width, 0)) * std::uint64_t(std::max(shape.height, 0)) *
-                   (kCompressedBitCount / 8));
+    const std::uint32_t imageSize = Saturate32(std::uint64_t(std::max(shape.width, 0)) *
+                                               std::uint64_t(std::max(shape.height, 0)) * (kCompressedBitCount / 8));
     const std::uint32_t code = FourCC(format.code);
     TMediaType type = VideoType(GuidFromFourCC(code), code, kCompressedBitCount, imageSize, shape);
     type.TemporalCompression = format.temporalCompression;
@@ -217,14 +214,9 @@ gst::CapsHandle NewReference(const GstCaps* caps)
 }  // namespace
 
 TMediaType::TMediaType(const TMediaType& other)
-    : MajorType(other.MajorType),
-      SubType(other.SubType),
-      FixedSizeSamples(other.FixedSizeSamples),
-      TemporalCompression(other.TemporalCompression),
-      SampleSize(other.SampleSize),
-      FormatType(other.FormatType),
-      FormatBlock(other.FormatBlock),
-      caps_(NewReference(other.caps_.get()))
+    : MajorType(other.MajorType), SubType(other.SubType), FixedSizeSamples(other.FixedSizeSamples),
+      TemporalCompression(other.TemporalCompression), SampleSize(other.SampleSize), FormatType(other.FormatType),
+      FormatBlock(other.FormatBlock), caps_(NewReference(other.caps_.get()))
 {
 }
 

@@ -155,16 +155,11 @@ struct FormatPart {
 };
 
 constexpr FormatPart kFormatParts[] = {
-    {FormatVideoInfo, "VideoInfo ", Details::Video, 48},
-    {FormatVideoInfo2, "VideoInfo2 ", Details::Video, 72},
-    {FormatWaveFormatEx, "WaveFormatEx: ", Details::Audio, 0},
-    {FormatMPEGVideo, "MPEGVideo ", Details::Video, 48},
-    {FormatMPEG2Video, "MPEGStreams ", Details::Video, 72},
-    {FormatDvInfo, "DvInfo", Details::None, 0},
-    {FormatMPEGStreams, "MPEGStreams", Details::None, 0},
-    {FormatDolbyAC3, "DolbyAC3", Details::None, 0},
-    {FormatMPEG2Audio, "MPEG2Audio", Details::None, 0},
-    {FormatDVDLPCMAudio, "DVD_LPCMAudio", Details::None, 0},
+    {FormatVideoInfo, "VideoInfo ", Details::Video, 48},       {FormatVideoInfo2, "VideoInfo2 ", Details::Video, 72},
+    {FormatWaveFormatEx, "WaveFormatEx: ", Details::Audio, 0}, {FormatMPEGVideo, "MPEGVideo ", Details::Video, 48},
+    {FormatMPEG2Video, "MPEGStreams ", Details::Video, 72},    {FormatDvInfo, "DvInfo", Details::None, 0},
+    {FormatMPEGStreams, "MPEGStreams", Details::None, 0},      {FormatDolbyAC3, "DolbyAC3", Details::None, 0},
+    {FormatMPEG2Audio, "MPEG2Audio", Details::None, 0},        {FormatDVDLPCMAudio, "DVD_LPCMAudio", Details::None, 0},
 };
 
 struct WaveTagName {
@@ -280,8 +275,8 @@ std::string AudioDetails(const std::vector<std::uint8_t>& block)
     const std::int32_t samplesPerSec = std::int32_t(le::Get32(block.data() + 4));
     const std::uint16_t bitsPerSample = le::Get16(block.data() + 14);
     char numbers[96];
-    std::snprintf(numbers, sizeof numbers, ", %d Hertz, %d Bits, %d Channels", int(samplesPerSec),
-                  int(bitsPerSample), int(channels));
+    std::snprintf(numbers, sizeof numbers, ", %d Hertz, %d Bits, %d Channels", int(samplesPerSec), int(bitsPerSample),
+                  int(channels));
     return WaveFormatTagName(tag) + numbers;
 }
 

@@ -11,9 +11,9 @@ namespace qmd {
 std::string MediaTypeDescription(const TMediaType& type);
 
 // The parts of a description, for the readers of single fields.
-std::string MajorTypeName(const Guid& majorType);           // "UnKnown " when not listed
-std::string SubTypeName(const Guid& subType);               // "UnKnown " when not listed
-std::string WaveFormatTagName(std::uint16_t formatTag);     // "Unknown" when not listed
-std::string CompressionText(std::uint32_t compression);     // "RGB", "RLE8", ..., or the code's characters
+std::string MajorTypeName(const Guid& majorType);        // "UnKnown " when not listed
+std::string SubTypeName(const Guid& subType);            // "UnKnown " when not listed
+std::string WaveFormatTagName(std::uint16_t formatTag);  // "Unknown" when not listed
+std::string CompressionText(std::uint32_t compression);  // "RGB", "RLE8", ..., or the code's characters
 
 }  // namespace qmd

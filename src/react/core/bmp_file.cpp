@@ -28,7 +28,8 @@ std::string EncodeBmp(const FrameImage& image)
     const int height = image.Empty() ? 0 : image.Height();
     const std::uint32_t stride = static_cast<std::uint32_t>(FrameImage::StrideFor(width));
     const std::uint64_t pixelBytes = static_cast<std::uint64_t>(stride) * static_cast<std::uint32_t>(height);
-    if (pixelBytes > 0xFFFFFFFFull - kFileHeaderSize - kInfoHeaderSize) throw QuiskError("Frame too large for a BMP file");
+    if (pixelBytes > 0xFFFFFFFFull - kFileHeaderSize - kInfoHeaderSize)
+        throw QuiskError("Frame too large for a BMP file");
     const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize;
 
     std::string out;

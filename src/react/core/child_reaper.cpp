@@ -19,16 +19,12 @@ namespace {
 
 // Through syscall(): Debian 12's <sys/pidfd.h> declares pidfd_open without C
 // linkage.
-int OpenPidfd(pid_t pid)
-{
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
+int OpenPidfd(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
 void Wake(int eventFd)
 {
     const std::uint64_t one = 1;
-    while (::write(eventFd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (::write(eventFd, &one, sizeof one) < 0 && errno == EINTR) {}
 }
 
 // False while the child still runs.
@@ -84,10 +80,7 @@ void ChildReaper::Watch(pid_t pid)
     Wake(wake_.get());
 }
 
-void ChildReaper::ReapUnwatched()
-{
-    std::erase_if(unwatched_, Reaped);
-}
+void ChildReaper::ReapUnwatched() { std::erase_if(unwatched_, Reaped); }
 
 void ChildReaper::WaitForChildren()
 {
@@ -105,8 +98,7 @@ void ChildReaper::WaitForChildren()
             if (watched[i + 1].revents != 0 && Reaped(children[i]->Pid)) children.erase(children.begin() + i);
         if (watched[0].revents != 0) {
             std::uint64_t count = 0;
-            while (::read(wake_.get(), &count, sizeof count) < 0 && errno == EINTR) {
-            }
+            while (::read(wake_.get(), &count, sizeof count) < 0 && errno == EINTR) {}
             std::lock_guard lock(mutex_);
             for (auto& child : handedOver_) children.push_back(std::move(child));
             handedOver_.clear();

@@ -28,8 +28,8 @@ constexpr int kStopPollMs = 20;     // how often a playing alarm asks whether to
 gst::ElementHandle FilePlayback(const std::string& path)
 {
     if (!IsRegularFile(path)) return {};
-    gst::ElementHandle pipeline = ParsePipeline(
-        "filesrc name=source ! decodebin ! audioconvert ! audioresample ! autoaudiosink");
+    gst::ElementHandle pipeline =
+        ParsePipeline("filesrc name=source ! decodebin ! audioconvert ! audioresample ! autoaudiosink");
     if (pipeline) g_object_set(ChildByName(pipeline.get(), "source").get(), "location", path.c_str(), nullptr);
     return pipeline;
 }
@@ -77,9 +77,9 @@ public:
             gst::BusHandle bus(gst_element_get_bus(pipeline.get()));
             const auto deadline = start + std::chrono::milliseconds(totalMs + kExtraWaitMs);
             while (Clock::now() < deadline && !stopped()) {
-                gst::MessageHandle message(gst_bus_timed_pop_filtered(
-                    bus.get(), kStopPollMs * GST_MSECOND,
-                    static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+                gst::MessageHandle message(
+                    gst_bus_timed_pop_filtered(bus.get(), kStopPollMs * GST_MSECOND,
+                                               static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
                 if (message) break;
             }
         }
@@ -88,7 +88,8 @@ public:
         // alarm keeps its rhythm.
         const auto end = start + std::chrono::milliseconds(totalMs);
         while (Clock::now() < end && !stopped())
-            std::this_thread::sleep_for(std::min<Clock::duration>(end - Clock::now(), std::chrono::milliseconds(kStopPollMs)));
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(end - Clock::now(), std::chrono::milliseconds(kStopPollMs)));
     }
 
     bool PlayWaveFileAsync(const std::string& path) override

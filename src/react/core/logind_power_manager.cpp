@@ -45,7 +45,8 @@ void LogindPowerManager::LogOff()
     if (sessionId && *sessionId) {
         Call(kManagerPath, kManagerInterface, QStringLiteral("TerminateSession"), {QString::fromUtf8(sessionId)});
     } else {
-        Call(QStringLiteral("/org/freedesktop/login1/session/auto"), kSessionInterface, QStringLiteral("Terminate"), {});
+        Call(QStringLiteral("/org/freedesktop/login1/session/auto"), kSessionInterface, QStringLiteral("Terminate"),
+             {});
     }
 }
 

@@ -104,10 +104,7 @@ void MotionReactions::LaunchPrograms(DetectionState& state)
     state.ProgramsLaunched = true;
 }
 
-void MotionReactions::PlaySound()
-{
-    deps_.Audio->PlayWaveFileAsync(SettingsText(keys::SoundFile));
-}
+void MotionReactions::PlaySound() { deps_.Audio->PlayWaveFileAsync(SettingsText(keys::SoundFile)); }
 
 void MotionReactions::ShowInformation(DetectionState& state)
 {
@@ -136,12 +133,12 @@ void MotionReactions::WriteLogLine()
 bool RequestPowerAction(PowerManager& power, int index)
 {
     switch (index) {
-    case 1: power.Suspend(); return true;     // "Stan uśpienia"
-    case 2: power.Hibernate(); return true;   // "Hibernuj"
-    case 3: power.LogOff(); return true;      // "Wyloguj"
-    case 4: power.PowerOff(); return true;    // "Wyłącz"
-    case 5: power.Reboot(); return true;      // "Uruchom ponownie"
-    default: return false;                    // "Nie rób nic", or nothing chosen
+    case 1: power.Suspend(); return true;    // "Stan uśpienia"
+    case 2: power.Hibernate(); return true;  // "Hibernuj"
+    case 3: power.LogOff(); return true;     // "Wyloguj"
+    case 4: power.PowerOff(); return true;   // "Wyłącz"
+    case 5: power.Reboot(); return true;     // "Uruchom ponownie"
+    default: return false;                   // "Nie rób nic", or nothing chosen
     }
 }
 

@@ -23,17 +23,17 @@
 namespace qmd {
 
 struct ReactionDependencies {
-    const ReactionSwitches* Switches = nullptr;   // required
-    const ProgramList* Programs = nullptr;        // required
-    const std::atomic<int>* PowerIndex = nullptr; // required: the live index of the power window
-    ReactionUi* Ui = nullptr;                     // required
-    AudioOutput* Audio = nullptr;                 // null: DefaultAudioOutput()
-    PowerManager* Power = nullptr;                // null: the logind power manager
-    Launcher* Opener = nullptr;                   // null: the process launcher
+    const ReactionSwitches* Switches = nullptr;    // required
+    const ProgramList* Programs = nullptr;         // required
+    const std::atomic<int>* PowerIndex = nullptr;  // required: the live index of the power window
+    ReactionUi* Ui = nullptr;                      // required
+    AudioOutput* Audio = nullptr;                  // null: DefaultAudioOutput()
+    PowerManager* Power = nullptr;                 // null: the logind power manager
+    Launcher* Opener = nullptr;                    // null: the process launcher
     // Empty: SettingsFilePath() / AppFile("Dziennik.log") at each use.
     std::function<std::string()> SettingsPath;
     std::function<std::string()> LogPath;
-    LocalClock Clock;                             // empty: ReadLocalClock
+    LocalClock Clock;  // empty: ReadLocalClock
 };
 
 class MotionReactions : public ReactionSequence {

@@ -7,7 +7,7 @@ public:
     virtual ~PowerManager() = default;
     virtual void Suspend() = 0;
     virtual void Hibernate() = 0;
-    virtual void LogOff() = 0;     // ends the user's session
+    virtual void LogOff() = 0;  // ends the user's session
     virtual void PowerOff() = 0;
     virtual void Reboot() = 0;
 };

@@ -53,8 +53,7 @@ bool IsValidUtf8(std::string_view text)
             codePoint = (codePoint << 6) | (next & 0x3F);
         }
         constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < kSmallest[length] || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        if (codePoint < kSmallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
             return false;
         i += length;
     }

@@ -24,10 +24,7 @@ QPoint SnapToWorkArea(QPoint proposed, QSize windowSize, QRect workArea)
     return {x, y};
 }
 
-EdgeSnapper::EdgeSnapper(QWidget* window) : QObject(window), window_(window)
-{
-    window_->installEventFilter(this);
-}
+EdgeSnapper::EdgeSnapper(QWidget* window) : QObject(window), window_(window) { window_->installEventFilter(this); }
 
 bool EdgeSnapper::eventFilter(QObject* watched, QEvent* event)
 {

@@ -25,11 +25,8 @@ void PlayQuietly(const TrayCallbacks& callbacks, const char* themeEvent) noexcep
 }  // namespace
 
 TrayController::TrayController(QWidget* window, TrayCallbacks callbacks)
-    : QObject(window),
-      window_(window),
-      callbacks_(std::move(callbacks)),
-      icon_(new QSystemTrayIcon(ApplicationIcon(), this)),
-      watch_(new QTimer(this))
+    : QObject(window), window_(window), callbacks_(std::move(callbacks)),
+      icon_(new QSystemTrayIcon(ApplicationIcon(), this)), watch_(new QTimer(this))
 {
     icon_->setToolTip(QString::fromUtf8(kTrayToolTip));
     connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

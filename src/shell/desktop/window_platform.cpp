@@ -53,9 +53,6 @@ void X11WhereReachable::Forget()
     setByUs_ = false;
 }
 
-bool WindowPositionsKnown()
-{
-    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
+bool WindowPositionsKnown() { return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
 }  // namespace qmd

@@ -62,8 +62,8 @@ void fake_camera_provider_init(FakeCameraProvider*) {}
 GList* ProbeCameras(GstDeviceProvider*)
 {
     gst::CapsHandle caps(gst_caps_from_string(kFakeCameraCaps));
-    GstDevice* device = GST_DEVICE(g_object_new(fake_camera_get_type(), "display-name", kFakeCameraName,
-                                                "device-class", "Video/Source", "caps", caps.get(), nullptr));
+    GstDevice* device = GST_DEVICE(g_object_new(fake_camera_get_type(), "display-name", kFakeCameraName, "device-class",
+                                                "Video/Source", "caps", caps.get(), nullptr));
     return g_list_append(nullptr, device);
 }
 
@@ -77,9 +77,9 @@ gboolean RegisterProvider(GstPlugin* plugin)
 
 void RegisterFakeCamera()
 {
-    static const bool registered = gst_plugin_register_static(
-        GST_VERSION_MAJOR, GST_VERSION_MINOR, "qmdfakecamera", "A camera for tests", RegisterProvider, "1.0", "LGPL",
-        "qmd-tests", "qmd-tests", "https://localhost/");
+    static const bool registered =
+        gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "qmdfakecamera", "A camera for tests",
+                                   RegisterProvider, "1.0", "LGPL", "qmd-tests", "qmd-tests", "https://localhost/");
     (void)registered;
 }
 

@@ -145,7 +145,7 @@ TEST_F(FormatWindowTest, DesignedLayout)
     EXPECT_EQ(Window.Button1->text(), QStringLiteral("OK"));
     QWidget* next = Window.Formaty->nextInFocusChain();
     while (next && next->parentWidget() != &Window) next = next->nextInFocusChain();  // the list's own parts
-    EXPECT_EQ(next, Window.Button1);  // tab order: the list, then OK
+    EXPECT_EQ(next, Window.Button1);                                                  // tab order: the list, then OK
     EXPECT_EQ(Window.FormatEnum(), nullptr);
 }
 

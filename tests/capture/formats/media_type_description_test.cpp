@@ -124,7 +124,7 @@ TEST(CompressionText, NamedCodesAndCharacterCodes)
         {0x00320059, "Y"},   // zero second byte: only the first character
         {0x00003259, "Y2"},  // zero third byte
         {0x00000004, "\x04"},
-        {0xE9000041, "A"},   // a zero byte ends the text even before later bytes
+        {0xE9000041, "A"},          // a zero byte ends the text even before later bytes
         {0x41E94141, "AA\u00E9A"},  // bytes above ASCII read as Latin-1
     };
     for (const Row& row : rows) EXPECT_EQ(CompressionText(row.code), row.text) << std::hex << row.code;

@@ -65,8 +65,8 @@ TEST_F(MediaTypeFromCaps, RawFormatsGetTheirPublishedSubtypeBitsAndCode)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.format);
-        const std::string caps = std::string("video/x-raw, format=") + row.format +
-                                 ", width=640, height=480, framerate=30/1";
+        const std::string caps =
+            std::string("video/x-raw, format=") + row.format + ", width=640, height=480, framerate=30/1";
         const TMediaType type = FromText(caps.c_str());
         EXPECT_EQ(type.MajorType, media_ids::MajorVideo);
         EXPECT_EQ(type.SubType, row.subtype);
@@ -88,14 +88,14 @@ TEST_F(MediaTypeFromCaps, VideoInfoBlockLayout)
     const TMediaType type = FromText("video/x-raw, format=BGR, width=641, height=3, framerate=25/1");
     ASSERT_EQ(type.FormatBlock.size(), 88u);
     const std::uint8_t* header = type.FormatBlock.data() + 48;
-    EXPECT_EQ(le::Get32(header), 40u);        // header size
-    EXPECT_EQ(le::Get32(header + 4), 641u);   // width
-    EXPECT_EQ(le::Get32(header + 8), 3u);     // height
-    EXPECT_EQ(le::Get16(header + 12), 1u);    // planes
-    EXPECT_EQ(le::Get16(header + 14), 24u);   // bit count
-    EXPECT_EQ(le::Get32(header + 16), 0u);    // compression
-    EXPECT_EQ(le::Get32(header + 20), 1924u * 3u);  // rows padded to 4 bytes
-    EXPECT_EQ(le::Get64(type.FormatBlock.data() + 40), 400000u);  // 1/25 s in 100 ns units
+    EXPECT_EQ(le::Get32(header), 40u);                                          // header size
+    EXPECT_EQ(le::Get32(header + 4), 641u);                                     // width
+    EXPECT_EQ(le::Get32(header + 8), 3u);                                       // height
+    EXPECT_EQ(le::Get16(header + 12), 1u);                                      // planes
+    EXPECT_EQ(le::Get16(header + 14), 24u);                                     // bit count
+    EXPECT_EQ(le::Get32(header + 16), 0u);                                      // compression
+    EXPECT_EQ(le::Get32(header + 20), 1924u * 3u);                              // rows padded to 4 bytes
+    EXPECT_EQ(le::Get64(type.FormatBlock.data() + 40), 400000u);                // 1/25 s in 100 ns units
     EXPECT_EQ(le::Get32(type.FormatBlock.data() + 32), 1924u * 3u * 8u * 25u);  // bit rate
 }
 
@@ -106,7 +106,8 @@ TEST_F(MediaTypeFromCaps, CompressedVideo)
     EXPECT_FALSE(jpeg.FixedSizeSamples);
     EXPECT_EQ(HeaderOf(jpeg).Compression, FourCC("MJPG"));
     EXPECT_EQ(le::Get64(jpeg.FormatBlock.data() + 40), 333667u);
-    EXPECT_EQ(MediaTypeDescription(jpeg), "Major Type: Video - Sub Type: MJPG Format: VideoInfo MJPG 1280X720, 24 bits");
+    EXPECT_EQ(MediaTypeDescription(jpeg),
+              "Major Type: Video - Sub Type: MJPG Format: VideoInfo MJPG 1280X720, 24 bits");
 
     const TMediaType h264 = FromText("video/x-h264, stream-format=byte-stream, width=1920, height=1080");
     EXPECT_TRUE(h264.TemporalCompression);

@@ -178,7 +178,7 @@ TEST(AutostartEntry, PlainPathIsLeftBareAndTheEntryNamesTheProgram)
 TEST(AutostartEntry, PathsADesktopEntryCannotHoldAreRefusedWithTheSetDataError)
 {
     for (const std::string& path : {std::string("/home/ola/\xff\xfe/watch"), std::string("/home/ola/\xc3/watch"),
-                                   std::string("/home/ola/\x01/watch"), std::string("/home/ola/\x7f/watch")}) {
+                                    std::string("/home/ola/\x01/watch"), std::string("/home/ola/\x7f/watch")}) {
         try {
             AutostartEntryText(path);
             ADD_FAILURE() << "accepted " << path;

@@ -277,7 +277,8 @@ TEST(ApplicationIcon, TheInstalledIconFilesAreTheDrawingThatTheProgramShows)
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         SCOPED_TRACE(size);
         EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size)));
-        const QString file = QStringLiteral(QMD_DATA_DIR "/icons/hicolor/%1x%1/apps/quisk-motion-detector.png").arg(size);
+        const QString file =
+            QStringLiteral(QMD_DATA_DIR "/icons/hicolor/%1x%1/apps/quisk-motion-detector.png").arg(size);
         QImage installed(file);
         ASSERT_FALSE(installed.isNull()) << file.toStdString();
         installed = installed.convertToFormat(QImage::Format_ARGB32);

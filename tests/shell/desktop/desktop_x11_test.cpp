@@ -9,10 +9,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
-#include <QStyleHints>
-#include <QThread>
 #include <QScreen>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QWidget>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
@@ -35,10 +35,7 @@ using test::WaitUntil;
 
 test::X11Session* session = nullptr;
 
-xcb_connection_t* Connection()
-{
-    return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-}
+xcb_connection_t* Connection() { return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection(); }
 
 xcb_atom_t Atom(const char* name)
 {
@@ -51,11 +48,10 @@ xcb_atom_t Atom(const char* name)
 
 std::vector<xcb_atom_t> NetWmState(QWidget* window)
 {
-    auto* reply = xcb_get_property_reply(
-        Connection(),
-        xcb_get_property(Connection(), 0, static_cast<xcb_window_t>(window->winId()), Atom("_NET_WM_STATE"),
-                         XCB_ATOM_ATOM, 0, 1024),
-        nullptr);
+    auto* reply = xcb_get_property_reply(Connection(),
+                                         xcb_get_property(Connection(), 0, static_cast<xcb_window_t>(window->winId()),
+                                                          Atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 1024),
+                                         nullptr);
     std::vector<xcb_atom_t> states;
     if (reply && reply->format == 32) {
         const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
@@ -78,14 +74,12 @@ QWidget* EmbeddedTrayIcon()
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->objectName() != QLatin1String("QSystemTrayIconSys") || !widget->isVisible()) continue;
-        auto* tree = xcb_query_tree_reply(Connection(),
-                                          xcb_query_tree(Connection(), static_cast<xcb_window_t>(widget->winId())),
-                                          nullptr);
+        auto* tree = xcb_query_tree_reply(
+            Connection(), xcb_query_tree(Connection(), static_cast<xcb_window_t>(widget->winId())), nullptr);
         auto* attributes = xcb_get_window_attributes_reply(
-            Connection(), xcb_get_window_attributes(Connection(), static_cast<xcb_window_t>(widget->winId())),
-            nullptr);
-        const bool embedded = tree && tree->parent != tree->root && attributes &&
-                              attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            Connection(), xcb_get_window_attributes(Connection(), static_cast<xcb_window_t>(widget->winId())), nullptr);
+        const bool embedded =
+            tree && tree->parent != tree->root && attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
         std::free(tree);
         std::free(attributes);
         if (embedded) return widget;
@@ -138,8 +132,8 @@ protected:
         if (sinceLastClick.isValid() && sinceLastClick.elapsed() < doubleClickMs)
             QThread::msleep(static_cast<unsigned long>(doubleClickMs - sinceLastClick.elapsed()));
         sinceLastClick.start();
-        ASSERT_TRUE(session->Run("xdotool", {"mousemove", "--window", std::to_string(target->winId()), "5", "5",
-                                             "click", button}));
+        ASSERT_TRUE(session->Run(
+            "xdotool", {"mousemove", "--window", std::to_string(target->winId()), "5", "5", "click", button}));
     }
 
     std::unique_ptr<QWidget> window_;

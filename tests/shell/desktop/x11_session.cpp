@@ -1,5 +1,6 @@
 #include "x11_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -8,7 +9,6 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <algorithm>
 #include <vector>
 
 namespace qmd::test {
@@ -58,8 +58,7 @@ void Stop(pid_t& pid)
     if (pid <= 0) return;
     kill(pid, SIGTERM);
     int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     pid = -1;
 }
 
@@ -71,9 +70,9 @@ X11Session::X11Session()
     if (pipe(displayPipe) != 0) return;
     fcntl(displayPipe[0], F_SETFD, FD_CLOEXEC);
     fcntl(displayPipe[1], F_SETFD, FD_CLOEXEC);
-    xvfb_ = Spawn("Xvfb", {"-displayfd", std::to_string(displayPipe[1]), "-screen", "0", "1024x768x24",
-                           "-nolisten", "tcp"},
-                  displayPipe[1]);
+    xvfb_ =
+        Spawn("Xvfb", {"-displayfd", std::to_string(displayPipe[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+              displayPipe[1]);
     close(displayPipe[1]);
     std::string number;
     pollfd reading{displayPipe[0], POLLIN, 0};
@@ -112,8 +111,7 @@ bool X11Session::Run(const std::string& program, const std::initializer_list<std
     pid_t pid = Spawn(program, arguments);
     if (pid <= 0) return false;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
