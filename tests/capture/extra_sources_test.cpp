@@ -1,7 +1,14 @@
 // Clips named in QUISK_EXTRA_SOURCES: every frame reaches the handler, in
 // order and (for uncompressed frames) with exactly the clip's pixels; a
-// stream that cannot be read is reported once.
+// stream that cannot be read is reported once. An rtsp:// H.264 camera named
+// there plays through Debian's plugins.
 #include <QObject>
+#include <QProcess>
+
+#include <sys/prctl.h>
+
+#include <csignal>
+#include <cstdlib>
 
 #include <mutex>
 
@@ -162,6 +169,35 @@ TEST_F(ExtraSources, MissingFileFailsToRunWithTheReason)
         EXPECT_EQ(error.Code(), kResultDeviceError);
         EXPECT_TRUE(std::string(error.what()).ends_with(" ($8007001F).")) << error.what();
     }
+}
+
+TEST_F(ExtraSources, RtspH264CameraPlaysAsBgrFrames)
+{
+    const char* serverProgram = std::getenv("QMD_RTSP_CAMERA_SERVER");
+    if (!serverProgram) GTEST_SKIP() << "built without gst-rtsp-server";
+    QProcess server;
+    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(QString::fromLocal8Bit(serverProgram), {});
+    ASSERT_TRUE(WaitUntil([&] { return server.canReadLine() || server.state() == QProcess::NotRunning; }));
+    const int port = server.readLine().trimmed().toInt();
+    ASSERT_GT(port, 0) << "the server did not start";
+
+    int reports = 0;
+    QObject::connect(&graph, &TFilterGraph::GraphError, [&](const QString& message) {
+        ++reports;
+        ADD_FAILURE() << message.toStdString();
+    });
+    ASSERT_NO_FATAL_FAILURE(PlayClip("rtsp://127.0.0.1:" + std::to_string(port) + "/camera", 5));
+    {
+        std::lock_guard lock(received.mutex);
+        for (const auto& frame : received.frames) EXPECT_EQ(frame.Type, GrabberMediaType::TopDownBgr(160, 120));
+    }
+    graph.StripGraph();
+    graph.SetActive(false);
+    server.terminate();
+    EXPECT_TRUE(server.waitForFinished(5000));
+    EXPECT_EQ(reports, 0);
 }
 
 }  // namespace

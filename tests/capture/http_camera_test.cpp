@@ -267,7 +267,9 @@ TEST_F(HttpCamera, CameraAskingForDigestOrBasicStreamsWithTheRightPasswordAndRep
                                                            .Password = password,
                                                            .DigestAlgorithm = "SHA-256",
                                                            .StaleFirstAnswer = true});
-        ChooseCamera(address(camera, inAddress));
+        // The device menu shows the address without the password.
+        EXPECT_EQ(ChooseCamera(address(camera, inAddress)),
+                  "http://admin@127.0.0.1:" + std::to_string(camera.Port()) + "/video");
         Start();
         ASSERT_TRUE(WaitForFrames(3)) << lastError;
         EXPECT_EQ(camera.Challenges(), 2u);
