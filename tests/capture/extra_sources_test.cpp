@@ -3,11 +3,7 @@
 // stream that cannot be read is reported once. An rtsp:// H.264 camera named
 // there plays through Debian's plugins.
 #include <QObject>
-#include <QProcess>
 
-#include <sys/prctl.h>
-
-#include <csignal>
 #include <cstdlib>
 
 #include <mutex>
@@ -173,30 +169,21 @@ TEST_F(ExtraSources, MissingFileFailsToRunWithTheReason)
 
 TEST_F(ExtraSources, RtspH264CameraPlaysAsBgrFrames)
 {
-    const char* serverProgram = std::getenv("QMD_RTSP_CAMERA_SERVER");
-    if (!serverProgram) GTEST_SKIP() << "built without gst-rtsp-server";
-    QProcess server;
-    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(QString::fromLocal8Bit(serverProgram), {});
-    ASSERT_TRUE(WaitUntil([&] { return server.canReadLine() || server.state() == QProcess::NotRunning; }));
-    const int port = server.readLine().trimmed().toInt();
-    ASSERT_GT(port, 0) << "the server did not start";
-
+    // Served by tests/support/with_rtsp_camera.sh.
+    const char* camera = std::getenv("QMD_RTSP_CAMERA");
+    if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
     int reports = 0;
     QObject::connect(&graph, &TFilterGraph::GraphError, [&](const QString& message) {
         ++reports;
         ADD_FAILURE() << message.toStdString();
     });
-    ASSERT_NO_FATAL_FAILURE(PlayClip("rtsp://127.0.0.1:" + std::to_string(port) + "/camera", 5));
+    ASSERT_NO_FATAL_FAILURE(PlayClip(camera, 5));
     {
         std::lock_guard lock(received.mutex);
         for (const auto& frame : received.frames) EXPECT_EQ(frame.Type, GrabberMediaType::TopDownBgr(160, 120));
     }
     graph.StripGraph();
     graph.SetActive(false);
-    server.terminate();
-    EXPECT_TRUE(server.waitForFinished(5000));
     EXPECT_EQ(reports, 0);
 }
 

@@ -1,7 +1,8 @@
 // A network camera on the loopback interface for the tests of rtsp://
 // sources: serves a moving test picture as H.264 over RTSP (gst-rtsp-server)
 // at rtsp://127.0.0.1:PORT/camera, writes PORT on a line of its own once it
-// listens, and runs until SIGTERM or SIGINT.
+// listens, and runs until SIGTERM or SIGINT (tests/support/with_rtsp_camera.sh
+// starts and ends it).
 #include <glib-unix.h>
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
