@@ -1,7 +1,10 @@
 // Clips named in QUISK_EXTRA_SOURCES: every frame reaches the handler, in
 // order and (for uncompressed frames) with exactly the clip's pixels; a
-// stream that cannot be read is reported once.
+// stream that cannot be read is reported once. An rtsp:// H.264 camera named
+// there plays through Debian's plugins.
 #include <QObject>
+
+#include <cstdlib>
 
 #include <mutex>
 
@@ -162,6 +165,26 @@ TEST_F(ExtraSources, MissingFileFailsToRunWithTheReason)
         EXPECT_EQ(error.Code(), kResultDeviceError);
         EXPECT_TRUE(std::string(error.what()).ends_with(" ($8007001F).")) << error.what();
     }
+}
+
+TEST_F(ExtraSources, RtspH264CameraPlaysAsBgrFrames)
+{
+    // Served by tests/support/with_rtsp_camera.sh.
+    const char* camera = std::getenv("QMD_RTSP_CAMERA");
+    if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
+    int reports = 0;
+    QObject::connect(&graph, &TFilterGraph::GraphError, [&](const QString& message) {
+        ++reports;
+        ADD_FAILURE() << message.toStdString();
+    });
+    ASSERT_NO_FATAL_FAILURE(PlayClip(camera, 5));
+    {
+        std::lock_guard lock(received.mutex);
+        for (const auto& frame : received.frames) EXPECT_EQ(frame.Type, GrabberMediaType::TopDownBgr(160, 120));
+    }
+    graph.StripGraph();
+    graph.SetActive(false);
+    EXPECT_EQ(reports, 0);
 }
 
 }  // namespace

@@ -252,6 +252,56 @@ TEST_F(HttpCamera, CameraThatGoesAwayIsReportedOnceAndReconnectsWhenChosenAgain)
     graph.SetActive(false);
 }
 
+TEST_F(HttpCamera, CameraAskingForDigestOrBasicStreamsWithTheRightPasswordAndReportsAWrongOneOnce)
+{
+    const std::string password = "p@ss:w%rd";
+    const std::string inAddress = "p%40ss%3Aw%25rd";
+    const auto address = [&](const MjpegHttpServer& camera, const std::string& secret) {
+        return "http://admin:" + secret + "@127.0.0.1:" + std::to_string(camera.Port()) + "/video";
+    };
+    {
+        // Answered once with the first nonce, which goes stale, and again with the new one.
+        MjpegHttpServer camera({SolidJpeg({60, 60, 60})}, {.FramesPerSecond = 30,
+                                                           .AuthScheme = "Digest",
+                                                           .User = "admin",
+                                                           .Password = password,
+                                                           .DigestAlgorithm = "SHA-256",
+                                                           .StaleFirstAnswer = true});
+        // The device menu shows the address without the password.
+        EXPECT_EQ(ChooseCamera(address(camera, inAddress)),
+                  "http://admin@127.0.0.1:" + std::to_string(camera.Port()) + "/video");
+        Start();
+        ASSERT_TRUE(WaitForFrames(3)) << lastError;
+        EXPECT_EQ(camera.Challenges(), 2u);
+        graph.StripGraph();
+        graph.SetActive(false);
+    }
+    {
+        MjpegHttpServer camera({SolidJpeg({60, 60, 60})},
+                               {.FramesPerSecond = 30, .AuthScheme = "Basic", .User = "admin", .Password = password});
+        ChooseCamera(address(camera, inAddress));
+        const std::size_t before = received.Count();
+        Start();
+        ASSERT_TRUE(WaitForFrames(before + 3)) << lastError;
+        graph.StripGraph();
+        graph.SetActive(false);
+    }
+    EXPECT_EQ(errorReports, 0) << lastError;
+
+    MjpegHttpServer camera({SolidJpeg({60, 60, 60})},
+                           {.FramesPerSecond = 30, .AuthScheme = "Digest", .User = "admin", .Password = password});
+    ChooseCamera(address(camera, "p%40ss"));
+    const std::size_t before = received.Count();
+    StartCounting();
+    ASSERT_TRUE(WaitUntil([&] { return errorReports > 0 && BusDrained(); }));
+    EXPECT_EQ(errorReports, 1) << lastError;
+    EXPECT_NE(lastError.find("refused the user name or password"), std::string::npos) << lastError;
+    // The plain request and one answer; nothing sent on and on.
+    EXPECT_EQ(camera.Challenges(), 2u);
+    EXPECT_EQ(camera.StreamRequests(), 0u);
+    EXPECT_EQ(received.Count(), before);
+}
+
 TEST_F(HttpCamera, DecodesWithoutGStreamerCriticals)
 {
     GStreamerCriticals criticals;

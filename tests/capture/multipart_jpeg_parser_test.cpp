@@ -353,19 +353,18 @@ Reported ErrorOf(const gst::MessageHandle& message)
     return {error->domain, error->code, error->message};
 }
 
-TEST(MjpegHttpSourceTest, SendsAPlainRequestWithTheCredentialsAndReportsTheRefusal)
+TEST(MjpegHttpSourceTest, SendsAPlainRequestAndReportsTheRefusal)
 {
+    // With no user in the address there is nothing to answer the challenge with.
     OneShotHttpServer camera("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"cam\"\r\n\r\n");
-    SourcePipeline pipeline(camera.Url("admin:p%40ss@", "/cgi-bin/mjpg?res=half&x=%20y"));
+    SourcePipeline pipeline(camera.Url("", "/cgi-bin/mjpg?res=half&x=%20y"));
     const Reported error = ErrorOf(pipeline.End());
     EXPECT_EQ(error.Domain, GST_RESOURCE_ERROR);
     EXPECT_EQ(error.Code, GST_RESOURCE_ERROR_NOT_AUTHORIZED);
     EXPECT_EQ(error.Message, "Unauthorized");
-    // "admin:p@ss" in base64
     EXPECT_EQ(camera.Request(),
               "GET /cgi-bin/mjpg?res=half&x=%20y HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(camera.Port()) +
-                  "\r\nUser-Agent: quisk-motion-detector\r\nAuthorization: Basic YWRtaW46cEBzcw==\r\n"
-                  "Connection: close\r\n\r\n");
+                  "\r\nUser-Agent: quisk-motion-detector\r\nConnection: close\r\n\r\n");
 }
 
 TEST(MjpegHttpSourceTest, GivesEachImageWhole)

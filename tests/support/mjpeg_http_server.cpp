@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <glib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <stdexcept>
 #include <utility>
 
@@ -49,17 +51,73 @@ struct FileDescriptor {
     int release() { return std::exchange(fd, -1); }
 };
 
-// "GET /video?x=1 HTTP/1.1" -> "/video"; empty for anything but a GET.
-std::string RequestedPath(const std::string& request)
+// "GET /video?x=1 HTTP/1.1" -> "/video?x=1"; empty for anything but a GET.
+std::string RequestTarget(const std::string& request)
 {
     const std::size_t lineEnd = request.find("\r\n");
     const std::string line = request.substr(0, lineEnd);
     if (!line.starts_with("GET ")) return {};
     const std::size_t targetEnd = line.find(' ', 4);
     if (targetEnd == std::string::npos) return {};
-    std::string target = line.substr(4, targetEnd - 4);
+    return line.substr(4, targetEnd - 4);
+}
+
+std::string PathOf(std::string target)
+{
     if (const std::size_t query = target.find('?'); query != std::string::npos) target.resize(query);
     return target;
+}
+
+// The value of the request's Authorization header; empty when it has none.
+std::string AuthorizationOf(const std::string& request)
+{
+    std::size_t at = request.find("\r\n");
+    while (at != std::string::npos && at + 2 < request.size()) {
+        const std::size_t end = request.find("\r\n", at + 2);
+        const std::string line = request.substr(at + 2, end - at - 2);
+        if (line.size() > 14 && g_ascii_strncasecmp(line.c_str(), "Authorization:", 14) == 0) {
+            const std::size_t value = line.find_first_not_of(' ', 14);
+            return value == std::string::npos ? std::string() : line.substr(value);
+        }
+        at = end;
+    }
+    return {};
+}
+
+// The name="value" or name=value pairs after "Digest ".
+std::map<std::string, std::string> DigestFields(const std::string& answer)
+{
+    std::map<std::string, std::string> fields;
+    std::size_t at = 7;
+    while (at < answer.size()) {
+        while (at < answer.size() && (answer[at] == ' ' || answer[at] == ',')) ++at;
+        const std::size_t equals = answer.find('=', at);
+        if (equals == std::string::npos) break;
+        const std::string name = answer.substr(at, equals - at);
+        std::string value;
+        at = equals + 1;
+        if (at < answer.size() && answer[at] == '"') {
+            for (++at; at < answer.size() && answer[at] != '"'; ++at) {
+                if (answer[at] == '\\') ++at;
+                if (at < answer.size()) value += answer[at];
+            }
+            ++at;
+        } else {
+            const std::size_t end = std::min(answer.find(',', at), answer.size());
+            value = answer.substr(at, end - at);
+            at = end;
+        }
+        fields[name] = value;
+    }
+    return fields;
+}
+
+std::string Hex(GChecksumType type, const std::string& text)
+{
+    gchar* hex = g_compute_checksum_for_string(type, text.data(), static_cast<gssize>(text.size()));
+    std::string result = hex;
+    g_free(hex);
+    return result;
 }
 
 }  // namespace
@@ -274,11 +332,17 @@ void MjpegHttpServer::ReadRequest(Client& client)
         if (client.State != Client::Phase::ReadingRequest) continue;
         client.Request.append(buffer, static_cast<std::size_t>(received));
         if (client.Request.find("\r\n\r\n") != std::string::npos) {
-            const std::string path = RequestedPath(client.Request);
-            client.Request.clear();
+            const std::string request = std::exchange(client.Request, {});
+            const std::string path = PathOf(RequestTarget(request));
             if (path.empty()) {
                 client.Outgoing.push_back({badRequest_, false});
                 client.State = Client::Phase::Closing;
+            } else if (path == options_.Path && !Authorized(request)) {
+                if (options_.AuthScheme == "Digest" && (nonce_.empty() || staleSent_))
+                    nonce_ = "qmd-nonce-" + std::to_string(++noncesIssued_);
+                client.Outgoing.push_back({SharedBytes(Challenge(staleSent_)), false});
+                client.State = Client::Phase::Closing;
+                ++challenges_;
             } else if (path == options_.Path) {
                 client.Outgoing.push_back({streamHeader_, false});
                 client.State = Client::Phase::Streaming;
@@ -294,6 +358,48 @@ void MjpegHttpServer::ReadRequest(Client& client)
             client.State = Client::Phase::Closing;
         }
     }
+}
+
+// Checks the answer as a camera would, computing the response it expects
+// from the credentials it knows. A right Digest answer may be refused once
+// as stale (Challenge then sends the new nonce with stale=true).
+bool MjpegHttpServer::Authorized(const std::string& request)
+{
+    if (options_.AuthScheme.empty()) return true;
+    const std::string answer = AuthorizationOf(request);
+    staleSent_ = false;
+    if (options_.AuthScheme == "Basic") {
+        const std::string pair = options_.User + ":" + options_.Password;
+        gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>(pair.data()), pair.size());
+        const bool right = answer == std::string("Basic ") + encoded;
+        g_free(encoded);
+        return right;
+    }
+    if (!answer.starts_with("Digest ") || nonce_.empty()) return false;
+    auto fields = DigestFields(answer);
+    const GChecksumType type = options_.DigestAlgorithm == "SHA-256" ? G_CHECKSUM_SHA256 : G_CHECKSUM_MD5;
+    const std::string known = Hex(type, options_.User + ":qmd-camera:" + options_.Password);
+    const std::string method = Hex(type, "GET:" + RequestTarget(request));
+    const std::string expected =
+        Hex(type, known + ":" + nonce_ + ":" + fields["nc"] + ":" + fields["cnonce"] + ":auth:" + method);
+    const bool right = fields["username"] == options_.User && fields["realm"] == "qmd-camera" &&
+                       fields["nonce"] == nonce_ && fields["uri"] == RequestTarget(request) &&
+                       fields["qop"] == "auth" && fields["nc"].size() == 8 && !fields["cnonce"].empty() &&
+                       fields["opaque"] == "qmd-opaque" && fields["response"] == expected;
+    if (right && options_.StaleFirstAnswer && noncesIssued_ == 1) {
+        staleSent_ = true;
+        return false;
+    }
+    return right;
+}
+
+std::string MjpegHttpServer::Challenge(bool stale) const
+{
+    return "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: " + options_.AuthScheme + " realm=\"qmd-camera\"" +
+           (options_.AuthScheme == "Digest" ? ", qop=\"auth\", algorithm=" + options_.DigestAlgorithm + ", nonce=\"" +
+                                                  nonce_ + "\", opaque=\"qmd-opaque\"" + (stale ? ", stale=true" : "")
+                                            : std::string()) +
+           "\r\nContent-Type: text/plain\r\nContent-Length: 13\r\nConnection: close\r\n\r\nUnauthorized\n";
 }
 
 void MjpegHttpServer::QueueFrameToStreamingClients(std::size_t frameIndex)

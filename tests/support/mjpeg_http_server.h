@@ -37,6 +37,16 @@ struct MjpegHttpServerOptions {
     bool SendingFrames = true;
     // 0: a port chosen by the kernel.
     std::uint16_t Port = 0;
+    // "Basic" or "Digest": the stream only for requests that answer the
+    // challenge (401) with User and Password, as a camera's web server checks
+    // them; empty, for everyone.
+    std::string AuthScheme{};
+    std::string User{};
+    std::string Password{};
+    // Digest: "MD5" or "SHA-256", with qop=auth.
+    std::string DigestAlgorithm = "MD5";
+    // Digest: the first right answer is refused as stale, with a new nonce.
+    bool StaleFirstAnswer = false;
 };
 
 class MjpegHttpServer {
@@ -66,6 +76,8 @@ public:
     std::size_t NotFoundRequests() const { return notFoundRequests_.load(); }
     // Clients connected to the stream right now.
     std::size_t StreamingClients() const { return streamingClients_.load(); }
+    // Requests refused with 401 (a challenge).
+    std::size_t Challenges() const { return challenges_.load(); }
     // Frames written whole to some client (a frame sent to two clients counts twice).
     std::uint64_t FramesSent() const { return framesSent_.load(); }
 
@@ -74,6 +86,8 @@ private:
     void Run();
     void AcceptClients();
     void ReadRequest(Client& client);
+    bool Authorized(const std::string& request);
+    std::string Challenge(bool stale) const;
     void QueueFrameToStreamingClients(std::size_t frameIndex);
     bool Flush(Client& client);
 
@@ -88,11 +102,16 @@ private:
     int wakeWrite_ = -1;
     std::uint16_t port_ = 0;
     std::vector<std::unique_ptr<Client>> clients_;  // the server thread's only
+    // The Digest nonce now valid; the server thread's only.
+    std::string nonce_;
+    std::size_t noncesIssued_ = 0;
+    bool staleSent_ = false;
 
     std::atomic<bool> sending_{true};
     std::atomic<bool> stopping_{false};
     std::atomic<std::size_t> streamRequests_{0};
     std::atomic<std::size_t> notFoundRequests_{0};
+    std::atomic<std::size_t> challenges_{0};
     std::atomic<std::size_t> streamingClients_{0};
     std::atomic<std::uint64_t> framesSent_{0};
     std::thread thread_;

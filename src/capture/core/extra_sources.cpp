@@ -11,6 +11,16 @@ namespace {
 
 bool LooksLikeUri(const std::string& location) { return gst_uri_is_valid(location.c_str()); }
 
+// The URI as the device menu shows it: a camera's password stays out of sight.
+std::string CaptionOfUri(const std::string& location)
+{
+    gst::UriHandle uri{
+        g_uri_parse(location.c_str(), GUriFlags(G_URI_FLAGS_HAS_PASSWORD | G_URI_FLAGS_ENCODED), nullptr)};
+    if (!uri || !g_uri_get_password(uri.get())) return location;
+    gst::CharsHandle caption{g_uri_to_string_partial(uri.get(), G_URI_HIDE_PASSWORD)};
+    return caption ? std::string(caption.get()) : location;
+}
+
 }  // namespace
 
 std::vector<MonikerFields> ExtraSourcesFromEnvironment()
@@ -29,7 +39,8 @@ std::vector<MonikerFields> ExtraSourcesFromEnvironment()
         MonikerFields fields;
         fields.Kind = SourceKind::ExtraSource;
         fields.Identity = location;
-        fields.DisplayName = LooksLikeUri(location) ? location : std::filesystem::path(location).filename().string();
+        fields.DisplayName =
+            LooksLikeUri(location) ? CaptionOfUri(location) : std::filesystem::path(location).filename().string();
         fields.DeviceClass = "Video/Source";
         sources.push_back(std::move(fields));
     }

@@ -3,9 +3,12 @@
 #include <gio/gio.h>
 #include <gst/base/gstpushsrc.h>
 
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "capture/core/http_authentication.h"
 #include "capture/core/multipart_jpeg_parser.h"
 #include "common/caught_exception.h"
 #include "gst/handles.h"
@@ -36,7 +39,21 @@ struct Session {
     // never runs at the same time.
     std::string host;
     guint16 port = kDefaultPort;
-    std::string request;
+    // The request line and headers, without the Authorization header and the
+    // blank line that ends them.
+    std::string requestHead;
+    // The request target, which a Digest answer covers.
+    std::string target;
+    // From the address, percent-decoded; sent only when the camera asks.
+    std::optional<HttpCredentials> credentials;
+    // The answer to the camera's last challenge; empty before the first.
+    std::string authorization;
+    // Answers given since the start, and whether one was to a stale nonce:
+    // a camera that refuses an answer refuses the credentials.
+    int answers = 0;
+    bool answeredStale = false;
+    std::string lastNonce;
+    std::uint32_t nonceCount = 0;
     gst::GObjectHandle<GSocketClient> client;
     gst::GObjectHandle<GSocketConnection> connection;
     MultipartJpegParser parser;
@@ -87,24 +104,24 @@ bool PrepareRequest(QmdMjpegHttpSrc* self, const std::string& location)
 
     std::string hostHeader = std::strchr(host, ':') ? "[" + session.host + "]" : session.host;
     if (session.port != kDefaultPort) hostHeader += ":" + std::to_string(session.port);
-    std::string& request = session.request;
-    request = "GET ";
-    request += path && *path ? path : "/";
+    session.target = path && *path ? path : "/";
     if (query) {
-        request += '?';
-        request += query;
+        session.target += '?';
+        session.target += query;
     }
-    request += " HTTP/1.0\r\nHost: " + hostHeader + "\r\nUser-Agent: quisk-motion-detector\r\n";
+    session.requestHead =
+        "GET " + session.target + " HTTP/1.0\r\nHost: " + hostHeader + "\r\nUser-Agent: quisk-motion-detector\r\n";
+    // GUri has decoded the user information already.
+    session.credentials.reset();
     if (const char* user = g_uri_get_user(uri.get())) {
         const char* password = g_uri_get_password(uri.get());
-        const std::string credentials = std::string(user) + ":" + (password ? password : "");
-        gst::CharsHandle encoded{
-            g_base64_encode(reinterpret_cast<const guchar*>(credentials.data()), credentials.size())};
-        request += "Authorization: Basic ";
-        request += encoded.get();
-        request += "\r\n";
+        session.credentials = HttpCredentials{user, password ? password : ""};
     }
-    request += "Connection: close\r\n\r\n";
+    session.authorization.clear();
+    session.answers = 0;
+    session.answeredStale = false;
+    session.lastNonce.clear();
+    session.nonceCount = 0;
     return true;
 }
 
@@ -177,9 +194,14 @@ GstFlowReturn Connect(QmdMjpegHttpSrc* self)
                           ("connecting to %s port %u", session.host.c_str(), session.port));
         return GST_FLOW_ERROR;
     }
+    // Never logged: the answer may carry the password (Basic) or what can be
+    // tried against it offline (Digest).
+    std::string request = session.requestHead;
+    if (!session.authorization.empty()) request += "Authorization: " + session.authorization + "\r\n";
+    request += "Connection: close\r\n\r\n";
     GOutputStream* output = g_io_stream_get_output_stream(G_IO_STREAM(session.connection.get()));
-    if (!g_output_stream_write_all(output, session.request.data(), session.request.size(), nullptr,
-                                   session.cancellable.get(), error.out())) {
+    if (!g_output_stream_write_all(output, request.data(), request.size(), nullptr, session.cancellable.get(),
+                                   error.out())) {
         if (Cancelled(error)) return GST_FLOW_FLUSHING;
         GST_ELEMENT_ERROR(self, RESOURCE, WRITE, ("%s", error ? error->message : "Could not send the request"),
                           (nullptr));
@@ -187,6 +209,61 @@ GstFlowReturn Connect(QmdMjpegHttpSrc* self)
     }
     GST_DEBUG_OBJECT(self, "connected to %s port %u, request sent", session.host.c_str(), session.port);
     return GST_FLOW_OK;
+}
+
+enum class Answer { Sent, NoCredentials, Refused, Unsupported };
+
+// Prepares the answer to a 401 response's challenges for the next
+// connection. The camera gets one answer, and one more only when it says the
+// nonce of the first went stale: any other refusal is final, so that wrong
+// credentials are reported instead of being sent on and on.
+Answer AnswerChallenge(QmdMjpegHttpSrc* self)
+{
+    Session& session = *self->session;
+    if (!session.credentials) return Answer::NoCredentials;
+    const std::vector<HttpChallenge> challenges = ParseHttpChallenges(session.parser.Challenges());
+    const HttpChallenge* challenge = ChooseHttpChallenge(challenges);
+    if (!challenge) return Answer::Unsupported;
+    const bool staleAgain = challenge->IsStale() && !session.answeredStale;
+    if (session.answers > 0 && !staleAgain) return Answer::Refused;
+    if (session.answers > 0) session.answeredStale = true;
+    ++session.answers;
+
+    if (!g_ascii_strcasecmp(challenge->Scheme.c_str(), "Basic")) {
+        session.authorization = BasicAuthorization(*session.credentials);
+        GST_DEBUG_OBJECT(self, "answering the camera's Basic challenge as user \"%s\"",
+                         session.credentials->User.c_str());
+        return Answer::Sent;
+    }
+    const std::string& nonce = *challenge->Parameter("nonce");
+    session.nonceCount = nonce == session.lastNonce ? session.nonceCount + 1 : 1;
+    session.lastNonce = nonce;
+    const DigestRequest request{
+        .Uri = session.target, .NonceCount = session.nonceCount, .ClientNonce = NewClientNonce()};
+    session.authorization = DigestAuthorization(*challenge, *session.credentials, request).value_or("");
+    GST_DEBUG_OBJECT(self, "answering the camera's Digest challenge as user \"%s\"%s",
+                     session.credentials->User.c_str(), staleAgain ? " (its nonce went stale)" : "");
+    return session.authorization.empty() ? Answer::Unsupported : Answer::Sent;
+}
+
+void ReportRefusedAuthentication(QmdMjpegHttpSrc* self, Answer answer)
+{
+    const char* status = self->session->parser.Message().c_str();
+    switch (answer) {
+    case Answer::NoCredentials:
+        GST_ELEMENT_ERROR(self, RESOURCE, NOT_AUTHORIZED, ("%s", status),
+                          ("HTTP status 401; the address names no user"));
+        break;
+    case Answer::Unsupported:
+        GST_ELEMENT_ERROR(self, RESOURCE, NOT_AUTHORIZED,
+                          ("The camera asks for an authentication this program does not support"),
+                          ("HTTP status 401 (%s)", status));
+        break;
+    default:
+        GST_ELEMENT_ERROR(self, RESOURCE, NOT_AUTHORIZED, ("The camera refused the user name or password"),
+                          ("HTTP status 401 (%s)", status));
+        break;
+    }
 }
 
 void ReportParserFailure(QmdMjpegHttpSrc* self)
@@ -226,7 +303,25 @@ GstFlowReturn ReadImage(QmdMjpegHttpSrc* self, GstBuffer** out)
             *out = gst_buffer_new_memdup(part.data(), part.size());
             return GST_FLOW_OK;
         }
-        case MultipartJpegParser::Outcome::Failed: ReportParserFailure(self); return GST_FLOW_ERROR;
+        case MultipartJpegParser::Outcome::Failed: {
+            if (session.parser.Error() != MultipartJpegParser::Failure::HttpStatus || session.parser.Status() != 401) {
+                ReportParserFailure(self);
+                return GST_FLOW_ERROR;
+            }
+            const Answer answer = AnswerChallenge(self);
+            if (answer != Answer::Sent) {
+                ReportRefusedAuthentication(self, answer);
+                return GST_FLOW_ERROR;
+            }
+            // The answer goes in a request of its own, on a new connection.
+            g_io_stream_close(G_IO_STREAM(session.connection.get()), nullptr, nullptr);
+            session.connection.reset();
+            session.parser = MultipartJpegParser();
+            const GstFlowReturn connected = Connect(self);
+            if (connected != GST_FLOW_OK) return connected;
+            socket = g_socket_connection_get_socket(session.connection.get());
+            continue;
+        }
         case MultipartJpegParser::Outcome::NeedMore: break;
         }
         const auto space = session.parser.WritableSpace(kReadSize);

@@ -12,6 +12,7 @@ namespace {
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 // RFC 2046 allows 70 characters; cameras keep well inside this.
 constexpr std::size_t kLongestBoundary = 200;
+constexpr int kUnauthorized = 401;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -147,13 +148,16 @@ bool MultipartJpegParser::StatusLine(std::string_view line, Outcome& failed)
         return false;
     }
     status_ = status;
-    if (status != 200) {
-        const std::string_view reason = Trim(line.substr(at));
-        failed =
-            Fail(Failure::HttpStatus, reason.empty() ? "HTTP status " + std::to_string(status) : std::string(reason));
-        return false;
+    if (status == 200) return true;
+    const std::string_view reason = Trim(line.substr(at));
+    std::string message = reason.empty() ? "HTTP status " + std::to_string(status) : std::string(reason);
+    if (status == kUnauthorized) {
+        // Its headers carry the challenges to answer; the failure comes at their end.
+        message_ = std::move(message);
+        return true;
     }
-    return true;
+    failed = Fail(Failure::HttpStatus, std::move(message));
+    return false;
 }
 
 void MultipartJpegParser::HeaderLine(std::string_view line)
@@ -174,7 +178,10 @@ void MultipartJpegParser::HeaderLine(std::string_view line)
 
 void MultipartJpegParser::FinishHeader()
 {
-    if (EqualsIgnoringAsciiCase(headerName_, "Content-Type")) {
+    if (status_ == kUnauthorized && state_ == State::Headers &&
+        EqualsIgnoringAsciiCase(headerName_, "WWW-Authenticate")) {
+        challenges_.push_back(headerValue_);
+    } else if (EqualsIgnoringAsciiCase(headerName_, "Content-Type")) {
         contentType_ = headerValue_;
     } else if (EqualsIgnoringAsciiCase(headerName_, "Content-Length")) {
         const std::string_view value = Trim(headerValue_);
@@ -195,6 +202,7 @@ void MultipartJpegParser::FinishHeader()
 
 MultipartJpegParser::Outcome MultipartJpegParser::EndOfHeaders()
 {
+    if (status_ == kUnauthorized) return Fail(Failure::HttpStatus, message_);
     const std::string_view contentType = contentType_;
     const std::string_view media = Trim(contentType.substr(0, contentType.find(';')));
     if (!StartsWithIgnoringAsciiCase(media, "multipart/")) {

@@ -57,6 +57,8 @@ public:
     // For HttpStatus the server's reason phrase (e.g. "Not Found"), for
     // the others a description of what was wrong.
     const std::string& Message() const { return message_; }
+    // The WWW-Authenticate header values of a 401 response, once it failed.
+    const std::vector<std::string>& Challenges() const { return challenges_; }
     // The response's boundary, once its headers have been read.
     const std::string& Boundary() const { return boundary_; }
     // Bytes held for a part (or headers) not yet complete: what a stream cut
@@ -100,6 +102,7 @@ private:
 
     int status_ = 0;
     std::string boundary_;
+    std::vector<std::string> challenges_;
     std::span<const std::uint8_t> part_;
     Failure failure_ = Failure::None;
     std::string message_;

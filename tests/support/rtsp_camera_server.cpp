@@ -1,0 +1,56 @@
+// A network camera on the loopback interface for the tests of rtsp://
+// sources: serves a moving test picture as H.264 over RTSP (gst-rtsp-server)
+// at rtsp://127.0.0.1:PORT/camera, writes PORT on a line of its own once it
+// listens, and runs until SIGTERM or SIGINT (tests/support/with_rtsp_camera.sh
+// starts and ends it).
+#include <glib-unix.h>
+#include <gst/gst.h>
+#include <gst/rtsp-server/rtsp-server.h>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+gboolean Quit(gpointer loop)
+{
+    g_main_loop_quit(static_cast<GMainLoop*>(loop));
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    gst_init(&argc, &argv);
+    GstRTSPServer* server = gst_rtsp_server_new();
+    gst_rtsp_server_set_address(server, "127.0.0.1");
+    gst_rtsp_server_set_service(server, "0");
+
+    // Small, few frames, a key frame every second: quick to encode on a
+    // loaded machine and quick to start decoding.
+    GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
+    gst_rtsp_media_factory_set_launch(factory, "( videotestsrc is-live=true pattern=ball "
+                                               "! video/x-raw,width=160,height=120,framerate=10/1 "
+                                               "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
+                                               "! rtph264pay name=pay0 pt=96 config-interval=1 )");
+    gst_rtsp_media_factory_set_shared(factory, TRUE);
+    GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server);
+    gst_rtsp_mount_points_add_factory(mounts, "/camera", factory);
+    g_object_unref(mounts);
+
+    if (gst_rtsp_server_attach(server, nullptr) == 0) {
+        std::fprintf(stderr, "rtsp_camera_server: cannot listen\n");
+        return 1;
+    }
+    std::printf("%d\n", gst_rtsp_server_get_bound_port(server));
+    std::fflush(stdout);
+
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    g_unix_signal_add(SIGTERM, Quit, loop);
+    g_unix_signal_add(SIGINT, Quit, loop);
+    g_main_loop_run(loop);
+    g_main_loop_unref(loop);
+    g_object_unref(server);
+    return 0;
+}
