@@ -9,12 +9,15 @@
 #include <string_view>
 
 #include "base/settings_file.h"
+#include "base/settings_keys.h"
 #include "common/quisk_error.h"
 
 namespace {
 
-constexpr std::string_view kSections[] = {"Ruch", "Ogolne", "RUCH", "x"};
-constexpr std::string_view kKeys[] = {"Czulosc", "Alarm", "Zrob zdjecie", "czulosc", "Pozycja X"};
+// The program's own names, another case of one, and a name it never uses.
+constexpr std::string_view kSections[] = {qmd::keys::kMotion, qmd::keys::kGeneral, "RUCH", "x"};
+constexpr std::string_view kKeys[] = {qmd::keys::Sensitivity.Name, qmd::keys::Alarm.Name, qmd::keys::PhotoFolder.Name,
+                                      "czulosc", qmd::keys::WindowLeft.Name};
 
 std::string_view Trim(std::string_view s)
 {
