@@ -9,6 +9,7 @@
 //   main_form_menu.cpp       the menu tree and the reaction items' switches
 //   main_form_startup.cpp    FormCreate, FormCloseQuery, FormClose
 //   main_form_devices.cpp    the device menu and the device switch
+//   main_form_camera_return.cpp  a lost camera: released, reported, reopened
 //   main_form_detection.cpp  the frame handler, slider, delay dialog, reset
 //   main_form_options.cpp    "Opcje" caption refresh and the stored options
 //   main_form_reactions.cpp  the reaction configuration commands
@@ -32,6 +33,7 @@ class QMenuBar;
 
 namespace qmd {
 
+class CameraWatch;
 class SelectionSlider;
 class TFilter;
 class TFilterGraph;
@@ -166,6 +168,10 @@ private:
     void RunMenuCommand(void (TfmMainForm::*handler)());
     void BuildDeviceMenu();
     void CopyLatestFrameIntoSlots();
+    void WatchCamera();
+    void OnCameraLost(const QString& message);
+    void ReopenLostCamera();
+    void ForgetFramesOfLostCamera();
     void ApplyStoredSensitivity(int storedPosition);
     void SyncSwitchesWithMarks();
 
@@ -178,6 +184,8 @@ private:
     std::unique_ptr<TSampleGrabber> grabberOwner_;
     std::atomic<ReactionSequence*> reactions_{nullptr};
     TrayController* tray_ = nullptr;
+    CameraWatch* cameraWatch_ = nullptr;
+    bool lossBoxOpen_ = false;  // a lost camera's box waits for OK
     EdgeSnapper* snapper_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "base/settings_file.h"
+#include "capture/core/camera_watch.h"
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sample_grabber.h"
@@ -44,6 +45,8 @@ void TfmMainForm::BuildDeviceMenu()
 void TfmMainForm::DeviceSwitch(QAction* sender)
 {
     const int tag = sender->data().toInt();
+    // The camera chosen now is watched from its start, as a new one.
+    cameraWatch_->Forget();
     FilterGraph->StripGraph();
     FilterGraph->SetActive(false);
     // The list is released when a close starts; a close that failed leaves
@@ -55,6 +58,7 @@ void TfmMainForm::DeviceSwitch(QAction* sender)
     FilterGraph->SetActive(true);
     FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
     FilterGraph->RunGraph();
+    cameraWatch_->Watch(ComebackOfSource(Filter->BaseFilter().Bytes()));
     {
         SettingsFile settings(SettingsPath());
         settings.Write(keys::LastDevice, LastDevice);
@@ -82,6 +86,10 @@ void TfmMainForm::CopyLatestFrameIntoSlots()
 // stopped around the window and rendered anew after it.
 void TfmMainForm::Zmierozdzielczo1Click()
 {
+    // A camera stopped for the window sends nothing and is not lost; one
+    // lost already is tried again once the window is closed.
+    const bool watched = cameraWatch_->Watching();
+    cameraWatch_->Forget();
     FilterGraph->StopGraph();
     const int closeQueriesBefore = closeQueries_;
     if (fmZmienRozdzielczosc) fmZmienRozdzielczosc->exec();
@@ -90,6 +98,7 @@ void TfmMainForm::Zmierozdzielczo1Click()
     FilterGraph->SetActive(true);
     FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
     FilterGraph->RunGraph();
+    if (watched) cameraWatch_->Watch(ComebackOfSource(Filter->BaseFilter().Bytes()));
 }
 
 }  // namespace qmd
