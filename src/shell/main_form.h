@@ -33,7 +33,10 @@ class QMenuBar;
 
 namespace qmd {
 
+class CameraMonitor;
 class CameraWatch;
+struct DeviceEntry;
+struct MonikerFields;
 class SelectionSlider;
 class TFilter;
 class TFilterGraph;
@@ -167,6 +170,9 @@ private:
     QAction* AddCommandItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)());
     void RunMenuCommand(void (TfmMainForm::*handler)());
     void BuildDeviceMenu();
+    QAction* AddDeviceEntry(int position, const DeviceEntry& device);
+    void RefreshDeviceMenu();
+    void OnCameraListed(const MonikerFields& camera, bool added);
     void CopyLatestFrameIntoSlots();
     void WatchCamera();
     void OnCameraLost(const QString& message);
@@ -185,6 +191,8 @@ private:
     std::atomic<ReactionSequence*> reactions_{nullptr};
     TrayController* tray_ = nullptr;
     CameraWatch* cameraWatch_ = nullptr;
+    CameraMonitor* cameraMonitor_ = nullptr;
+    bool menuRefreshDue_ = false;
     bool lossBoxOpen_ = false;  // a lost camera's box waits for OK
     EdgeSnapper* snapper_ = nullptr;
 };

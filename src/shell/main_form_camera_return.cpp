@@ -4,10 +4,13 @@
 // without the user, until it delivers.
 #include <QTimer>
 
+#include "capture/core/camera_monitor.h"
 #include "capture/core/camera_watch.h"
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
+#include "capture/core/moniker.h"
 #include "capture/core/sample_grabber.h"
+#include "capture/core/system_device_source.h"
 #include "capture/video_window.h"
 #include "common/caught_exception.h"
 #include "gui/error_report.h"
@@ -26,10 +29,37 @@ void TfmMainForm::WatchCamera()
                         this);
     connect(cameraWatch_, &CameraWatch::Lost, this, [this](const QString& message) { OnCameraLost(message); });
     connect(cameraWatch_, &CameraWatch::ReopenDue, this, [this] { ReopenLostCamera(); });
+    cameraMonitor_ = new CameraMonitor(this);
+    connect(cameraMonitor_, &CameraMonitor::CameraAdded, this,
+            [this](const MonikerFields& camera) { OnCameraListed(camera, true); });
+    connect(cameraMonitor_, &CameraMonitor::CameraRemoved, this,
+            [this](const MonikerFields& camera) { OnCameraListed(camera, false); });
     // An error while no source is watched (a graph being built) is shown as
     // any failure is; the program goes on without picture.
     connect(FilterGraph, &TFilterGraph::GraphError, this, [this](const QString& message) {
         if (!cameraWatch_->OnGraphError(message)) ReportApplicationError(this, message);
+    });
+}
+
+// A lost camera listed again (by its node, or by its serial number under a
+// new node) is opened at once. The menu is made again once the monitor's
+// news of the moment are all in.
+void TfmMainForm::OnCameraListed(const MonikerFields& camera, bool added)
+{
+    if (added && cameraWatch_->Away()) {
+        const auto lost = Moniker::FromBytes(Filter->BaseFilter().Bytes()).Fields();
+        if (lost && SameSystemDevice(camera, *lost)) {
+            // The node it has now, so that binding finds it first.
+            const Moniker found = Moniker::FromFields(camera);
+            Filter->BaseFilter().StoreMoniker(&found);
+            cameraWatch_->ReopenNow();
+        }
+    }
+    if (menuRefreshDue_) return;
+    menuRefreshDue_ = true;
+    QTimer::singleShot(0, this, [this] {
+        menuRefreshDue_ = false;
+        RunCommand(this, [this] { RefreshDeviceMenu(); });
     });
 }
 

@@ -19,18 +19,39 @@
 
 namespace qmd {
 
+QAction* TfmMainForm::AddDeviceEntry(int position, const DeviceEntry& device)
+{
+    QString caption = QString::fromStdString(device.FriendlyName);
+    // A device name is shown as it is, never read as a keyboard accelerator.
+    caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+    QAction* entry = Devices->addAction(caption);
+    entry->setData(position);
+    connect(entry, &QAction::triggered, this, [this, entry] { RunCommand(this, [&] { DeviceSwitch(entry); }); });
+    return entry;
+}
+
+// The list follows the cameras the monitor reports; what runs stays open.
+// The old entries go once the event that is being handled is over, since it
+// may be one of their clicks.
+void TfmMainForm::RefreshDeviceMenu()
+{
+    if (closeQueries_ > 0) return;
+    for (QAction* entry : Devices->actions()) {
+        Devices->removeAction(entry);
+        entry->deleteLater();
+    }
+    DeviceEnum = std::make_unique<TSysDevEnum>();
+    for (int position = 0; position < DeviceEnum->DeviceCount(); ++position)
+        AddDeviceEntry(position, DeviceEnum->DeviceEntryAt(position));
+}
+
 void TfmMainForm::BuildDeviceMenu()
 {
     DeviceEnum = std::make_unique<TSysDevEnum>();
     const int count = DeviceEnum->DeviceCount();
     for (int position = 0; position < count; ++position) {
         const DeviceEntry device = DeviceEnum->DeviceEntryAt(position);
-        QString caption = QString::fromStdString(device.FriendlyName);
-        // A device name is shown as it is, never read as a keyboard accelerator.
-        caption.replace(QLatin1Char('&'), QLatin1String("&&"));
-        QAction* entry = Devices->addAction(caption);
-        entry->setData(position);
-        connect(entry, &QAction::triggered, this, [this, entry] { RunCommand(this, [&] { DeviceSwitch(entry); }); });
+        QAction* entry = AddDeviceEntry(position, device);
         // A remembered device that fails to start is reported like a failed
         // switch from the menu; the rest of the menu is still built. The
         // built-in test camera only stands at a remembered position because

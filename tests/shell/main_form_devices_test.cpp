@@ -9,6 +9,7 @@
 #include "capture/core/filter_graph.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
+#include "capture/fake_device_provider.h"
 #include "shell/selection_slider.h"
 #include "shell_test_support.h"
 
@@ -157,6 +158,43 @@ TEST_F(DevicesTest, AGraphErrorIsReportedOnce)
     ASSERT_TRUE(WaitUntil([&] { return boxes->Answered() >= 1; }));
     QTest::qWait(500);
     EXPECT_EQ(boxes->Answered(), 1);
+}
+
+// A USB camera unplugged (its element fails, as v4l2src does) and plugged in
+// again under another node with the same serial number: the menu follows the
+// monitor, and watching resumes when the camera is listed again, not at the
+// next timed attempt, without a second box and without rearming the
+// once-only reactions.
+TEST_F(DevicesTest, AnUnpluggedCameraIsWatchedAgainWhenItIsListedAgain)
+{
+    InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=0", "Zapamietuj urzadzenie=1", "Opoznienie wykrywania=0"});
+    TfmMainForm* form = Start();
+    const auto boxes = AcceptMessageBoxes();
+    ASSERT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+    form->Detection.ProgramsLaunched.store(true);
+
+    UnplugFakeCamera("/dev/video0");
+    gst_element_post_message(form->Filter->DeviceElement(),
+                             gst_message_new_error(GST_OBJECT(form->Filter->DeviceElement()),
+                                                   g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ,
+                                                                       "Could not read from resource."),
+                                                   nullptr));
+    ASSERT_TRUE(WaitUntil([&] { return !form->FilterGraph->Active() && boxes->Answered() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return EntryCaptions(form) == QStringList({"Kamera testowa"}); }));
+    // Past the first two timed attempts (1 s and 3 s after the loss); the
+    // next one is 4 s away.
+    QTest::qWait(3300);
+    EXPECT_FALSE(form->FilterGraph->Active() && form->Filter->DeviceElement());
+
+    const auto before = form->SampleGrabber->DeliveredFrames();
+    PlugInFakeCamera({"Kamera USB", "/dev/video3", 0, "SN-0042"});
+    EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= before + 3; }, 2500));
+    EXPECT_TRUE(WaitUntil([&] { return EntryCaptions(form) == QStringList({"Kamera USB"}); }));
+    EXPECT_EQ(boxes->Answered(), 1);
+    EXPECT_TRUE(form->Detection.ProgramsLaunched.load());
+    form->SampleGrabber->Shutdown();
+    InstallFakeCameras({});
 }
 
 }  // namespace

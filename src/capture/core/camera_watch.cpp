@@ -40,12 +40,16 @@ CameraWatch::CameraWatch(FrameTimes frames, QObject* parent) : QObject(parent), 
     checkTimer_.setInterval(kCheckPeriodMs);
     connect(&checkTimer_, &QTimer::timeout, this, [this] { Check(); });
     reopenTimer_.setSingleShot(true);
-    connect(&reopenTimer_, &QTimer::timeout, this, [this] {
-        if (state_ != State::Away) return;
-        state_ = State::Reopening;
-        watchedSinceNs_ = NowNs();
-        emit ReopenDue();
-    });
+    connect(&reopenTimer_, &QTimer::timeout, this, [this] { ReopenNow(); });
+}
+
+void CameraWatch::ReopenNow()
+{
+    if (state_ != State::Away) return;
+    reopenTimer_.stop();
+    state_ = State::Reopening;
+    watchedSinceNs_ = NowNs();
+    emit ReopenDue();
 }
 
 void CameraWatch::Watch(Comeback comeback)

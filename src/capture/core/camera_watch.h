@@ -54,6 +54,11 @@ public:
     // owner reports it as any other error.
     bool OnGraphError(const QString& message);
 
+    // The lost camera has just been listed again: it is opened at once,
+    // whatever attempt was due.
+    void ReopenNow();
+    // Lost and waiting for the next attempt.
+    bool Away() const { return state_ == State::Away; }
     // A source is watched: it runs, or it is lost and tried again.
     bool Watching() const { return state_ != State::Idle && state_ != State::Gone; }
 

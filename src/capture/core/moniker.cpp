@@ -7,7 +7,7 @@ namespace qmd {
 namespace {
 
 constexpr char kMagic[4] = {'Q', 'M', 'D', 'M'};
-constexpr std::uint8_t kVersion = 1;
+constexpr std::uint8_t kVersion = 2;
 
 void PutString(std::vector<std::uint8_t>& out, const std::string& text)
 {
@@ -45,6 +45,7 @@ Moniker Moniker::FromFields(const MonikerFields& fields)
     PutString(bytes, fields.DisplayName);
     PutString(bytes, fields.Identity);
     PutString(bytes, fields.DeviceClass);
+    PutString(bytes, fields.StableIdentity);
     return FromBytes(std::move(bytes));
 }
 
@@ -57,7 +58,8 @@ std::optional<MonikerFields> Moniker::Fields() const
     fields.Kind = static_cast<SourceKind>(kind);
     std::size_t at = 6;
     if (!TakeString(bytes_, at, fields.DisplayName) || !TakeString(bytes_, at, fields.Identity) ||
-        !TakeString(bytes_, at, fields.DeviceClass) || at != bytes_.size())
+        !TakeString(bytes_, at, fields.DeviceClass) || !TakeString(bytes_, at, fields.StableIdentity) ||
+        at != bytes_.size())
         return {};
     return fields;
 }

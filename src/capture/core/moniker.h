@@ -1,10 +1,12 @@
 #pragma once
 // A device's identity as bytes, so that it can be kept and bound again later.
 //
-// Layout (version 1): "QMDM", version byte, kind byte, then three strings
+// Layout (version 2): "QMDM", version byte, kind byte, then four strings
 // each as a 32-bit little-endian length and its UTF-8 bytes: the display
 // name, the identity (a system device's identifying properties, an extra
-// source's location, empty for the test source) and the device class.
+// source's location, empty for the test source), the device class, and a
+// system device's stable identity (the properties that stay the same when
+// it is plugged in again elsewhere; empty when it has none).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +21,7 @@ struct MonikerFields {
     std::string DisplayName;
     std::string Identity;
     std::string DeviceClass;
+    std::string StableIdentity;
     bool operator==(const MonikerFields&) const = default;
 };
 
