@@ -20,8 +20,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "base/settings_keys.h"
+#include "capture/core/moniker.h"
 #include "detect/detection.h"
 #include "gui/open_file_dialog.h"
 #include "react/core/reaction_switches.h"
@@ -36,7 +38,6 @@ namespace qmd {
 class CameraMonitor;
 class CameraWatch;
 struct DeviceEntry;
-struct MonikerFields;
 class SelectionSlider;
 class TFilter;
 class TFilterGraph;
@@ -172,6 +173,8 @@ private:
     void BuildDeviceMenu();
     QAction* AddDeviceEntry(int position, const DeviceEntry& device);
     void RefreshDeviceMenu();
+    void AwaitRememberedCamera();
+    void OpenListedCamera(const MonikerFields& camera);
     void OnCameraListed(const MonikerFields& camera, bool added);
     void CopyLatestFrameIntoSlots();
     void WatchCamera();
@@ -193,6 +196,8 @@ private:
     CameraWatch* cameraWatch_ = nullptr;
     CameraMonitor* cameraMonitor_ = nullptr;
     bool menuRefreshDue_ = false;
+    // The remembered camera, not there at start-up, opened when it comes.
+    std::optional<MonikerFields> awaitedCamera_;
     bool lossBoxOpen_ = false;  // a lost camera's box waits for OK
     EdgeSnapper* snapper_ = nullptr;
 };

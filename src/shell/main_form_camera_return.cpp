@@ -46,6 +46,7 @@ void TfmMainForm::WatchCamera()
 // news of the moment are all in.
 void TfmMainForm::OnCameraListed(const MonikerFields& camera, bool added)
 {
+    if (added && awaitedCamera_ && SameSystemDevice(camera, *awaitedCamera_)) return OpenListedCamera(camera);
     if (added && cameraWatch_->Away()) {
         const auto lost = Moniker::FromBytes(Filter->BaseFilter().Bytes()).Fields();
         if (lost && SameSystemDevice(camera, *lost)) {

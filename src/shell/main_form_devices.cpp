@@ -12,6 +12,7 @@
 #include "capture/core/filter_graph.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
+#include "capture/core/system_device_source.h"
 #include "capture/format_window/format_window.h"
 #include "capture/video_window.h"
 #include "gui/error_report.h"
@@ -49,6 +50,7 @@ void TfmMainForm::BuildDeviceMenu()
 {
     DeviceEnum = std::make_unique<TSysDevEnum>();
     const int count = DeviceEnum->DeviceCount();
+    bool rememberedOpened = false;
     for (int position = 0; position < count; ++position) {
         const DeviceEntry device = DeviceEnum->DeviceEntryAt(position);
         QAction* entry = AddDeviceEntry(position, device);
@@ -58,8 +60,40 @@ void TfmMainForm::BuildDeviceMenu()
         // the real camera there is gone: its moving ball would set off every
         // reaction, so it is opened only when the user chooses it.
         if (Zapamitujostatniowybraneurzdzenie1->isChecked() && position == LastDevice &&
-            device.Kind != SourceKind::TestSource)
+            device.Kind != SourceKind::TestSource) {
+            rememberedOpened = true;
             RunCommand(this, [&] { DeviceSwitch(entry); });
+        }
+    }
+    if (Zapamitujostatniowybraneurzdzenie1->isChecked() && !rememberedOpened)
+        RunCommand(this, [this] { AwaitRememberedCamera(); });
+}
+
+// Started at log-on, the program often runs before the USB camera is ready:
+// where the remembered position names no camera, the remembered camera is
+// opened when the device monitor reports it (or now, should it stand at
+// another position already).
+void TfmMainForm::AwaitRememberedCamera()
+{
+    const SettingsFile settings(SettingsPath());
+    const auto camera = Moniker::FromHex(settings.Read(keys::LastCamera)).Fields();
+    if (!camera || camera->Kind != SourceKind::SystemDevice) return;
+    awaitedCamera_ = *camera;
+    for (const MonikerFields& listed : EnumerateSources()) {
+        if (SameSystemDevice(listed, *camera)) return OpenListedCamera(listed);
+    }
+}
+
+void TfmMainForm::OpenListedCamera(const MonikerFields& camera)
+{
+    awaitedCamera_.reset();
+    RefreshDeviceMenu();
+    const auto sources = EnumerateSources();
+    for (std::size_t position = 0; position < sources.size(); ++position) {
+        if (sources[position] != camera) continue;
+        if (QAction* entry = Devices->actions().value(static_cast<int>(position)))
+            RunCommand(this, [&] { DeviceSwitch(entry); });
+        return;
     }
 }
 
@@ -68,6 +102,7 @@ void TfmMainForm::DeviceSwitch(QAction* sender)
     const int tag = sender->data().toInt();
     // The camera chosen now is watched from its start, as a new one.
     cameraWatch_->Forget();
+    awaitedCamera_.reset();
     FilterGraph->StripGraph();
     FilterGraph->SetActive(false);
     // The list is released when a close starts; a close that failed leaves
@@ -83,6 +118,7 @@ void TfmMainForm::DeviceSwitch(QAction* sender)
     {
         SettingsFile settings(SettingsPath());
         settings.Write(keys::LastDevice, LastDevice);
+        settings.Write(keys::LastCamera, moniker ? moniker->Hex() : std::string());
     }
     CopyLatestFrameIntoSlots();
     Resetujpami1Click();

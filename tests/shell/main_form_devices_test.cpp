@@ -197,5 +197,30 @@ TEST_F(DevicesTest, AnUnpluggedCameraIsWatchedAgainWhenItIsListedAgain)
     InstallFakeCameras({});
 }
 
+// Started at log-on before the USB camera is ready: the remembered position
+// names only the test camera, and the remembered camera is opened when it
+// comes, under whatever node it has then.
+TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
+{
+    InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
+    WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=1"});
+    Start()->Devices->actions().value(0)->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return form_->SampleGrabber->DeliveredFrames() >= 1; }));
+    form_->SampleGrabber->Shutdown();
+    ASSERT_TRUE(CloseForm());
+    form_.reset();
+    UnplugFakeCamera("/dev/video0");
+
+    TfmMainForm* form = Start();
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera testowa"}));
+    QTest::qWait(300);
+    EXPECT_FALSE(form->FilterGraph->Active());
+    PlugInFakeCamera({"Kamera USB", "/dev/video1", 0, "SN-0042"});
+    EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera USB"}));
+    form->SampleGrabber->Shutdown();
+    InstallFakeCameras({});
+}
+
 }  // namespace
 }  // namespace qmd::test

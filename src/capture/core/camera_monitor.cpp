@@ -25,7 +25,7 @@ CameraMonitor::~CameraMonitor()
 {
     reader_.reset();
     if (!started_) return;
-    ShareStartedDeviceMonitor(nullptr);
+    WithdrawSharedDeviceMonitor(monitor_.get());
     gst_device_monitor_stop(monitor_.get());
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qmd {
@@ -31,6 +32,10 @@ public:
     static Moniker FromFields(const MonikerFields& fields);
 
     const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+    // The bytes as lower-case hexadecimal text (for the settings file), and
+    // back; text that is not such hexadecimal gives an empty moniker.
+    std::string Hex() const;
+    static Moniker FromHex(std::string_view hex);
     // The fields, or nothing when the bytes are not a moniker this program wrote.
     std::optional<MonikerFields> Fields() const;
 

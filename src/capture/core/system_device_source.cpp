@@ -67,7 +67,13 @@ gst::DeviceMonitorHandle ListingMonitor()
 void ShareStartedDeviceMonitor(GstDeviceMonitor* monitor)
 {
     std::lock_guard lock(sharedMonitorMutex);
-    sharedMonitor = monitor ? gst::NewRef(monitor) : gst::DeviceMonitorHandle{};
+    sharedMonitor = gst::NewRef(monitor);
+}
+
+void WithdrawSharedDeviceMonitor(GstDeviceMonitor* monitor)
+{
+    std::lock_guard lock(sharedMonitorMutex);
+    if (sharedMonitor.get() == monitor) sharedMonitor.reset();
 }
 
 std::vector<SystemDevice> EnumerateSystemDevices()

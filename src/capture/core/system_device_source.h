@@ -18,10 +18,11 @@ struct SystemDevice {
 // fresh probe.
 std::vector<SystemDevice> EnumerateSystemDevices();
 
-// The started monitor that listings use from now on; null for none. A
-// monitor made and released for one listing would also cut a started one
+// The started monitor that listings use from now on, until it is withdrawn.
+// A monitor made and released for one listing would also cut a started one
 // off from its providers' news, so none is made while one is shared.
 void ShareStartedDeviceMonitor(GstDeviceMonitor* monitor);
+void WithdrawSharedDeviceMonitor(GstDeviceMonitor* monitor);
 
 // What a moniker needs to find the device again.
 MonikerFields SystemDeviceFields(GstDevice* device);
