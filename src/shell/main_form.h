@@ -174,7 +174,7 @@ private:
     QAction* AddDeviceEntry(int position, const DeviceEntry& device);
     void RefreshDeviceMenu();
     void AwaitRememberedCamera();
-    void OpenListedCamera(const MonikerFields& camera);
+    void ReviewListedCameras();
     void OnCameraListed(const MonikerFields& camera, bool added);
     void CopyLatestFrameIntoSlots();
     void WatchCamera();

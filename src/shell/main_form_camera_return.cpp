@@ -34,6 +34,9 @@ void TfmMainForm::WatchCamera()
             [this](const MonikerFields& camera) { OnCameraListed(camera, true); });
     connect(cameraMonitor_, &CameraMonitor::CameraRemoved, this,
             [this](const MonikerFields& camera) { OnCameraListed(camera, false); });
+    // A monitor slow to start lists its cameras only once it has.
+    connect(cameraMonitor_, &CameraMonitor::StartedLate, this,
+            [this] { RunCommand(this, [this] { ReviewListedCameras(); }); });
     // An error while no source is watched (a graph being built) is shown as
     // any failure is; the program goes on without picture.
     connect(FilterGraph, &TFilterGraph::GraphError, this, [this](const QString& message) {
@@ -46,7 +49,10 @@ void TfmMainForm::WatchCamera()
 // news of the moment are all in.
 void TfmMainForm::OnCameraListed(const MonikerFields& camera, bool added)
 {
-    if (added && awaitedCamera_ && SameSystemDevice(camera, *awaitedCamera_)) return OpenListedCamera(camera);
+    if (added && awaitedCamera_ && SameSystemDevice(camera, *awaitedCamera_)) {
+        RunCommand(this, [this] { ReviewListedCameras(); });
+        return;
+    }
     if (added && cameraWatch_->Away()) {
         const auto lost = Moniker::FromBytes(Filter->BaseFilter().Bytes()).Fields();
         if (lost && SameSystemDevice(camera, *lost)) {
@@ -60,7 +66,7 @@ void TfmMainForm::OnCameraListed(const MonikerFields& camera, bool added)
     menuRefreshDue_ = true;
     QTimer::singleShot(0, this, [this] {
         menuRefreshDue_ = false;
-        RunCommand(this, [this] { RefreshDeviceMenu(); });
+        RunCommand(this, [this] { ReviewListedCameras(); });
     });
 }
 

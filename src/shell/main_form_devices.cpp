@@ -79,18 +79,18 @@ void TfmMainForm::AwaitRememberedCamera()
     const auto camera = Moniker::FromHex(settings.Read(keys::LastCamera)).Fields();
     if (!camera || camera->Kind != SourceKind::SystemDevice) return;
     awaitedCamera_ = *camera;
-    for (const MonikerFields& listed : EnumerateSources()) {
-        if (SameSystemDevice(listed, *camera)) return OpenListedCamera(listed);
-    }
+    ReviewListedCameras();
 }
 
-void TfmMainForm::OpenListedCamera(const MonikerFields& camera)
+// The menu made again from the cameras listed now, and the awaited camera
+// opened when it is among them.
+void TfmMainForm::ReviewListedCameras()
 {
-    awaitedCamera_.reset();
     RefreshDeviceMenu();
+    if (!awaitedCamera_) return;
     const auto sources = EnumerateSources();
     for (std::size_t position = 0; position < sources.size(); ++position) {
-        if (sources[position] != camera) continue;
+        if (!SameSystemDevice(sources[position], *awaitedCamera_)) continue;
         if (QAction* entry = Devices->actions().value(static_cast<int>(position)))
             RunCommand(this, [&] { DeviceSwitch(entry); });
         return;

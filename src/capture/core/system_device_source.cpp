@@ -50,12 +50,14 @@ std::string CharsOrEmpty(gchar* owned)
 
 std::mutex sharedMonitorMutex;
 gst::DeviceMonitorHandle sharedMonitor;  // under sharedMonitorMutex
+bool sharedMonitorStarted = false;       // under sharedMonitorMutex
 
+// The monitor to list with; null while the shared one is still starting.
 gst::DeviceMonitorHandle ListingMonitor()
 {
     {
         std::lock_guard lock(sharedMonitorMutex);
-        if (sharedMonitor) return gst::NewRef(sharedMonitor.get());
+        if (sharedMonitor) return sharedMonitorStarted ? gst::NewRef(sharedMonitor.get()) : gst::DeviceMonitorHandle{};
     }
     gst::DeviceMonitorHandle monitor{GST_DEVICE_MONITOR(gst_object_ref_sink(gst_device_monitor_new()))};
     gst_device_monitor_add_filter(monitor.get(), "Video/Source", nullptr);
@@ -64,22 +66,33 @@ gst::DeviceMonitorHandle ListingMonitor()
 
 }  // namespace
 
+void MarkDeviceMonitorStarting(GstDeviceMonitor* monitor)
+{
+    std::lock_guard lock(sharedMonitorMutex);
+    sharedMonitor = gst::NewRef(monitor);
+    sharedMonitorStarted = false;
+}
+
 void ShareStartedDeviceMonitor(GstDeviceMonitor* monitor)
 {
     std::lock_guard lock(sharedMonitorMutex);
     sharedMonitor = gst::NewRef(monitor);
+    sharedMonitorStarted = true;
 }
 
 void WithdrawSharedDeviceMonitor(GstDeviceMonitor* monitor)
 {
     std::lock_guard lock(sharedMonitorMutex);
-    if (sharedMonitor.get() == monitor) sharedMonitor.reset();
+    if (sharedMonitor.get() != monitor) return;
+    sharedMonitor.reset();
+    sharedMonitorStarted = false;
 }
 
 std::vector<SystemDevice> EnumerateSystemDevices()
 {
     gst::EnsureInitialized();
     const gst::DeviceMonitorHandle monitor = ListingMonitor();
+    if (!monitor) return {};
     gst::ObjectListHandle devices{gst_device_monitor_get_devices(monitor.get())};
 
     std::vector<SystemDevice> found;

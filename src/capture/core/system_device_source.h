@@ -20,7 +20,9 @@ std::vector<SystemDevice> EnumerateSystemDevices();
 
 // The started monitor that listings use from now on, until it is withdrawn.
 // A monitor made and released for one listing would also cut a started one
-// off from its providers' news, so none is made while one is shared.
+// off from its providers' news, so none is made while one is shared. While
+// it is still starting, listings hold no system device rather than wait.
+void MarkDeviceMonitorStarting(GstDeviceMonitor* monitor);
 void ShareStartedDeviceMonitor(GstDeviceMonitor* monitor);
 void WithdrawSharedDeviceMonitor(GstDeviceMonitor* monitor);
 
