@@ -25,6 +25,7 @@ void TfmMainForm::WatchCamera()
         new CameraWatch(CameraWatch::FrameTimes{
                             .LastArrivalNs = [grabber = SampleGrabber] { return grabber->LastArrivalNs(); },
                             .ArrivalIntervalNs = [grabber = SampleGrabber] { return grabber->ArrivalIntervalNs(); },
+                            .MeantToRun = [graph = FilterGraph] { return graph->MeantToRun(); },
                         },
                         this);
     connect(cameraWatch_, &CameraWatch::Lost, this, [this](const QString& message) { OnCameraLost(message); });

@@ -10,6 +10,7 @@
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
 #include "capture/fake_device_provider.h"
+#include "capture/video_window.h"
 #include "shell/selection_slider.h"
 #include "shell_test_support.h"
 
@@ -181,6 +182,7 @@ TEST_F(DevicesTest, AnUnpluggedCameraIsWatchedAgainWhenItIsListedAgain)
                                                                        "Could not read from resource."),
                                                    nullptr));
     ASSERT_TRUE(WaitUntil([&] { return !form->FilterGraph->Active() && boxes->Answered() == 1; }));
+    EXPECT_FALSE(form->VideoWindow->Renderer().LatestFrame());  // the preview is black
     ASSERT_TRUE(WaitUntil([&] { return EntryCaptions(form) == QStringList({"Kamera testowa"}); }));
     // Past the first two timed attempts (1 s and 3 s after the loss); the
     // next one is 4 s away.

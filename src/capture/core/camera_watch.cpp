@@ -107,6 +107,11 @@ std::int64_t CameraWatch::SilenceBoundNs() const { return std::max(kSilenceNs, 1
 void CameraWatch::Check()
 {
     const std::int64_t now = NowNs();
+    if ((state_ == State::Watching || state_ == State::Reopening) && frames_.MeantToRun && !frames_.MeantToRun()) {
+        // The silence is counted from the moment it runs again.
+        watchedSinceNs_ = now;
+        return;
+    }
     if (state_ == State::Reopening && !NoticeReturn()) {
         if (now - watchedSinceNs_ > SilenceBoundNs()) ReopenFailed(QStringLiteral("no frame"));
         return;

@@ -34,6 +34,9 @@ public:
         // Nanoseconds of std::chrono::steady_clock; 0 for none yet.
         std::function<std::int64_t()> LastArrivalNs;
         std::function<std::int64_t()> ArrivalIntervalNs;
+        // Whether the graph is meant to run: a graph paused on purpose (a
+        // dialog open over it) sends nothing and is not lost.
+        std::function<bool()> MeantToRun;
     };
     // The shortest silence that counts as a loss, and the longest pause
     // between two attempts to reopen.

@@ -73,6 +73,15 @@ TFilterGraph::~TFilterGraph()
     for (IGraphMember* member : members_) member->graph_ = nullptr;
 }
 
+bool TFilterGraph::MeantToRun() const
+{
+    if (!pipeline_) return false;
+    GST_OBJECT_LOCK(pipeline_.get());
+    const bool playing = GST_STATE_TARGET(pipeline_.get()) == GST_STATE_PLAYING;
+    GST_OBJECT_UNLOCK(pipeline_.get());
+    return playing;
+}
+
 void TFilterGraph::SetActive(bool active)
 {
     if (active == Active()) return;
