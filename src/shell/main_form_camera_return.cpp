@@ -54,13 +54,16 @@ void TfmMainForm::OnCameraListed(const MonikerFields& camera, bool added)
         RunCommand(this, [this] { ReviewListedCameras(); });
         return;
     }
-    if (added && cameraWatch_->Away()) {
-        const auto lost = Moniker::FromBytes(Filter->BaseFilter().Bytes()).Fields();
-        if (lost && SameSystemDevice(camera, *lost)) {
+    const auto open = Moniker::FromBytes(Filter->BaseFilter().Bytes()).Fields();
+    if (open && SameSystemDevice(camera, *open)) {
+        if (added && cameraWatch_->Away()) {
             // The node it has now, so that binding finds it first.
             const Moniker found = Moniker::FromFields(camera);
             Filter->BaseFilter().StoreMoniker(&found);
             cameraWatch_->ReopenNow();
+        } else if (!added && FilterGraph->Active()) {
+            // Not every source fails at once when its device goes.
+            cameraWatch_->OnGraphError(QStringLiteral("The camera was unplugged"));
         }
     }
     if (menuRefreshDue_) return;

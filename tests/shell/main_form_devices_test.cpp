@@ -176,11 +176,7 @@ TEST_F(DevicesTest, AnUnpluggedCameraIsWatchedAgainWhenItIsListedAgain)
     form->Detection.ProgramsLaunched.store(true);
 
     UnplugFakeCamera("/dev/video0");
-    gst_element_post_message(form->Filter->DeviceElement(),
-                             gst_message_new_error(GST_OBJECT(form->Filter->DeviceElement()),
-                                                   g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ,
-                                                                       "Could not read from resource."),
-                                                   nullptr));
+    GST_ELEMENT_ERROR(form->Filter->DeviceElement(), RESOURCE, READ, ("Could not read from resource."), (nullptr));
     ASSERT_TRUE(WaitUntil([&] { return !form->FilterGraph->Active() && boxes->Answered() == 1; }));
     EXPECT_FALSE(form->VideoWindow->Renderer().LatestFrame());  // the preview is black
     ASSERT_TRUE(WaitUntil([&] { return EntryCaptions(form) == QStringList({"Kamera testowa"}); }));
