@@ -65,6 +65,10 @@ inline constexpr FlagKey KeepLog{kMotion, "Prowadz dziennik", true};
 // The position of the last chosen device in the device menu, from 0.
 inline constexpr IntegerKey LastDevice{kGeneral, "Ostatnie urzadzenie", -1};
 inline constexpr FlagKey RememberDevice{kGeneral, "Zapamietuj urzadzenie", true};
+// The last chosen device's identity (its moniker's bytes in hexadecimal), by
+// which a camera that is not there yet at start-up is recognised when it
+// comes; the position above keeps its meaning.
+inline constexpr TextKey LastCamera{kGeneral, "Ostatnia kamera"};
 inline constexpr FlagKey RememberWindowPosition{kGeneral, "Zapamietaj pozycje okna", true};
 // The main window's left and top edges in screen pixels.
 inline constexpr WindowEdgeKey WindowLeft{kGeneral, "Pozycja X"};

@@ -55,10 +55,7 @@ TfmMainForm::TfmMainForm(Options options, QWidget* parent) : QMainWindow(parent)
     snapper_ = new EdgeSnapper(this);
     ApplyNoTaskbarHints(this);
 
-    // A failure while the graph runs (camera unplugged) is shown once; the
-    // program goes on without picture.
-    connect(FilterGraph, &TFilterGraph::GraphError, this,
-            [this](const QString& message) { ReportApplicationError(this, message); });
+    WatchCamera();
 
     RunCommand(this, [this] { FormCreate(); });
 }

@@ -9,6 +9,7 @@
 //   main_form_menu.cpp       the menu tree and the reaction items' switches
 //   main_form_startup.cpp    FormCreate, FormCloseQuery, FormClose
 //   main_form_devices.cpp    the device menu and the device switch
+//   main_form_camera_return.cpp  a lost camera: released, reported, reopened
 //   main_form_detection.cpp  the frame handler, slider, delay dialog, reset
 //   main_form_options.cpp    "Opcje" caption refresh and the stored options
 //   main_form_reactions.cpp  the reaction configuration commands
@@ -19,8 +20,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "base/settings_keys.h"
+#include "capture/core/moniker.h"
 #include "detect/detection.h"
 #include "gui/open_file_dialog.h"
 #include "react/core/reaction_switches.h"
@@ -32,6 +35,9 @@ class QMenuBar;
 
 namespace qmd {
 
+class CameraMonitor;
+class CameraWatch;
+struct DeviceEntry;
 class SelectionSlider;
 class TFilter;
 class TFilterGraph;
@@ -165,7 +171,16 @@ private:
     QAction* AddCommandItem(QMenu* menu, const QString& caption, void (TfmMainForm::*handler)());
     void RunMenuCommand(void (TfmMainForm::*handler)());
     void BuildDeviceMenu();
+    QAction* AddDeviceEntry(int position, const DeviceEntry& device);
+    void RefreshDeviceMenu();
+    void AwaitRememberedCamera();
+    void ReviewListedCameras();
+    void OnCameraListed(const MonikerFields& camera, bool added);
     void CopyLatestFrameIntoSlots();
+    void WatchCamera();
+    void OnCameraLost(const QString& message);
+    void ReopenLostCamera();
+    void ForgetFramesOfLostCamera();
     void ApplyStoredSensitivity(int storedPosition);
     void SyncSwitchesWithMarks();
 
@@ -178,6 +193,12 @@ private:
     std::unique_ptr<TSampleGrabber> grabberOwner_;
     std::atomic<ReactionSequence*> reactions_{nullptr};
     TrayController* tray_ = nullptr;
+    CameraWatch* cameraWatch_ = nullptr;
+    CameraMonitor* cameraMonitor_ = nullptr;
+    bool menuRefreshDue_ = false;
+    // The remembered camera, not there at start-up, opened when it comes.
+    std::optional<MonikerFields> awaitedCamera_;
+    bool lossBoxOpen_ = false;  // a lost camera's box waits for OK
     EdgeSnapper* snapper_ = nullptr;
 };
 

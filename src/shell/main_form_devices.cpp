@@ -7,10 +7,12 @@
 #include <optional>
 
 #include "base/settings_file.h"
+#include "capture/core/camera_watch.h"
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
+#include "capture/core/system_device_source.h"
 #include "capture/format_window/format_window.h"
 #include "capture/video_window.h"
 #include "gui/error_report.h"
@@ -18,32 +20,89 @@
 
 namespace qmd {
 
+QAction* TfmMainForm::AddDeviceEntry(int position, const DeviceEntry& device)
+{
+    QString caption = QString::fromStdString(device.FriendlyName);
+    // A device name is shown as it is, never read as a keyboard accelerator.
+    caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+    QAction* entry = Devices->addAction(caption);
+    entry->setData(position);
+    connect(entry, &QAction::triggered, this, [this, entry] { RunCommand(this, [&] { DeviceSwitch(entry); }); });
+    return entry;
+}
+
+// The list follows the cameras the monitor reports; what runs stays open.
+// The old entries go once the event that is being handled is over, since it
+// may be one of their clicks.
+void TfmMainForm::RefreshDeviceMenu()
+{
+    if (closeQueries_ > 0) return;
+    for (QAction* entry : Devices->actions()) {
+        Devices->removeAction(entry);
+        entry->deleteLater();
+    }
+    DeviceEnum = std::make_unique<TSysDevEnum>();
+    for (int position = 0; position < DeviceEnum->DeviceCount(); ++position)
+        AddDeviceEntry(position, DeviceEnum->DeviceEntryAt(position));
+}
+
 void TfmMainForm::BuildDeviceMenu()
 {
     DeviceEnum = std::make_unique<TSysDevEnum>();
     const int count = DeviceEnum->DeviceCount();
+    bool rememberedOpened = false;
     for (int position = 0; position < count; ++position) {
         const DeviceEntry device = DeviceEnum->DeviceEntryAt(position);
-        QString caption = QString::fromStdString(device.FriendlyName);
-        // A device name is shown as it is, never read as a keyboard accelerator.
-        caption.replace(QLatin1Char('&'), QLatin1String("&&"));
-        QAction* entry = Devices->addAction(caption);
-        entry->setData(position);
-        connect(entry, &QAction::triggered, this, [this, entry] { RunCommand(this, [&] { DeviceSwitch(entry); }); });
+        QAction* entry = AddDeviceEntry(position, device);
         // A remembered device that fails to start is reported like a failed
         // switch from the menu; the rest of the menu is still built. The
         // built-in test camera only stands at a remembered position because
         // the real camera there is gone: its moving ball would set off every
         // reaction, so it is opened only when the user chooses it.
         if (Zapamitujostatniowybraneurzdzenie1->isChecked() && position == LastDevice &&
-            device.Kind != SourceKind::TestSource)
+            device.Kind != SourceKind::TestSource) {
+            rememberedOpened = true;
             RunCommand(this, [&] { DeviceSwitch(entry); });
+        }
+    }
+    if (Zapamitujostatniowybraneurzdzenie1->isChecked() && !rememberedOpened)
+        RunCommand(this, [this] { AwaitRememberedCamera(); });
+}
+
+// Started at log-on, the program often runs before the USB camera is ready:
+// where the remembered position names no camera, the remembered camera is
+// opened when the device monitor reports it (or now, should it stand at
+// another position already).
+void TfmMainForm::AwaitRememberedCamera()
+{
+    const SettingsFile settings(SettingsPath());
+    const auto camera = Moniker::FromHex(settings.Read(keys::LastCamera)).Fields();
+    if (!camera || camera->Kind != SourceKind::SystemDevice) return;
+    awaitedCamera_ = *camera;
+    ReviewListedCameras();
+}
+
+// The menu made again from the cameras listed now, and the awaited camera
+// opened when it is among them.
+void TfmMainForm::ReviewListedCameras()
+{
+    RefreshDeviceMenu();
+    if (!awaitedCamera_) return;
+    const auto sources = EnumerateSources();
+    for (std::size_t position = 0; position < sources.size(); ++position) {
+        if (!SameSystemDevice(sources[position], *awaitedCamera_)) continue;
+        if (QAction* entry = Devices->actions().value(static_cast<int>(position)))
+            RunCommand(this, [&] { DeviceSwitch(entry); });
+        return;
     }
 }
 
 void TfmMainForm::DeviceSwitch(QAction* sender)
 {
     const int tag = sender->data().toInt();
+    // The camera chosen now is watched from its start, as a new one.
+    cameraWatch_->Forget();
+    awaitedCamera_.reset();
     FilterGraph->StripGraph();
     FilterGraph->SetActive(false);
     // The list is released when a close starts; a close that failed leaves
@@ -55,9 +114,11 @@ void TfmMainForm::DeviceSwitch(QAction* sender)
     FilterGraph->SetActive(true);
     FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
     FilterGraph->RunGraph();
+    cameraWatch_->Watch(ComebackOfSource(Filter->BaseFilter().Bytes()));
     {
         SettingsFile settings(SettingsPath());
         settings.Write(keys::LastDevice, LastDevice);
+        settings.Write(keys::LastCamera, moniker ? moniker->Hex() : std::string());
     }
     CopyLatestFrameIntoSlots();
     Resetujpami1Click();
@@ -82,6 +143,10 @@ void TfmMainForm::CopyLatestFrameIntoSlots()
 // stopped around the window and rendered anew after it.
 void TfmMainForm::Zmierozdzielczo1Click()
 {
+    // A camera stopped for the window sends nothing and is not lost; one
+    // lost already is tried again once the window is closed.
+    const bool watched = cameraWatch_->Watching();
+    cameraWatch_->Forget();
     FilterGraph->StopGraph();
     const int closeQueriesBefore = closeQueries_;
     if (fmZmienRozdzielczosc) fmZmienRozdzielczosc->exec();
@@ -90,6 +155,7 @@ void TfmMainForm::Zmierozdzielczo1Click()
     FilterGraph->SetActive(true);
     FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
     FilterGraph->RunGraph();
+    if (watched) cameraWatch_->Watch(ComebackOfSource(Filter->BaseFilter().Bytes()));
 }
 
 }  // namespace qmd

@@ -10,6 +10,7 @@
 
 #include "base/app_dir.h"
 #include "base/settings_file.h"
+#include "capture/core/camera_watch.h"
 #include "capture/core/filter_graph.h"
 #include "capture/core/sys_dev_enum.h"
 #include "common/caught_exception.h"
@@ -82,6 +83,7 @@ void TfmMainForm::FormCloseQuery(bool& CanClose)
 {
     (void)CanClose;  // closing is never refused here
     ++closeQueries_;
+    cameraWatch_->Forget();
     DeviceEnum.reset();
     // The capture is released even when taking the graph apart fails, so a
     // close always ends the camera's use; the failure is reported after.

@@ -1,5 +1,6 @@
 #include "capture/fake_device_provider.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "gst/init.h"
@@ -9,6 +10,7 @@ namespace {
 
 std::mutex camerasMutex;
 std::vector<FakeCamera> installedCameras;
+std::vector<GstDeviceProvider*> startedProviders;  // under camerasMutex
 
 struct QmdFakeDevice {
     GstDevice parent;
@@ -39,29 +41,62 @@ struct QmdFakeProviderClass {
 
 G_DEFINE_TYPE(QmdFakeProvider, qmd_fake_provider, GST_TYPE_DEVICE_PROVIDER)
 
+GstDevice* NewDevice(const FakeCamera& camera)
+{
+    GstCaps* caps = gst_caps_from_string("video/x-raw,format=YUY2,width=640,height=480,framerate=30/1; "
+                                         "image/jpeg,width=1280,height=720,framerate=30/1");
+    GstStructure* properties =
+        gst_structure_new("fake-properties", "device.path", G_TYPE_STRING, camera.Path.c_str(), nullptr);
+    if (!camera.Serial.empty()) {
+        gst_structure_set(properties, "device.serial", G_TYPE_STRING, camera.Serial.c_str(), "device.bus",
+                          G_TYPE_STRING, "usb", "device.product.id", G_TYPE_STRING, "0825", nullptr);
+    }
+    auto* device = static_cast<QmdFakeDevice*>(g_object_new(qmd_fake_device_get_type(), "display-name",
+                                                            camera.Name.c_str(), "device-class", "Video/Source", "caps",
+                                                            caps, "properties", properties, nullptr));
+    device->pattern = camera.Pattern;
+    gst_caps_unref(caps);
+    gst_structure_free(properties);
+    return GST_DEVICE(device);
+}
+
 GList* Probe(GstDeviceProvider*)
 {
     std::lock_guard lock(camerasMutex);
     GList* devices = nullptr;
-    for (const auto& camera : installedCameras) {
-        GstCaps* caps = gst_caps_from_string("video/x-raw,format=YUY2,width=640,height=480,framerate=30/1; "
-                                             "image/jpeg,width=1280,height=720,framerate=30/1");
-        GstStructure* properties =
-            gst_structure_new("fake-properties", "device.path", G_TYPE_STRING, camera.Path.c_str(), nullptr);
-        auto* device = static_cast<QmdFakeDevice*>(g_object_new(qmd_fake_device_get_type(), "display-name",
-                                                                camera.Name.c_str(), "device-class", "Video/Source",
-                                                                "caps", caps, "properties", properties, nullptr));
-        device->pattern = camera.Pattern;
-        gst_caps_unref(caps);
-        gst_structure_free(properties);
-        devices = g_list_append(devices, device);
-    }
+    for (const auto& camera : installedCameras) devices = g_list_append(devices, NewDevice(camera));
     return devices;
+}
+
+gboolean Start(GstDeviceProvider* provider)
+{
+    GList* devices = Probe(provider);
+    for (GList* item = devices; item; item = item->next)
+        gst_device_provider_device_add(provider, GST_DEVICE(item->data));
+    g_list_free(devices);
+    std::lock_guard lock(camerasMutex);
+    startedProviders.push_back(provider);
+    return TRUE;
+}
+
+void Stop(GstDeviceProvider* provider)
+{
+    std::lock_guard lock(camerasMutex);
+    startedProviders.erase(std::remove(startedProviders.begin(), startedProviders.end(), provider),
+                           startedProviders.end());
+}
+
+std::vector<GstDeviceProvider*> StartedProviders()
+{
+    std::lock_guard lock(camerasMutex);
+    return startedProviders;
 }
 
 void qmd_fake_provider_class_init(QmdFakeProviderClass* klass)
 {
     GST_DEVICE_PROVIDER_CLASS(klass)->probe = Probe;
+    GST_DEVICE_PROVIDER_CLASS(klass)->start = Start;
+    GST_DEVICE_PROVIDER_CLASS(klass)->stop = Stop;
     gst_device_provider_class_set_static_metadata(GST_DEVICE_PROVIDER_CLASS(klass), "Fake cameras", "Video/Source",
                                                   "Cameras for tests", "Quisk Motion Detector");
 }
@@ -85,6 +120,33 @@ void InstallFakeCameras(std::vector<FakeCamera> cameras)
         GST_VERSION_MAJOR, GST_VERSION_MINOR, "qmdfakecameras", "Cameras for tests", RegisterProvider, "1.0", "LGPL",
         "quisk-motion-detector", "quisk-motion-detector", "https://example.invalid/");
     (void)registered;
+}
+
+void UnplugFakeCamera(const std::string& path)
+{
+    {
+        std::lock_guard lock(camerasMutex);
+        std::erase_if(installedCameras, [&](const FakeCamera& camera) { return camera.Path == path; });
+    }
+    for (GstDeviceProvider* provider : StartedProviders()) {
+        GList* devices = gst_device_provider_get_devices(provider);
+        for (GList* item = devices; item; item = item->next) {
+            GstStructure* properties = gst_device_get_properties(GST_DEVICE(item->data));
+            const char* devicePath = properties ? gst_structure_get_string(properties, "device.path") : nullptr;
+            if (devicePath && path == devicePath) gst_device_provider_device_remove(provider, GST_DEVICE(item->data));
+            if (properties) gst_structure_free(properties);
+        }
+        g_list_free_full(devices, gst_object_unref);
+    }
+}
+
+void PlugInFakeCamera(const FakeCamera& camera)
+{
+    {
+        std::lock_guard lock(camerasMutex);
+        installedCameras.push_back(camera);
+    }
+    for (GstDeviceProvider* provider : StartedProviders()) gst_device_provider_device_add(provider, NewDevice(camera));
 }
 
 }  // namespace qmd::test

@@ -58,7 +58,7 @@ protected:
         const Moniker moniker = Moniker::FromFields(fields);
         filter.BaseFilter().StoreMoniker(&moniker);
     }
-    void StoreTestSource() { Store({SourceKind::TestSource, kTestSourceName, "", "Video/Source"}); }
+    void StoreTestSource() { Store({SourceKind::TestSource, kTestSourceName, "", "Video/Source", ""}); }
     // The device switch's order of calls.
     void Start()
     {

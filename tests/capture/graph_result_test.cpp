@@ -42,7 +42,8 @@ TEST(CheckGraphResultTest, PlatformTextIsCutAt255AndAtAZero)
 TEST(MonikerTest, RoundTripsThroughBytes)
 {
     const MonikerFields fields{SourceKind::SystemDevice, "Kamera \xC5\xBC\xC3\xB3\xC5\x82ta",
-                               "GstV4l2Device|device.path=/dev/video0", "Video/Source"};
+                               "GstV4l2Device|device.path=/dev/video0", "Video/Source",
+                               "GstV4l2Device|device.bus=usb|device.serial=SN-7"};
     const Moniker stored = Moniker::FromFields(fields);
     const Moniker loaded = Moniker::FromBytes(stored.Bytes());
     ASSERT_TRUE(loaded.Fields());
@@ -53,7 +54,7 @@ TEST(MonikerTest, ForeignOrDamagedBytesNameNothing)
 {
     EXPECT_FALSE(Moniker::FromBytes({}).Fields());
     EXPECT_FALSE(Moniker::FromBytes({'x', 'y', 'z'}).Fields());
-    auto bytes = Moniker::FromFields({SourceKind::TestSource, "Kamera testowa", "", ""}).Bytes();
+    auto bytes = Moniker::FromFields({SourceKind::TestSource, "Kamera testowa", "", "", ""}).Bytes();
     auto truncated = bytes;
     truncated.pop_back();
     EXPECT_FALSE(Moniker::FromBytes(truncated).Fields());

@@ -9,6 +9,8 @@
 #include "capture/core/filter_graph.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
+#include "capture/fake_device_provider.h"
+#include "capture/video_window.h"
 #include "shell/selection_slider.h"
 #include "shell_test_support.h"
 
@@ -157,6 +159,65 @@ TEST_F(DevicesTest, AGraphErrorIsReportedOnce)
     ASSERT_TRUE(WaitUntil([&] { return boxes->Answered() >= 1; }));
     QTest::qWait(500);
     EXPECT_EQ(boxes->Answered(), 1);
+}
+
+// A USB camera unplugged (its element fails, as v4l2src does) and plugged in
+// again under another node with the same serial number: the menu follows the
+// monitor, and watching resumes when the camera is listed again, not at the
+// next timed attempt, without a second box and without rearming the
+// once-only reactions.
+TEST_F(DevicesTest, AnUnpluggedCameraIsWatchedAgainWhenItIsListedAgain)
+{
+    InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=0", "Zapamietuj urzadzenie=1", "Opoznienie wykrywania=0"});
+    TfmMainForm* form = Start();
+    const auto boxes = AcceptMessageBoxes();
+    ASSERT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+    form->Detection.ProgramsLaunched.store(true);
+
+    UnplugFakeCamera("/dev/video0");
+    GST_ELEMENT_ERROR(form->Filter->DeviceElement(), RESOURCE, READ, ("Could not read from resource."), (nullptr));
+    ASSERT_TRUE(WaitUntil([&] { return !form->FilterGraph->Active() && boxes->Answered() == 1; }));
+    EXPECT_FALSE(form->VideoWindow->Renderer().LatestFrame());  // the preview is black
+    ASSERT_TRUE(WaitUntil([&] { return EntryCaptions(form) == QStringList({"Kamera testowa"}); }));
+    // Past the first two timed attempts (1 s and 3 s after the loss); the
+    // next one is 4 s away.
+    QTest::qWait(3300);
+    EXPECT_FALSE(form->FilterGraph->Active() && form->Filter->DeviceElement());
+
+    const auto before = form->SampleGrabber->DeliveredFrames();
+    PlugInFakeCamera({"Kamera USB", "/dev/video3", 0, "SN-0042"});
+    EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= before + 3; }, 2500));
+    EXPECT_TRUE(WaitUntil([&] { return EntryCaptions(form) == QStringList({"Kamera USB"}); }));
+    EXPECT_EQ(boxes->Answered(), 1);
+    EXPECT_TRUE(form->Detection.ProgramsLaunched.load());
+    form->SampleGrabber->Shutdown();
+    InstallFakeCameras({});
+}
+
+// Started at log-on before the USB camera is ready: the remembered position
+// names only the test camera, and the remembered camera is opened when it
+// comes, under whatever node it has then.
+TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
+{
+    InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
+    WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=1"});
+    Start()->Devices->actions().value(0)->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return form_->SampleGrabber->DeliveredFrames() >= 1; }));
+    form_->SampleGrabber->Shutdown();
+    ASSERT_TRUE(CloseForm());
+    form_.reset();
+    UnplugFakeCamera("/dev/video0");
+
+    TfmMainForm* form = Start();
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera testowa"}));
+    QTest::qWait(300);
+    EXPECT_FALSE(form->FilterGraph->Active());
+    PlugInFakeCamera({"Kamera USB", "/dev/video1", 0, "SN-0042"});
+    EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera USB"}));
+    form->SampleGrabber->Shutdown();
+    InstallFakeCameras({});
 }
 
 }  // namespace

@@ -73,6 +73,15 @@ TFilterGraph::~TFilterGraph()
     for (IGraphMember* member : members_) member->graph_ = nullptr;
 }
 
+bool TFilterGraph::MeantToRun() const
+{
+    if (!pipeline_) return false;
+    GST_OBJECT_LOCK(pipeline_.get());
+    const bool playing = GST_STATE_TARGET(pipeline_.get()) == GST_STATE_PLAYING;
+    GST_OBJECT_UNLOCK(pipeline_.get());
+    return playing;
+}
+
 void TFilterGraph::SetActive(bool active)
 {
     if (active == Active()) return;
@@ -184,9 +193,14 @@ bool TFilterGraph::RunGraph()
     // A live source has nothing to preroll (NO_PREROLL): its sinks complete
     // the change to playing with the first frame, whenever the camera sends
     // it, and the GUI does not wait for that. Other sources preroll first.
+    // A live graph that was paused (the memory reset, a restore from the
+    // tray) says so in its last result; a camera that has not sent a frame
+    // yet would otherwise hold the GUI for the whole bound.
     bool live = false;
     if (CurrentState(pipeline_.get()).first < GST_STATE_PAUSED)
         live = ChangeState(GST_STATE_PAUSED) == GST_STATE_CHANGE_NO_PREROLL;
+    else
+        live = gst_element_get_state(pipeline_.get(), nullptr, nullptr, 0) == GST_STATE_CHANGE_NO_PREROLL;
     ChangeState(GST_STATE_PLAYING, live ? AsyncChange::LeaveRunning : AsyncChange::WaitBounded);
     return true;
 }

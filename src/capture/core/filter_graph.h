@@ -27,6 +27,8 @@ public:
     ~TFilterGraph() override;
 
     bool Active() const { return static_cast<bool>(pipeline_); }
+    // Active and last told to run (it may still be on its way to running).
+    bool MeantToRun() const;
     // true builds the pipeline with every member's element, false releases
     // it; writing the current value does nothing.
     void SetActive(bool active);

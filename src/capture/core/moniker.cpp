@@ -7,7 +7,7 @@ namespace qmd {
 namespace {
 
 constexpr char kMagic[4] = {'Q', 'M', 'D', 'M'};
-constexpr std::uint8_t kVersion = 1;
+constexpr std::uint8_t kVersion = 2;
 
 void PutString(std::vector<std::uint8_t>& out, const std::string& text)
 {
@@ -28,7 +28,39 @@ bool TakeString(const std::vector<std::uint8_t>& in, std::size_t& at, std::strin
     return true;
 }
 
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 }  // namespace
+
+std::string Moniker::Hex() const
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes_.size() * 2);
+    for (const std::uint8_t byte : bytes_) {
+        hex.push_back(kDigits[byte >> 4]);
+        hex.push_back(kDigits[byte & 0x0F]);
+    }
+    return hex;
+}
+
+Moniker Moniker::FromHex(std::string_view hex)
+{
+    std::vector<std::uint8_t> bytes;
+    if (hex.size() % 2 != 0) return {};
+    for (std::size_t at = 0; at < hex.size(); at += 2) {
+        const int high = HexValue(hex[at]), low = HexValue(hex[at + 1]);
+        if (high < 0 || low < 0) return {};
+        bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+    }
+    return FromBytes(std::move(bytes));
+}
 
 Moniker Moniker::FromBytes(std::vector<std::uint8_t> bytes)
 {
@@ -45,6 +77,7 @@ Moniker Moniker::FromFields(const MonikerFields& fields)
     PutString(bytes, fields.DisplayName);
     PutString(bytes, fields.Identity);
     PutString(bytes, fields.DeviceClass);
+    PutString(bytes, fields.StableIdentity);
     return FromBytes(std::move(bytes));
 }
 
@@ -57,7 +90,8 @@ std::optional<MonikerFields> Moniker::Fields() const
     fields.Kind = static_cast<SourceKind>(kind);
     std::size_t at = 6;
     if (!TakeString(bytes_, at, fields.DisplayName) || !TakeString(bytes_, at, fields.Identity) ||
-        !TakeString(bytes_, at, fields.DeviceClass) || at != bytes_.size())
+        !TakeString(bytes_, at, fields.DeviceClass) || !TakeString(bytes_, at, fields.StableIdentity) ||
+        at != bytes_.size())
         return {};
     return fields;
 }

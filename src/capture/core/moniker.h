@@ -1,13 +1,16 @@
 #pragma once
 // A device's identity as bytes, so that it can be kept and bound again later.
 //
-// Layout (version 1): "QMDM", version byte, kind byte, then three strings
+// Layout (version 2): "QMDM", version byte, kind byte, then four strings
 // each as a 32-bit little-endian length and its UTF-8 bytes: the display
 // name, the identity (a system device's identifying properties, an extra
-// source's location, empty for the test source) and the device class.
+// source's location, empty for the test source), the device class, and a
+// system device's stable identity (the properties that stay the same when
+// it is plugged in again elsewhere; empty when it has none).
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qmd {
@@ -19,6 +22,7 @@ struct MonikerFields {
     std::string DisplayName;
     std::string Identity;
     std::string DeviceClass;
+    std::string StableIdentity;
     bool operator==(const MonikerFields&) const = default;
 };
 
@@ -28,6 +32,10 @@ public:
     static Moniker FromFields(const MonikerFields& fields);
 
     const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+    // The bytes as lower-case hexadecimal text (for the settings file), and
+    // back; text that is not such hexadecimal gives an empty moniker.
+    std::string Hex() const;
+    static Moniker FromHex(std::string_view hex);
     // The fields, or nothing when the bytes are not a moniker this program wrote.
     std::optional<MonikerFields> Fields() const;
 

@@ -212,6 +212,10 @@ void TSampleGrabber::ReceiveCaps(GstCaps* caps)
 // Streaming thread: keep a reference, wake the frame thread, return.
 void TSampleGrabber::Receive(GstBuffer* buffer)
 {
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    if (const std::int64_t before = lastArrivalNs_.exchange(now); before != 0) arrivalIntervalNs_.store(now - before);
     bool wake = false;
     {
         std::lock_guard lock(mutex_);

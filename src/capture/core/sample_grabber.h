@@ -73,6 +73,12 @@ public:
     std::uint64_t DeliveredFrames() const { return delivered_.load(); }
     std::uint64_t DroppedFrames() const { return dropped_.load(); }
 
+    // When the latest buffer reached the grabber (nanoseconds of
+    // std::chrono::steady_clock, 0 before the first) and the time between the
+    // last two; a camera watch reads them from any thread.
+    std::int64_t LastArrivalNs() const { return lastArrivalNs_.load(); }
+    std::int64_t ArrivalIntervalNs() const { return arrivalIntervalNs_.load(); }
+
     // Stops the frame thread (joins it). Called at program end, after every
     // wait the handler may be in has been released.
     void Shutdown();
@@ -117,6 +123,9 @@ private:
     std::vector<std::uint8_t> repacked_;
     std::atomic<std::uint64_t> delivered_{0};
     std::atomic<std::uint64_t> dropped_{0};
+    // Written by the streaming thread only, as plain atomic stores.
+    std::atomic<std::int64_t> lastArrivalNs_{0};
+    std::atomic<std::int64_t> arrivalIntervalNs_{0};
     std::thread frameThread_;
 };
 

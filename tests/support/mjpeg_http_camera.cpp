@@ -1,11 +1,15 @@
-// A network camera on the loopback interface for measurements: a still
-// background with a moving ball, encoded to JPEG once at start, served as an
-// MJPEG-over-HTTP stream to any number of clients at a steady frame rate
-// until SIGINT or SIGTERM. The stream's address is the first line on stdout.
+// A network camera on the loopback interface for measurements and for the
+// end-to-end tests: a still background with a moving ball (or, with
+// --still-shade, one plain grey picture of that shade), encoded to JPEG once
+// at start, served as an MJPEG-over-HTTP stream to any number of clients at a
+// steady frame rate until SIGINT or SIGTERM. The stream's address is the
+// first line on stdout.
 //
 //   mjpeg_http_camera [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]
+//                     [--still-shade 0..255]
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,11 +28,14 @@ struct Settings {
     int Height = 480;
     double FramesPerSecond = 15;
     int FramesInLoop = 150;
+    int StillShade = -1;  // -1: the moving ball
 };
 
 [[noreturn]] void Usage(const char* program)
 {
-    std::fprintf(stderr, "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]\n",
+    std::fprintf(stderr,
+                 "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150] "
+                 "[--still-shade 0..255]\n",
                  program);
     std::exit(2);
 }
@@ -53,6 +60,8 @@ Settings ParseArguments(int argc, char** argv)
             settings.FramesPerSecond = value;
         else if (option == "--frames-in-loop" && value >= 1 && value <= 10000)
             settings.FramesInLoop = static_cast<int>(value);
+        else if (option == "--still-shade" && value >= 0 && value <= 255)
+            settings.StillShade = static_cast<int>(value);
         else
             Usage(argv[0]);
     }
@@ -74,7 +83,11 @@ std::vector<std::uint8_t> RenderFrame(const Settings& settings, int index)
         std::uint8_t* row = pixels.data() + static_cast<std::size_t>(y) * stride;
         for (int x = 0; x < width; ++x) {
             const double dx = x + 0.5 - centreX, dy = y + 0.5 - centreY;
-            const bool ball = dx * dx + dy * dy <= radius * radius;
+            const bool ball = settings.StillShade < 0 && dx * dx + dy * dy <= radius * radius;
+            if (settings.StillShade >= 0) {
+                std::fill_n(row + x * 3, 3, static_cast<std::uint8_t>(settings.StillShade));
+                continue;
+            }
             // The test source's colours: each channel of the ball differs
             // from the background's by more than 105.
             row[x * 3 + 0] = ball ? 0xD8 : 0x40;
@@ -101,7 +114,8 @@ int main(int argc, char** argv)
     try {
         std::vector<std::vector<std::uint8_t>> frames;
         std::size_t bytes = 0;
-        for (int i = 0; i < settings.FramesInLoop; ++i) {
+        const int framesInLoop = settings.StillShade < 0 ? settings.FramesInLoop : 1;
+        for (int i = 0; i < framesInLoop; ++i) {
             frames.push_back(RenderFrame(settings, i));
             bytes += frames.back().size();
         }
@@ -112,8 +126,7 @@ int main(int argc, char** argv)
         std::printf("%s\n", server.Url().c_str());
         std::fflush(stdout);
         std::fprintf(stderr, "mjpeg_http_camera: %dx%d at %g frames/s, %d frames of %zu bytes on average\n",
-                     settings.Width, settings.Height, settings.FramesPerSecond, settings.FramesInLoop,
-                     bytes / settings.FramesInLoop);
+                     settings.Width, settings.Height, settings.FramesPerSecond, framesInLoop, bytes / framesInLoop);
 
         int received = 0;
         sigwait(&stopSignals, &received);
