@@ -1,23 +1,34 @@
 #!/usr/bin/env bash
 # CPU use of the whole program against Debian's motion daemon, side by side,
-# both watching the same loopback MJPEG-over-HTTP camera (640x480, 15 frames/s,
-# a moving ball): our program with its window shown on a private Xvfb,
-# detection and the log on, the alarm off; motion with pictures and movies off.
+# both watching the same loopback MJPEG-over-HTTP camera that sends
+# camera-like footage (bench/program/make_footage.sh): our program with
+# detection and the log on and the alarm off, its window shown on a private
+# Xvfb or started in the tray ("-t", with a StatusNotifier host on a private
+# session bus); motion with pictures and movies off.
 #
-#   bench/program/compare_with_motion.sh BUILD_DIR [SECONDS]
+#   bench/program/compare_with_motion.sh BUILD_DIR [SECONDS] [CASE...]
 #
-# Two rounds, the two started in either order; SECONDS (default 60) each.
-# BUILD_DIR is a build with the benchmarks (it holds the program and
-# bench/capture/mjpeg_http_camera). motion is not a dependency of the project:
-# install it for this measurement with `apt-get install motion`.
+# A case is WIDTHxHEIGHT@FPS/shown or /tray; by default 640x480@15,
+# 1280x720@30 and 1920x1080@30, each shown and in the tray. Each case runs
+# two rounds of SECONDS (default 30), the two programs started in either
+# order, and prints both programs' CPU, the ratio, and where ours spent it,
+# thread by thread. BUILD_DIR is a build with the tests (it holds the program
+# and the loopback camera tests/support/qmd_mjpeg_http_camera). motion is not a dependency of
+# the project: install it for this measurement with `apt-get install motion`.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
-seconds=${2:-60}
+seconds=${2:-30}
+shift $(( $# >= 2 ? 2 : 1 ))
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=(640x480@15/shown 640x480@15/tray 1280x720@30/shown 1280x720@30/tray
+    1920x1080@30/shown 1920x1080@30/tray)
 program="$build/src/app/quisk-motion-detector"
-camera="$build/bench/capture/mjpeg_http_camera"
-for tool in motion Xvfb bc; do
+camera="$build/tests/support/qmd_mjpeg_http_camera"
+for tool in motion Xvfb bc dbus-daemon gst-launch-1.0; do
     command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 2; }
 done
+/usr/bin/python3 -c 'import dbusmock' 2>/dev/null || { echo "needs python3-dbusmock" >&2; exit 2; }
 [ -x "$program" ] && [ -x "$camera" ] || { echo "build $program and $camera first" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qmd-vs-motion.XXXXXX")
@@ -30,17 +41,27 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$camera" --width 640 --height 480 --fps 15 >"$work/camera.out" &
-pids+=($!)
-camera_pid=$!
-for _ in $(seq 100); do [ -s "$work/camera.out" ] && break; sleep 0.1; done
-url=$(head -n 1 "$work/camera.out")
-[ -n "$url" ] || { echo "the camera did not start" >&2; exit 1; }
+stop() {
+    kill -TERM "$@" 2>/dev/null || true
+    for pid in "$@"; do
+        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+}
 
-# The consumer that connects second pays more (it wakes with the first one
-# for every frame, on two cores shared with the X server), so each round
-# starts them in the other order and both rounds are reported.
-start_motion() {
+start_camera() {  # WIDTH HEIGHT FPS
+    local footage="$work/footage-$1x$2@$3"
+    [ -d "$footage" ] || "$here/make_footage.sh" "$1" "$2" "$3" $(( $3 * 10 )) "$footage"
+    "$camera" --fps "$3" --frames-from "$footage" >"$work/camera.out" 2>"$work/camera.err" &
+    pids+=($!)
+    camera_pid=$!
+    for _ in $(seq 100); do [ -s "$work/camera.out" ] && break; sleep 0.1; done
+    url=$(head -n 1 "$work/camera.out")
+    [ -n "$url" ] || { echo "the camera did not start: $(cat "$work/camera.err")" >&2; exit 1; }
+}
+
+start_motion() {  # WIDTH HEIGHT FPS
+    rm -rf "$work/motion"
     mkdir -p "$work/motion"
     cat >"$work/motion/motion.conf" <<CONF
 daemon off
@@ -49,9 +70,9 @@ log_level 4
 log_file $work/motion/motion.log
 target_dir $work/motion
 netcam_url $url
-width 640
-height 480
-framerate 15
+width $1
+height $2
+framerate $3
 picture_output off
 movie_output off
 stream_port 0
@@ -62,54 +83,99 @@ CONF
     motion_pid=$!
 }
 
-start_program() {
-    local fifo="$work/display" display
+start_x_server() {
+    local fifo="$work/display"
     rm -f "$fifo"
     mkfifo "$fifo"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
     pids+=($!)
     xvfb_pid=$!
     read -r -t 20 display <"$fifo" || { echo "Xvfb did not start" >&2; exit 1; }
+    rm -f "$fifo"
+}
+
+# A session bus with a StatusNotifier host, where "-t" puts the icon.
+start_tray_host() {
+    dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
+    pids+=($!)
+    bus_pid=$!
+    for _ in $(seq 100); do [ -s "$work/bus" ] && break; sleep 0.1; done
+    bus=$(head -n 1 "$work/bus")
+    DBUS_SESSION_BUS_ADDRESS="$bus" /usr/bin/python3 -m dbusmock --session \
+        --template "$here/../../tests/e2e/status_notifier_watcher.py" >/dev/null 2>&1 &
+    pids+=($!)
+    watcher_pid=$!
+    sleep 2
+}
+
+start_program() {  # shown|tray
     rm -rf "$work/app" "$work/runtime" "$work/config"
     mkdir -p "$work/app" "$work/runtime" "$work/config"
     chmod 700 "$work/runtime"
     cp "$program" "$work/app/"
     printf '%s\r\n' "[Ruch]" "Alarm=0" "Prowadz dziennik=1" "[Ogolne]" "Ostatnie urzadzenie=0" >"$work/app/ustawienia.ini"
+    local tray=()
+    [ "$1" = tray ] && tray=(-t)
     DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config" \
-        QUISK_AUDIO_FILE="$work/audio.wav" QUISK_EXTRA_SOURCES="$url" "$work/app/quisk-motion-detector" >/dev/null 2>&1 &
+        DBUS_SESSION_BUS_ADDRESS="${bus:-disabled:}" QUISK_AUDIO_FILE="$work/audio.wav" QUISK_EXTRA_SOURCES="$url" \
+        "$work/app/quisk-motion-detector" "${tray[@]}" >"$work/program.err" 2>&1 &
     pids+=($!)
     program_pid=$!
     # Settled once it logs its first detections.
     for _ in $(seq 200); do [ -s "$work/app/Dziennik.log" ] && break; sleep 0.1; done
-    [ -s "$work/app/Dziennik.log" ] || { echo "the program logged no detection" >&2; exit 1; }
-}
-
-stop() {
-    kill -TERM "$@" 2>/dev/null || true
-    for pid in "$@"; do
-        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$pid" 2>/dev/null || true
-    done
+    [ -s "$work/app/Dziennik.log" ] || { echo "the program logged no detection: $(tail -n 3 "$work/program.err")" >&2; exit 1; }
 }
 
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# Every thread of a process as "ticks name", from its /proc entry.
+thread_ticks() {
+    local task
+    for task in /proc/"$1"/task/*; do
+        printf '%s %s\n' "$(awk '{print $14 + $15}' "$task/stat" 2>/dev/null || echo 0)" "$(tr ' ' '_' <"$task/comm" 2>/dev/null)"
+    done
+}
 hz=$(getconf CLK_TCK)
-echo "CPU over $seconds s, % of one core (640x480 MJPEG over HTTP at 15 frames/s):"
-total_ratio=0
-for first in motion program; do
-    if [ "$first" = motion ]; then start_motion; sleep 3; start_program; else start_program; start_motion; fi
-    sleep "${QMD_SETTLE_SECONDS:-5}"
-    kill -0 "$motion_pid" 2>/dev/null || { echo "motion ended: $(tail -n 3 "$work/motion/motion.log")" >&2; exit 1; }
-    declare -A before=()
-    for pid in "$program_pid" "$motion_pid" "$xvfb_pid"; do before[$pid]=$(ticks "$pid"); done
-    sleep "$seconds"
-    percent() { echo "scale=2; ($(ticks "$1") - ${before[$1]}) * 100 / $hz / $seconds" | bc; }
-    ours=$(percent "$program_pid")
-    theirs=$(percent "$motion_pid")
-    x=$(percent "$xvfb_pid")
-    ratio=$(echo "scale=2; $ours / $theirs" | bc)
-    total_ratio=$(echo "scale=4; $total_ratio + $ratio" | bc)
-    echo "  $first started first: quisk-motion-detector $ours, motion $theirs, ratio $ratio (X server drawing our window: $x)"
-    stop "$program_pid" "$motion_pid" "$xvfb_pid"
+percent_of() { echo "scale=2; $1 * 100 / $hz / $seconds" | bc; }
+
+echo "CPU over $seconds s per round, % of one core; the camera sends camera-like footage as JPEG of quality 85."
+for case in "${cases[@]}"; do
+    size=${case%@*} rest=${case#*@}
+    width=${size%x*} height=${size#*x} fps=${rest%/*} window=${rest#*/}
+    start_camera "$width" "$height" "$fps"
+    echo "$case ($(tail -n 1 "$work/camera.err" | sed 's/^mjpeg_http_camera: //')):"
+    total_ratio=0
+    for first in motion program; do
+        bus=
+        [ "$window" = tray ] && start_tray_host
+        start_x_server
+        if [ "$first" = motion ]; then
+            start_motion "$width" "$height" "$fps"; sleep 3; start_program "$window"
+        else
+            start_program "$window"; start_motion "$width" "$height" "$fps"
+        fi
+        sleep "${QMD_SETTLE_SECONDS:-5}"
+        kill -0 "$motion_pid" 2>/dev/null || { echo "motion ended: $(tail -n 3 "$work/motion/motion.log")" >&2; exit 1; }
+        declare -A before=()
+        for pid in "$program_pid" "$motion_pid" "$xvfb_pid"; do before[$pid]=$(ticks "$pid"); done
+        thread_ticks "$program_pid" >"$work/threads.before"
+        sleep "$seconds"
+        thread_ticks "$program_pid" >"$work/threads.after"
+        percent() { percent_of "$(( $(ticks "$1") - ${before[$1]} ))"; }
+        ours=$(percent "$program_pid")
+        theirs=$(percent "$motion_pid")
+        x=$(percent "$xvfb_pid")
+        ratio=$(echo "scale=2; $ours / $theirs" | bc)
+        total_ratio=$(echo "scale=4; $total_ratio + $ratio" | bc)
+        # Threads of one name summed (GStreamer's and Qt's helpers come in sets).
+        threads=$(awk 'NR == FNR { seen[$2] += $1; next } { now[$2] += $1 } END {
+                for (name in now) if (now[name] - seen[name] > 0) printf "%d %s\n", now[name] - seen[name], name }' \
+            "$work/threads.before" "$work/threads.after" | sort -rn |
+            while read -r t name; do printf '%s %s, ' "$name" "$(percent_of "$t")"; done)
+        echo "  $first started first: ours $ours, motion $theirs, ratio $ratio; X server $x"
+        echo "    our threads: ${threads%, }"
+        stop "$program_pid" "$motion_pid" "$xvfb_pid"
+        [ "$window" = tray ] && stop "$watcher_pid" "$bus_pid"
+    done
+    echo "  mean ratio $(echo "scale=2; $total_ratio / 2" | bc)"
+    stop "$camera_pid"
 done
-echo "  mean ratio $(echo "scale=2; $total_ratio / 2" | bc)"

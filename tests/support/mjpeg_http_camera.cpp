@@ -1,12 +1,13 @@
 // A network camera on the loopback interface for measurements and for the
 // end-to-end tests: a still background with a moving ball (or, with
 // --still-shade, one plain grey picture of that shade), encoded to JPEG once
-// at start, served as an MJPEG-over-HTTP stream to any number of clients at a
-// steady frame rate until SIGINT or SIGTERM. The stream's address is the
+// at start, or (with --frames-from) the JPEG files of a folder in the order of
+// their names, served as an MJPEG-over-HTTP stream to any number of clients at
+// a steady frame rate until SIGINT or SIGTERM. The stream's address is the
 // first line on stdout.
 //
 //   mjpeg_http_camera [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]
-//                     [--still-shade 0..255]
+//                     [--still-shade 0..255] [--frames-from DIR]
 #include <signal.h>
 
 #include <algorithm>
@@ -15,6 +16,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -29,13 +34,14 @@ struct Settings {
     double FramesPerSecond = 15;
     int FramesInLoop = 150;
     int StillShade = -1;  // -1: the moving ball
+    std::string FramesFrom;  // a folder of JPEG files instead
 };
 
 [[noreturn]] void Usage(const char* program)
 {
     std::fprintf(stderr,
                  "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150] "
-                 "[--still-shade 0..255]\n",
+                 "[--still-shade 0..255] [--frames-from DIR]\n",
                  program);
     std::exit(2);
 }
@@ -46,6 +52,10 @@ Settings ParseArguments(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc) Usage(argv[0]);
+        if (option == "--frames-from") {
+            settings.FramesFrom = argv[++i];
+            continue;
+        }
         char* end = nullptr;
         const char* text = argv[++i];
         const double value = std::strtod(text, &end);
@@ -98,6 +108,20 @@ std::vector<std::uint8_t> RenderFrame(const Settings& settings, int index)
     return qmd::test::EncodeBgrJpeg(pixels.data(), width, height, stride, 85);
 }
 
+std::vector<std::vector<std::uint8_t>> ReadFrames(const std::string& folder)
+{
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_regular_file() && entry.path().extension() == ".jpg") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (const auto& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        frames.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return frames;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -113,20 +137,24 @@ int main(int argc, char** argv)
 
     try {
         std::vector<std::vector<std::uint8_t>> frames;
-        std::size_t bytes = 0;
-        const int framesInLoop = settings.StillShade < 0 ? settings.FramesInLoop : 1;
-        for (int i = 0; i < framesInLoop; ++i) {
-            frames.push_back(RenderFrame(settings, i));
-            bytes += frames.back().size();
+        if (!settings.FramesFrom.empty()) {
+            frames = ReadFrames(settings.FramesFrom);
+        } else {
+            const int framesInLoop = settings.StillShade < 0 ? settings.FramesInLoop : 1;
+            for (int i = 0; i < framesInLoop; ++i) frames.push_back(RenderFrame(settings, i));
         }
+        std::size_t bytes = 0;
+        for (const auto& frame : frames) bytes += frame.size();
+        if (frames.empty()) throw std::runtime_error("no frame to send");
+        const int framesInLoop = static_cast<int>(frames.size());
         qmd::test::MjpegHttpServerOptions options;
         options.FramesPerSecond = settings.FramesPerSecond;
         options.Port = static_cast<std::uint16_t>(settings.Port);
         qmd::test::MjpegHttpServer server(std::move(frames), options);
         std::printf("%s\n", server.Url().c_str());
         std::fflush(stdout);
-        std::fprintf(stderr, "mjpeg_http_camera: %dx%d at %g frames/s, %d frames of %zu bytes on average\n",
-                     settings.Width, settings.Height, settings.FramesPerSecond, framesInLoop, bytes / framesInLoop);
+        std::fprintf(stderr, "mjpeg_http_camera: %g frames/s, %d frames of %zu bytes on average\n",
+                     settings.FramesPerSecond, framesInLoop, bytes / framesInLoop);
 
         int received = 0;
         sigwait(&stopSignals, &received);

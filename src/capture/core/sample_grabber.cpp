@@ -1,5 +1,7 @@
 #include "capture/core/sample_grabber.h"
 
+#include <pthread.h>
+
 #include <chrono>
 
 #include "capture/core/capture_log.h"
@@ -235,6 +237,8 @@ void TSampleGrabber::Receive(GstBuffer* buffer)
 
 void TSampleGrabber::FrameThreadLoop()
 {
+    // Named for top, perf and the per-thread figures of the measurements.
+    pthread_setname_np(pthread_self(), "qmd-frames");
     for (;;) {
         Frame frame;
         std::shared_ptr<const TOnBuffer> handler;
