@@ -12,8 +12,9 @@
 # 1280x720@30 and 1920x1080@30, each shown and in the tray. Each case runs
 # two rounds of SECONDS (default 30), the two programs started in either
 # order, and prints both programs' CPU, the ratio, and where ours spent it,
-# thread by thread. BUILD_DIR is a build with the tests (it holds the program
-# and the loopback camera tests/support/qmd_mjpeg_http_camera). motion is not a dependency of
+# thread by thread. CPU is the scheduler's exact count, not clock ticks.
+# BUILD_DIR is a build with the tests (it holds the program and the loopback
+# camera tests/support/qmd_mjpeg_http_camera). motion is not a dependency of
 # the project: install it for this measurement with `apt-get install motion`.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -126,16 +127,17 @@ start_program() {  # shown|tray
     [ -s "$work/app/Dziennik.log" ] || { echo "the program logged no detection: $(tail -n 3 "$work/program.err")" >&2; exit 1; }
 }
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# Every thread of a process as "ticks name", from its /proc entry.
-thread_ticks() {
+# CPU time in nanoseconds, exact (the scheduler's own count rather than
+# clock ticks): a process's summed over its threads, then each thread's as
+# "nanoseconds name".
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%.0f", sum }'; }
+thread_ns() {
     local task
     for task in /proc/"$1"/task/*; do
-        printf '%s %s\n' "$(awk '{print $14 + $15}' "$task/stat" 2>/dev/null || echo 0)" "$(tr ' ' '_' <"$task/comm" 2>/dev/null)"
+        printf '%s %s\n' "$(cut -d ' ' -f 1 "$task/schedstat" 2>/dev/null || echo 0)" "$(tr ' ' '_' <"$task/comm" 2>/dev/null)"
     done
 }
-hz=$(getconf CLK_TCK)
-percent_of() { echo "scale=2; $1 * 100 / $hz / $seconds" | bc; }
+percent_of() { echo "scale=2; $1 / 10000000 / $seconds" | bc; }
 
 echo "CPU over $seconds s per round, % of one core; the camera sends camera-like footage as JPEG of quality 85."
 for case in "${cases[@]}"; do
@@ -156,11 +158,11 @@ for case in "${cases[@]}"; do
         sleep "${QMD_SETTLE_SECONDS:-5}"
         kill -0 "$motion_pid" 2>/dev/null || { echo "motion ended: $(tail -n 3 "$work/motion/motion.log")" >&2; exit 1; }
         declare -A before=()
-        for pid in "$program_pid" "$motion_pid" "$xvfb_pid"; do before[$pid]=$(ticks "$pid"); done
-        thread_ticks "$program_pid" >"$work/threads.before"
+        for pid in "$program_pid" "$motion_pid" "$xvfb_pid"; do before[$pid]=$(cpu_ns "$pid"); done
+        thread_ns "$program_pid" >"$work/threads.before"
         sleep "$seconds"
-        thread_ticks "$program_pid" >"$work/threads.after"
-        percent() { percent_of "$(( $(ticks "$1") - ${before[$1]} ))"; }
+        thread_ns "$program_pid" >"$work/threads.after"
+        percent() { percent_of "$(( $(cpu_ns "$1") - ${before[$1]} ))"; }
         ours=$(percent "$program_pid")
         theirs=$(percent "$motion_pid")
         x=$(percent "$xvfb_pid")
@@ -168,9 +170,9 @@ for case in "${cases[@]}"; do
         total_ratio=$(echo "scale=4; $total_ratio + $ratio" | bc)
         # Threads of one name summed (GStreamer's and Qt's helpers come in sets).
         threads=$(awk 'NR == FNR { seen[$2] += $1; next } { now[$2] += $1 } END {
-                for (name in now) if (now[name] - seen[name] > 0) printf "%d %s\n", now[name] - seen[name], name }' \
+                for (name in now) if (now[name] - seen[name] > 1000000) printf "%.0f %s\n", now[name] - seen[name], name }' \
             "$work/threads.before" "$work/threads.after" | sort -rn |
-            while read -r t name; do printf '%s %s, ' "$name" "$(percent_of "$t")"; done)
+            while read -r ns name; do printf '%s %s, ' "$name" "$(percent_of "$ns")"; done)
         echo "  $first started first: ours $ours, motion $theirs, ratio $ratio; X server $x"
         echo "    our threads: ${threads%, }"
         stop "$program_pid" "$motion_pid" "$xvfb_pid"

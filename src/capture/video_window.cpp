@@ -79,8 +79,18 @@ bool TVideoWindow::event(QEvent* event)
     return QWidget::event(event);
 }
 
+bool TVideoWindow::OnScreen() const
+{
+    const QWindow* topLevel = window()->windowHandle();
+    return isVisible() && topLevel && topLevel->isExposed();
+}
+
 void TVideoWindow::OnFrameNotice()
 {
+    // Nothing to see (in the tray, minimised): the notice is left untaken,
+    // so no more are posted and the GUI thread sleeps through the frames
+    // until the next paint, which comes when the window is seen again.
+    if (!OnScreen()) return;
     renderer_.AcknowledgeFrameNotice();
     if (surface_) {
         PresentNatively();
@@ -95,8 +105,7 @@ void TVideoWindow::PresentNatively()
 {
     // Hidden or minimised: nothing to see. Shown again, the window is
     // exposed and painted.
-    const QWindow* topLevel = window()->windowHandle();
-    if (!isVisible() || !topLevel || !topLevel->isExposed()) return;
+    if (!OnScreen()) return;
     bool drewFrame = false;
     const auto outcome = surface_->Present(static_cast<std::uint32_t>(winId()), size() * devicePixelRatio(),
                                            [&](QImage& picture) { drewFrame = DrawLatestFrame(picture); });
@@ -116,6 +125,8 @@ void TVideoWindow::PresentNatively()
 
 void TVideoWindow::paintEvent(QPaintEvent*)
 {
+    // Frames are noticed again from here on (see OnFrameNotice).
+    renderer_.AcknowledgeFrameNotice();
     // grab() and render() paint into a redirected device: Qt's painter does.
     if (surface_ && !redirected(nullptr) && !sharedPainter()) {
         PresentNatively();

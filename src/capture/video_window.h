@@ -44,6 +44,8 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // Shown and exposed: a frame painted now can be seen.
+    bool OnScreen() const;
     void OnFrameNotice();
     void StartNativePresenting();
     void StopNativePresenting();

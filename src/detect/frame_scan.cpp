@@ -52,8 +52,12 @@ std::optional<PixelPosition> ScanRows(detail::RowScan rowScan, const FrameImage&
     if (!SameSize(a, b)) return std::nullopt;
     const int examinedPixels = a.Width() - 1;
     if (examinedPixels < 1) return std::nullopt;
-    for (int row = 0; row < a.Height(); ++row) {
-        const int column = rowScan(a.Row(row), b.Row(row), examinedPixels, thresholdOf());
+    // Walked with plain pointers: the kernel is called through a pointer, so
+    // the pictures' accessors would be asked again for every row.
+    const std::uint8_t* rowA = a.Bits();
+    const std::uint8_t* rowB = b.Bits();
+    for (int row = 0; row < a.Height(); ++row, rowA += a.Stride(), rowB += b.Stride()) {
+        const int column = rowScan(rowA, rowB, examinedPixels, thresholdOf());
         if (column >= 0) return PixelPosition{row, column};
     }
     return std::nullopt;

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
+#include "capture/core/frame_pixels.h"
 #include "capture/core/grabber_media_type.h"
+#include "capture/core/graph_elements.h"
 #include "capture/core/sample_grabber.h"
 #include "common/frame_image.h"
 #include "common/quisk_error.h"
@@ -140,6 +143,48 @@ TEST_F(GrabberCopy, LatestFrameBeforeTheFirstIsFalse)
     EXPECT_FALSE(grabber.LatestFrameToBitmap(&bitmap));
     EXPECT_FALSE(grabber.LatestFrameToBitmap(nullptr));
     EXPECT_EQ(bitmap, before);
+}
+
+// A frame is kept without a copy only where holding it cannot starve the
+// pool it came from (a capture driver's few buffers are copied), and only
+// when it is laid out as the bitmap's block.
+TEST(FrameSharing, OnlyFramesOfUnlimitedPoolsAreSharedAndOnlyTopDown)
+{
+    const GrabberMediaType type = GrabberMediaType::TopDownBgr(5, 3);
+    const std::size_t size = type.Header.SizeImage;
+    gst::CapsHandle caps = gst::CapsFromString("video/x-raw,format=BGR,width=5,height=3");
+    auto frameOfPool = [&](guint maxBuffers) {
+        gst::ObjectHandle<GstBufferPool> pool{gst_buffer_pool_new()};
+        GstStructure* config = gst_buffer_pool_get_config(pool.get());
+        gst_buffer_pool_config_set_params(config, caps.get(), static_cast<guint>(size), 0, maxBuffers);
+        EXPECT_TRUE(gst_buffer_pool_set_config(pool.get(), config));
+        EXPECT_TRUE(gst_buffer_pool_set_active(pool.get(), TRUE));
+        GstBuffer* buffer = nullptr;
+        EXPECT_EQ(gst_buffer_pool_acquire_buffer(pool.get(), &buffer, nullptr), GST_FLOW_OK);
+        gst::BufferHandle frame{buffer};
+        std::vector<std::uint8_t> scratch;
+        const bool owned = static_cast<bool>(FramePixels(frame.get(), type, scratch).Owner());
+        frame.reset();
+        gst_buffer_pool_set_active(pool.get(), FALSE);
+        return owned;
+    };
+    EXPECT_FALSE(frameOfPool(2));
+    EXPECT_TRUE(frameOfPool(0));
+
+    gst::BufferHandle loose{gst_buffer_new_allocate(nullptr, size, nullptr)};
+    std::vector<std::uint8_t> scratch;
+    const FramePixels pixels(loose.get(), type, scratch);
+    ASSERT_TRUE(pixels.Owner());
+    FrameImage shared;
+    ASSERT_TRUE(FrameToImage(type, pixels.Data(), pixels.Size(), pixels.Owner(), shared));
+    EXPECT_EQ(std::as_const(shared).Bits(), pixels.Data());
+
+    GrabberMediaType bottomUp = type;
+    bottomUp.Header.Height = 3;
+    FrameImage copied;
+    ASSERT_TRUE(FrameToImage(bottomUp, pixels.Data(), pixels.Size(), pixels.Owner(), copied));
+    EXPECT_FALSE(copied.Shared());
+    EXPECT_EQ(0, std::memcmp(copied.Row(0), pixels.Data() + 2 * FrameImage::StrideFor(5), 15));
 }
 
 TEST(GrabberMediaTypeTest, ImageSizeFromTheHeader)

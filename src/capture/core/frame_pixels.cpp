@@ -10,12 +10,31 @@
 
 namespace qmd {
 
-FramePixels::FramePixels(GstBuffer* buffer, const GrabberMediaType& type, std::vector<std::uint8_t>& scratch)
-    : mapped_(buffer, GST_MAP_READ)
+namespace {
+
+// Keeping a frame after its delivery is safe only where its pool cannot run
+// dry for it: a buffer of no pool, or of a pool without a limit, which is
+// what decoders and converters make when nothing downstream asks for one. A
+// capture driver's few buffers are copied instead, so the camera never waits
+// for a picture the detection still holds.
+bool MayOutliveDelivery(GstBuffer* buffer)
 {
-    if (!mapped_) return;
-    data_ = mapped_.data();
-    size_ = mapped_.size();
+    if (!buffer->pool) return true;
+    gst::StructureHandle config{gst_buffer_pool_get_config(buffer->pool)};
+    guint size = 0, minBuffers = 0, maxBuffers = 1;
+    return config && gst_buffer_pool_config_get_params(config.get(), nullptr, &size, &minBuffers, &maxBuffers) &&
+           maxBuffers == 0;
+}
+
+}  // namespace
+
+FramePixels::FramePixels(GstBuffer* buffer, const GrabberMediaType& type, std::vector<std::uint8_t>& scratch)
+    : mapped_(std::make_shared<const gst::MappedBuffer>(buffer, GST_MAP_READ))
+{
+    if (!*mapped_) return;
+    data_ = mapped_->data();
+    size_ = mapped_->size();
+    keepable_ = MayOutliveDelivery(buffer);
     const GstVideoMeta* meta = gst_buffer_get_video_meta(buffer);
     const int width = type.Header.Width;
     const int rows = std::abs(type.Header.Height);
@@ -31,7 +50,7 @@ FramePixels::FramePixels(GstBuffer* buffer, const GrabberMediaType& type, std::v
         if (available) std::memcpy(to, data_ + from, available);
         std::memset(to + available, 0, stride - available);
     }
-    data_ = scratch.data();
+    data_ = scratchData_ = scratch.data();
     size_ = scratch.size();
 }
 

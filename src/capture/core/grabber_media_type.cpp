@@ -46,9 +46,11 @@ std::int64_t HeaderImageSize(const VideoHeader& header)
     return HeaderLineSize(header) * std::llabs(header.Height) * header.Planes;
 }
 
-bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length, FrameImage& bitmap)
+namespace {
+
+// Whether a 24-bit bitmap can be built from frames of this type.
+bool UsableForBitmap(const GrabberMediaType& type)
 {
-    if (!buffer || length == 0) return false;
     if (!type.MajorVideo) return false;
     const bool knownFormat = (type.FormatType == MediaFormatType::VideoInfo && type.FormatSize == kVideoInfoSize) ||
                              (type.FormatType == MediaFormatType::VideoInfo2 && type.FormatSize == kVideoInfo2Size);
@@ -56,10 +58,16 @@ bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, 
     const VideoHeader& header = type.Header;
     // A bitmap of this program is always 24-bit, one plane.
     if (header.BitCount != 24 || header.Planes != 1) return false;
-    if (header.Width <= 0 || header.Width > kMaxSide || header.Height == 0 || header.Height < -kMaxSide ||
-        header.Height > kMaxSide)
-        return false;
+    return header.Width > 0 && header.Width <= kMaxSide && header.Height != 0 && header.Height >= -kMaxSide &&
+           header.Height <= kMaxSide;
+}
 
+}  // namespace
+
+bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length, FrameImage& bitmap)
+{
+    if (!buffer || length == 0 || !UsableForBitmap(type)) return false;
+    const VideoHeader& header = type.Header;
     const int width = header.Width;
     const int rows = std::abs(header.Height);
     const bool bottomUp = header.Height > 0;
@@ -78,6 +86,22 @@ bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, 
         if (available < stride) std::memset(target + available, 0, stride - available);
     }
     return true;
+}
+
+bool FrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length,
+                  std::shared_ptr<const void> owner, FrameImage& bitmap)
+{
+    const VideoHeader& header = type.Header;
+    if (owner && buffer && UsableForBitmap(type) && header.Height < 0) {
+        const int rows = -header.Height;
+        const auto block = static_cast<std::int64_t>(FrameImage::StrideFor(header.Width)) * rows;
+        // Whole, as the copy would take it: otherwise the copy blacks the rest.
+        if (static_cast<std::int64_t>(length) >= block && HeaderImageSize(header) >= block) {
+            bitmap.Share(header.Width, rows, buffer, std::move(owner));
+            return true;
+        }
+    }
+    return CopyFrameToImage(type, buffer, length, bitmap);
 }
 
 }  // namespace qmd

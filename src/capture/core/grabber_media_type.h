@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace qmd {
@@ -51,5 +52,12 @@ std::int64_t HeaderImageSize(const VideoHeader& header);
 // taken; the rest of the picture is black. The bitmap's block is reused
 // when the size is unchanged.
 bool CopyFrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length, FrameImage& bitmap);
+
+// The same picture without the copy where the frame is laid out as a
+// bitmap's block (top-down, rows padded to 4 bytes, whole) and owner keeps it
+// alive: the bitmap then shares it. Otherwise (no owner, bottom-up, short) a
+// copy as above.
+bool FrameToImage(const GrabberMediaType& type, const std::uint8_t* buffer, std::size_t length,
+                  std::shared_ptr<const void> owner, FrameImage& bitmap);
 
 }  // namespace qmd

@@ -29,6 +29,15 @@ void InitDebugCategory()
     (void)initialised;
 }
 
+// The frame a grabber is handing to its handler on this thread: a bitmap
+// made from exactly these pixels during the call shares them, no copy.
+struct DeliveredFrame {
+    const TSampleGrabber* grabber;
+    const FramePixels& pixels;
+    const GrabberMediaType& type;
+};
+thread_local const DeliveredFrame* tDelivered = nullptr;
+
 // Zero when the frame does not say: then any call is a long one.
 std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
 {
@@ -92,9 +101,14 @@ void TSampleGrabber::SetConnectedMediaType(std::optional<GrabberMediaType> type)
 bool TSampleGrabber::FrameToBitmap(FrameImage* bitmap, const std::uint8_t* buffer, int length)
 {
     if (!bitmap || !buffer || length <= 0) return false;
+    const auto size = static_cast<std::size_t>(length);
+    if (const DeliveredFrame* delivered = tDelivered; delivered && delivered->grabber == this &&
+                                                      delivered->pixels.Data() == buffer &&
+                                                      delivered->pixels.Size() == size)
+        return FrameToImage(delivered->type, buffer, size, delivered->pixels.Owner(), *bitmap);
     const auto type = ConnectedMediaType();
     if (!type) return false;
-    return CopyFrameToImage(*type, buffer, static_cast<std::size_t>(length), *bitmap);
+    return CopyFrameToImage(*type, buffer, size, *bitmap);
 }
 
 bool TSampleGrabber::LatestFrameToBitmap(FrameImage* bitmap)
@@ -109,7 +123,7 @@ bool TSampleGrabber::LatestFrameToBitmap(FrameImage* bitmap)
     std::vector<std::uint8_t> scratch;
     FramePixels pixels(latest.Buffer.get(), *latest.Type, scratch);
     if (!pixels || pixels.Size() == 0) return false;
-    return CopyFrameToImage(*latest.Type, pixels.Data(), pixels.Size(), *bitmap);
+    return FrameToImage(*latest.Type, pixels.Data(), pixels.Size(), pixels.Owner(), *bitmap);
 }
 
 void TSampleGrabber::NotifyMember(TMemberNotify code)
@@ -278,6 +292,11 @@ void TSampleGrabber::Deliver(const Frame& frame, const TOnBuffer* handler)
         std::atomic<std::uint64_t>& delivered;
         ~CountDelivery() { delivered.fetch_add(1); }
     } const count{delivered_};
+    const DeliveredFrame delivered{this, pixels, *frame.Type};
+    struct Delivering {
+        explicit Delivering(const DeliveredFrame& frame) { tDelivered = &frame; }
+        ~Delivering() { tDelivered = nullptr; }
+    } const delivering{delivered};
     (*handler)(this, sampleTime, pixels.Data(), static_cast<int>(pixels.Size()));
 }
 

@@ -51,7 +51,9 @@ public:
 
     // Copies a frame into bitmap using the connected media type. false (and
     // the bitmap unchanged) for no bitmap, an empty buffer, no connected type,
-    // or a type that is not 24-bit video with a VideoInfo header.
+    // or a type that is not 24-bit video with a VideoInfo header. Called from
+    // the handler with the frame it was given, the bitmap shares the frame's
+    // memory where that can be (see FrameToImage) rather than copying it.
     bool FrameToBitmap(FrameImage* bitmap, const std::uint8_t* buffer, int length);
     // The same with the latest frame the grabber has seen; false before the
     // first frame.

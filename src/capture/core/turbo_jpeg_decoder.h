@@ -7,6 +7,9 @@ namespace qmd {
 
 inline constexpr const char* kTurboJpegDecoderName = "qmdturbojpegdec";
 
+// The libjpeg-turbo flags (TJFLAG_*) the element decodes with.
+int TurboJpegDecodeFlags();
+
 // Registers the element once per process; false when it could not be.
 bool RegisterTurboJpegDecoder();
 
