@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "common/file_io.h"
 #include "common/quisk_error.h"
 #include "react/core/file_writes.h"
 
@@ -40,25 +41,6 @@ std::string FormatStartList(const std::vector<std::string>& entries)
     }
     return bytes;
 }
-
-namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-}  // namespace
 
 std::vector<std::string> LoadStartList(const std::string& path)
 {
