@@ -26,12 +26,12 @@ mkdir -p "$out"
 rm -f "$out"/*.jpg
 
 caps="framerate=$fps/1"
-# source PATTERN WIDTH HEIGHT [PROPERTIES]
-source() {
+# test_source PATTERN WIDTH HEIGHT [PROPERTIES]
+test_source() {
     echo "videotestsrc num-buffers=$frames pattern=$1 ${4:-} ! video/x-raw,format=BGRA,width=$2,height=$3,$caps"
 }
 ball() {  # MOTION COLOUR WIDTH HEIGHT
-    source ball "$3" "$4" "motion=$1 animation-mode=frames background-color=0x00000000 foreground-color=$2"
+    test_source ball "$3" "$4" "motion=$1 animation-mode=frames background-color=0x00000000 foreground-color=$2"
 }
 w=$scene_width h=$scene_height
 # shellcheck disable=SC2046  # the sources are words of the pipeline
@@ -47,15 +47,15 @@ gst-launch-1.0 -q \
     ! "video/x-raw,width=$w,height=$h,$caps" ! videoscale ! "video/x-raw,width=$width,height=$height" ! noisy.sink_0 \
     compositor name=noisy sink_1::alpha="$noise" ! "video/x-raw,width=$width,height=$height" \
     ! videoconvert ! video/x-raw,format=I420 ! jpegenc quality=85 ! multifilesink location="$out/frame%05d.jpg" \
-    $(source gradient $w $h "foreground-color=0xff806040 background-color=0xff203040") ! scene.sink_0 \
-    $(source checkers-8 $((w * 3 / 10)) $((h * 3 / 10))) ! scene.sink_1 \
-    $(source pinwheel $((w * 3 / 10)) $((h * 4 / 10))) ! scene.sink_2 \
-    $(source smpte $((w * 3 / 10)) $((h * 3 / 10))) ! scene.sink_3 \
-    $(source circular $((w * 3 / 10)) $((h * 35 / 100))) ! scene.sink_4 \
+    $(test_source gradient $w $h "foreground-color=0xff806040 background-color=0xff203040") ! scene.sink_0 \
+    $(test_source checkers-8 $((w * 3 / 10)) $((h * 3 / 10))) ! scene.sink_1 \
+    $(test_source pinwheel $((w * 3 / 10)) $((h * 4 / 10))) ! scene.sink_2 \
+    $(test_source smpte $((w * 3 / 10)) $((h * 3 / 10))) ! scene.sink_3 \
+    $(test_source circular $((w * 3 / 10)) $((h * 35 / 100))) ! scene.sink_4 \
     $(ball sweep 0xffe0c020 $w $((h / 2))) ! scene.sink_5 \
     $(ball wavy 0xff2040e0 $((w / 3)) $((h / 2))) ! scene.sink_6 \
     $(ball hsweep 0xff20c040 $((w / 2)) $((h / 2))) ! scene.sink_7 \
-    $(source snow "$width" "$height") ! noisy.sink_1
+    $(test_source snow "$width" "$height") ! noisy.sink_1
 count=$(find "$out" -name '*.jpg' | wc -l)
 bytes=$(cat "$out"/*.jpg | wc -c)
 echo "footage ${width}x$height: $count frames of $((bytes / count / 1024)) KB on average" >&2
