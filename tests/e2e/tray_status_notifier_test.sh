@@ -2,8 +2,9 @@
 # The tray of KDE and of GNOME's AppIndicator extension: a StatusNotifier
 # watcher with a host on the session bus, no X11 tray. "-t" starts with the
 # program's icon registered there, with the program's tip, and no window;
-# activating the icon brings the window back and takes the icon away. With
-# no tray host at all, "-t" leaves the window minimised, within reach.
+# activating the icon brings the window back and takes the icon away. A tray
+# that goes away while the window is in it gives the window back, minimised.
+# With no tray host at all, "-t" leaves the window minimised, within reach.
 source "$(dirname "$0")/e2e_lib.sh"
 exe=$1
 start_x_server
@@ -51,16 +52,37 @@ wait_until 30 has_visible_main_window || fail "activating the icon did not bring
 wait_until 10 has_no_owner "$item" || fail "the icon stayed after the window came back"
 stop_program "$pid"
 
-# No tray host of either kind.
+minimised() {
+    local hints
+    hints=$(xprop -id "$(visible_main_window)" WM_HINTS)
+    grep -q 'Initial state is Iconic State' <<<"$hints" || fail "without a tray host the window is not minimised: $hints"
+}
+
+# The tray goes away while the window is in it: the program hears it from the
+# bus and brings the window back, minimised.
+# The watcher keeps the first program's item on its list.
+second_item_registered() {
+    [ "$(property org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
+        RegisteredStatusNotifierItems | grep -c '^ *string "')" -ge 2 ]
+}
+"$app/quisk-motion-detector" -t &
+pid=$!
+E2E_PIDS+=("$pid")
+wait_until 30 second_item_registered || fail "no icon registered with the watcher"
+has_visible_main_window && fail "a window is shown"
 kill -TERM "$watcher"
 wait_until 10 has_no_owner org.kde.StatusNotifierWatcher || fail "the watcher did not end"
+wait_until 30 has_visible_main_window || fail "the window stayed hidden after the tray went away"
+minimised
+stop_program "$pid"
+
+# No tray host of either kind.
 "$app/quisk-motion-detector" -t &
 pid=$!
 E2E_PIDS+=("$pid")
 x_server_answers() { xdpyinfo >/dev/null 2>&1; }
 x_server_answers || fail "the X server went away after the first program ended"
 wait_until 30 has_visible_main_window || fail "without a tray host the window is out of reach"
-hints=$(xprop -id "$(visible_main_window)" WM_HINTS)
-grep -q 'Initial state is Iconic State' <<<"$hints" || fail "without a tray host the window is not minimised: $hints"
+minimised
 stop_program "$pid"
 echo "StatusNotifier tray: ok"

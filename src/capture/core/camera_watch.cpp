@@ -13,8 +13,12 @@ namespace qmd {
 
 namespace {
 
-// Often enough that a loss is noticed well within a second of its bound.
+// How often the watch looks while a source is being reopened or is paused
+// on purpose. A source that sends frames is looked at only when its silence
+// would reach the bound, and at least every 5 s: each look wakes the GUI
+// thread, and a camera in the tray for days needs no look per 200 ms.
 constexpr int kCheckPeriodMs = 200;
+constexpr std::int64_t kLongestCheckPeriodMs = 5'000;
 
 std::int64_t NowNs()
 {
@@ -37,8 +41,13 @@ Comeback ComebackOfSource(const std::vector<std::uint8_t>& monikerBytes)
 
 CameraWatch::CameraWatch(FrameTimes frames, QObject* parent) : QObject(parent), frames_(std::move(frames))
 {
-    checkTimer_.setInterval(kCheckPeriodMs);
-    connect(&checkTimer_, &QTimer::timeout, this, [this] { Check(); });
+    // Each look is started with its own delay (QTimer::start(ms) keeps it as
+    // the interval).
+    checkTimer_.setSingleShot(true);
+    connect(&checkTimer_, &QTimer::timeout, this, [this] {
+        Check();
+        if (state_ == State::Watching || state_ == State::Reopening) ScheduleCheck();
+    });
     reopenTimer_.setSingleShot(true);
     connect(&reopenTimer_, &QTimer::timeout, this, [this] { ReopenNow(); });
 }
@@ -63,14 +72,14 @@ void CameraWatch::Watch(Comeback comeback)
     if (comeback_ == Comeback::Never)
         checkTimer_.stop();
     else
-        checkTimer_.start();
+        checkTimer_.start(kCheckPeriodMs);
 }
 
 void CameraWatch::Reopened()
 {
     if (state_ != State::Reopening) return;
     watchedSinceNs_ = NowNs();
-    checkTimer_.start();
+    checkTimer_.start(kCheckPeriodMs);
 }
 
 void CameraWatch::ReopenFailed(const QString& reason)
@@ -122,6 +131,18 @@ void CameraWatch::Check()
     const std::int64_t silence = now - silentSince;
     if (silence > SilenceBoundNs())
         LoseCamera(QStringLiteral("No frame from the camera for %1 s").arg(silence / 1'000'000'000));
+}
+
+void CameraWatch::ScheduleCheck()
+{
+    const bool paused = frames_.MeantToRun && !frames_.MeantToRun();
+    if (state_ != State::Watching || paused) {
+        checkTimer_.start(kCheckPeriodMs);
+        return;
+    }
+    const std::int64_t silentSince = std::max(frames_.LastArrivalNs(), watchedSinceNs_);
+    const std::int64_t dueInMs = (silentSince + SilenceBoundNs() - NowNs()) / 1'000'000 + 1;
+    checkTimer_.start(static_cast<int>(std::clamp<std::int64_t>(dueInMs, kCheckPeriodMs, kLongestCheckPeriodMs)));
 }
 
 bool CameraWatch::NoticeReturn()

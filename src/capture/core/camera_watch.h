@@ -78,6 +78,9 @@ signals:
 private:
     enum class State { Idle, Watching, Away, Reopening, Gone };
     void Check();
+    // The next look: when the silence would reach its bound while frames
+    // come, every 200 ms otherwise.
+    void ScheduleCheck();
     // Reopening and a frame has come since: back. Whether it is.
     bool NoticeReturn();
     void LoseCamera(const QString& message);

@@ -24,8 +24,9 @@ GST_DEBUG_CATEGORY_STATIC(qmd_mjpeg_http_src_debug);
 
 // For connecting and for every read: a camera silent for longer is gone.
 constexpr guint kTimeoutSeconds = 15;
-// Several small frames per read when they queue up; big ones in few reads.
-constexpr std::size_t kReadSize = 64 * 1024;
+// Room for a whole 1920x1080 image (about 250 KB) in one read: at 64 KB a
+// 1280x720 image took two waits and two reads, a 1080p one four.
+constexpr std::size_t kReadSize = 256 * 1024;
 constexpr guint16 kDefaultPort = 80;
 
 struct Session {

@@ -2,6 +2,7 @@
 
 #include "gui/error_report.h"
 #include "shell/desktop/application_icon.h"
+#include "shell/desktop/status_notifier_host_watch.h"
 
 #include <QEvent>
 #include <QSystemTrayIcon>
@@ -37,6 +38,16 @@ TrayController::TrayController(QWidget* window, TrayCallbacks callbacks)
     watch_->setInterval(kDefaultWatchIntervalMs);
     connect(watch_, &QTimer::timeout, this, &TrayController::WatchTrayHost);
     window_->installEventFilter(this);
+    // The real tray is followed by its signals where it has them; a tray
+    // that a test plays is asked at the interval.
+    if (!callbacks_.trayAvailable) {
+        hostWatch_ = new StatusNotifierHostWatch(this);
+        connect(hostWatch_, &StatusNotifierHostWatch::Changed, this, [this] {
+            if (!inTray_) return;
+            looksWithoutHost_ = 0;
+            watch_->start();
+        });
+    }
 }
 
 TrayController::~TrayController() = default;
@@ -47,6 +58,8 @@ bool TrayController::TrayAvailable() const
 {
     return callbacks_.trayAvailable ? callbacks_.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
 }
+
+bool TrayController::HostFollowed() const { return hostWatch_ && hostWatch_->Following(); }
 
 void TrayController::MinimiseToTray()
 {
@@ -61,7 +74,7 @@ void TrayController::MinimiseToTray()
     icon_->show();
     inTray_ = true;
     looksWithoutHost_ = 0;
-    watch_->start();
+    if (!HostFollowed()) watch_->start();
     window_->hide();
     // The window comes back from the tray in its normal state, not iconified.
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
@@ -96,6 +109,8 @@ void TrayController::WatchTrayHost()
     // host that stays away needs us.
     if (TrayAvailable()) {
         looksWithoutHost_ = 0;
+        // Until the followed tray says that something changed.
+        if (HostFollowed()) watch_->stop();
         return;
     }
     if (++looksWithoutHost_ >= kLooksBeforeGivingUp) BringBackWithoutTray();

@@ -20,7 +20,8 @@
 // tray host restarts, Qt puts the icon into the new one; while the window is
 // in the tray the controller also watches the host, and when it is gone for
 // good the window comes back minimised instead of staying hidden with no way
-// back.
+// back. A StatusNotifier tray is followed by its signals, so it is asked only
+// when they say something changed; other trays are asked at the interval.
 //
 // Callbacks run on the GUI thread. A sound that fails is ignored (the window
 // still moves); an exception from afterRestore leaves RestoreFromTray, and
@@ -53,6 +54,8 @@ struct TrayCallbacks {
     std::function<bool()> trayAvailable;
 };
 
+class StatusNotifierHostWatch;
+
 class TrayController : public QObject {
     Q_OBJECT
 public:
@@ -81,6 +84,8 @@ protected:
 
 private:
     bool TrayAvailable() const;
+    // The tray's own signals will tell of a host that leaves.
+    bool HostFollowed() const;
     void WatchTrayHost();
     void BringBackWithoutTray();
 
@@ -88,6 +93,7 @@ private:
     TrayCallbacks callbacks_;
     QSystemTrayIcon* icon_;
     QTimer* watch_;
+    StatusNotifierHostWatch* hostWatch_ = nullptr;
     bool inTray_ = false;
     int looksWithoutHost_ = 0;
 };
