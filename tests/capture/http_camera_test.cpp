@@ -3,8 +3,9 @@
 // decoder (without GStreamer criticals), stamped as they arrive; a wrong path
 // is reported once with the server's reason; the first frame shows without
 // waiting for seconds of stream; an image that cannot be decoded is skipped
-// and the stream goes on; a camera that goes away is reported once; nothing
-// hangs on the way down, even while frames stream or after the camera went.
+// and the stream goes on; a camera that goes away is reported once, and one
+// that hangs is lost once its silence outlasts the bound; nothing hangs on
+// the way down, even while frames stream or after the camera went.
 #include <QElapsedTimer>
 #include <QObject>
 
@@ -15,11 +16,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
 
 #include "capture/capture_test_support.h"
+#include "capture/core/camera_watch.h"
 #include "capture/core/check_graph_result.h"
 #include "capture/core/turbo_jpeg_decoder.h"
 #include "capture/graph_fixture.h"
@@ -203,6 +206,35 @@ TEST_F(HttpCamera, FirstFrameShowsWithoutWaitingForSecondsOfStream)
     Start();
     ASSERT_TRUE(WaitForFrames(1));
     EXPECT_EQ(errorReports, 0) << lastError;
+}
+
+// The connection stays open and nothing more comes: no error says so, only
+// the silence, which the watch hears from the grabber's arrival times.
+TEST_F(HttpCamera, CameraThatHangsIsLostOnceItsSilenceOutlastsTheBound)
+{
+    MjpegHttpServer camera({SolidJpeg({90, 90, 90})},
+                           {.FramesPerSecond = 30, .FrameLimit = 15, .CloseAtFrameLimit = false});
+    ChooseCamera(camera.Url());
+    CameraWatch watch({.LastArrivalNs = [this] { return grabber.LastArrivalNs(); },
+                       .ArrivalIntervalNs = [this] { return grabber.ArrivalIntervalNs(); },
+                       .MeantToRun = [this] { return graph.MeantToRun(); }});
+    int losses = 0;
+    std::int64_t lostAtNs = 0;
+    QObject::connect(&watch, &CameraWatch::Lost, [&] {
+        ++losses;
+        lostAtNs =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+    });
+    Start();
+    watch.Watch(Comeback::Retry);
+    ASSERT_TRUE(WaitForFrames(15));
+    ASSERT_TRUE(WaitUntil([&] { return losses > 0; }));
+    EXPECT_EQ(losses, 1);
+    EXPECT_GE(lostAtNs - grabber.LastArrivalNs(), CameraWatch::kSilenceNs);
+    EXPECT_EQ(errorReports, 0) << lastError;
+    graph.StripGraph();
+    graph.SetActive(false);
 }
 
 TEST_F(HttpCamera, WrongPathIsReportedOnceWithTheServersReason)
