@@ -82,18 +82,21 @@ TEST(DetectionConcurrency, GuiWritersHammerWhileFramesRun)
 
     std::atomic<bool> framesDone{false};
     std::atomic<int> examined{0};
-    // A starved frame thread can meet a memory reset between every two of
-    // its frames, and a reset begins the warm-up again: it goes on past its
-    // 3000 frames until the reactions have run under the writers.
+    std::atomic<int> guiSteps{0};
+    // Either thread may be starved by the other. A starved frame thread can
+    // meet a memory reset between every two of its frames, and a reset begins
+    // the warm-up again; a starved GUI thread may not have begun before 3000
+    // frames are through. So the frames go on until the reactions have run
+    // and the writers have had their turns.
     std::thread frameThread([&] {
-        for (int i = 0; i < 3000 || (reactions.runs == 0 && i < 3'000'000); ++i) {
+        const auto bothHadTurns = [&] { return reactions.runs > 0 && guiSteps >= 200; };
+        for (int i = 0; i < 3000 || (!bothHadTurns() && i < 3'000'000); ++i) {
             if (DeliverFrame(state, clip[i % clip.size()], reactions)) examined.fetch_add(1);
         }
         framesDone = true;
     });
 
     std::mt19937 random(2);
-    int guiSteps = 0;
     while (!framesDone) {
         switch (random() % 5) {
         case 0: state.Threshold = ThresholdForPosition(int(random() % 256)); break;
@@ -116,13 +119,12 @@ TEST(DetectionConcurrency, GuiWritersHammerWhileFramesRun)
             (void)state.DetectBusy.load();
             std::this_thread::yield();
         }
-        ++guiSteps;
         // A user's clicks come far apart next to frames.
-        if (guiSteps % 16 == 0) std::this_thread::sleep_for(std::chrono::microseconds(50));
+        if (guiSteps.fetch_add(1) % 16 == 15) std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
     frameThread.join();
 
-    EXPECT_GT(guiSteps, 0);
+    EXPECT_GE(guiSteps, 200);
     EXPECT_GT(reactions.runs, 0);
     EXPECT_FALSE(reactions.overlapped);
     EXPECT_FALSE(state.DetectBusy);
