@@ -4,7 +4,7 @@
 // at start, or (with --frames-from) the JPEG files of a folder in the order of
 // their names, served as an MJPEG-over-HTTP stream to any number of clients at
 // a steady frame rate until SIGINT or SIGTERM. The stream's address is the
-// first line on stdout.
+// first line on stdout; SIGUSR1 writes how much was sent so far to stderr.
 //
 //   mjpeg_http_camera [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]
 //                     [--still-shade 0..255] [--frames-from DIR]
@@ -33,7 +33,7 @@ struct Settings {
     int Height = 480;
     double FramesPerSecond = 15;
     int FramesInLoop = 150;
-    int StillShade = -1;  // -1: the moving ball
+    int StillShade = -1;     // -1: the moving ball
     std::string FramesFrom;  // a folder of JPEG files instead
 };
 
@@ -129,11 +129,12 @@ int main(int argc, char** argv)
     const Settings settings = ParseArguments(argc, argv);
     // Blocked before the server's thread starts, so that it inherits the
     // mask and the signals wait for sigwait below.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sigset_t handledSignals;
+    sigemptyset(&handledSignals);
+    sigaddset(&handledSignals, SIGINT);
+    sigaddset(&handledSignals, SIGTERM);
+    sigaddset(&handledSignals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
 
     try {
         std::vector<std::vector<std::uint8_t>> frames;
@@ -157,7 +158,10 @@ int main(int argc, char** argv)
                      settings.FramesPerSecond, framesInLoop, bytes / framesInLoop);
 
         int received = 0;
-        sigwait(&stopSignals, &received);
+        while (sigwait(&handledSignals, &received) == 0 && received == SIGUSR1) {
+            std::fprintf(stderr, "mjpeg_http_camera: so far %zu stream requests, %llu frames sent\n",
+                         server.StreamRequests(), static_cast<unsigned long long>(server.FramesSent()));
+        }
         server.Stop();
         std::fprintf(stderr, "mjpeg_http_camera: %s; %zu stream requests, %llu frames sent\n", strsignal(received),
                      server.StreamRequests(), static_cast<unsigned long long>(server.FramesSent()));
