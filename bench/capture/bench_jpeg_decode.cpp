@@ -1,10 +1,10 @@
 // libjpeg-turbo's ways of decoding camera-like JPEGs to BGR, per frame, and
 // how far each lands from the accurate decode (integer DCT, smooth chroma
 // upsampling): the largest difference of one colour of one pixel, the share
-// of colours more than 8 levels off, and the PSNR over all colours; and, for comparison, the decode to YUV planes
-// alone. The footage is made by bench/program/make_footage.sh
-// at 640x480, 1280x720 and 1920x1080 (10 frames each), or taken from the
-// folders given as arguments.
+// of colours more than 8 levels off, and the PSNR over all colours; and, for
+// comparison, the decode to YUV planes alone. The footage is made by
+// bench/program/make_footage.sh at 640x480, 1280x720 and 1920x1080 (10 frames
+// each), or taken from the folders given as arguments.
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 #include <unistd.h>
