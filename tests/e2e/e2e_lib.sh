@@ -130,6 +130,27 @@ has_visible_main_window() {
     [ -n "$(visible_main_window)" ]
 }
 
+# An X11 system tray (trayer) on the display: start_x11_tray sets tray_pid
+# and tray_panel, its window, in which tray_embedded_windows counts icons.
+start_trayer() {
+    trayer --edge top --align right --widthtype pixel --width 200 --height 24 >>"$E2E_WORK/trayer.log" 2>&1 &
+    tray_pid=$!
+    E2E_PIDS+=("$tray_pid")
+}
+trayer_panel() { xdotool search --name '^panel$' 2>/dev/null | head -n 1; }
+trayer_ready() { [ -n "$(trayer_panel)" ]; }
+start_x11_tray() {
+    start_trayer
+    if ! wait_until 20 trayer_ready; then
+        # The tray host is not ours: one that gave up at start (seen once under
+        # heavy load) gets one more go before the test fails, with what it said.
+        kill -0 "$tray_pid" 2>/dev/null || start_trayer
+        wait_until 20 trayer_ready || fail "the tray host did not start: $(tail -n 5 "$E2E_WORK/trayer.log")"
+    fi
+    tray_panel=$(trayer_panel)
+}
+tray_embedded_windows() { xwininfo -tree -id "$tray_panel" | grep -cE '^ +0x' || true; }
+
 process_ended() {
     ! kill -0 "$1" 2>/dev/null
 }
