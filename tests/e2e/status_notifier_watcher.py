@@ -4,7 +4,8 @@ AppIndicator extension offer it: python-dbusmock template.
     python3 -m dbusmock --session --template status_notifier_watcher.py
 
 Items register with their bus name and are listed in
-RegisteredStatusNotifierItems, where a test finds them.
+RegisteredStatusNotifierItems, where a test finds them. The parameter
+{"host": false} makes a watcher whose host has not come (or has left).
 '''
 
 import dbus
@@ -15,9 +16,9 @@ MAIN_IFACE = 'org.kde.StatusNotifierWatcher'
 SYSTEM_BUS = False
 
 
-def load(mock, _parameters):
+def load(mock, parameters):
     mock.AddProperties(MAIN_IFACE, {
-        'IsStatusNotifierHostRegistered': dbus.Boolean(True),
+        'IsStatusNotifierHostRegistered': dbus.Boolean(parameters.get('host', True)),
         'ProtocolVersion': dbus.Int32(0),
         'RegisteredStatusNotifierItems': dbus.Array([], signature='s'),
     })

@@ -5,6 +5,8 @@
 # activating the icon brings the window back and takes the icon away. A tray
 # that goes away while the window is in it gives the window back, minimised.
 # With no tray host at all, "-t" leaves the window minimised, within reach.
+# A watcher without a host leaves the icon to an X11 tray, which is watched
+# on its own: when it goes, the window comes back, minimised.
 source "$(dirname "$0")/e2e_lib.sh"
 exe=$1
 start_x_server
@@ -22,12 +24,16 @@ has_owner() {
 }
 has_no_owner() { ! has_owner "$1"; }
 
-/usr/bin/python3 -m dbusmock --session --template "$(dirname "$0")/status_notifier_watcher.py" \
-    >"$E2E_WORK/watcher.log" 2>&1 &
-watcher=$!
-E2E_PIDS+=("$watcher")
-wait_until 20 has_owner org.kde.StatusNotifierWatcher ||
-    fail "the watcher did not start: $(tail -n 5 "$E2E_WORK/watcher.log")"
+# start_watcher [PARAMETERS]: the mock watcher, its pid in watcher.
+start_watcher() {
+    /usr/bin/python3 -m dbusmock --session --template "$(dirname "$0")/status_notifier_watcher.py" \
+        --parameters "${1:-"{}"}" >>"$E2E_WORK/watcher.log" 2>&1 &
+    watcher=$!
+    E2E_PIDS+=("$watcher")
+    wait_until 20 has_owner org.kde.StatusNotifierWatcher ||
+        fail "the watcher did not start: $(tail -n 5 "$E2E_WORK/watcher.log")"
+}
+start_watcher
 
 "$app/quisk-motion-detector" -t &
 pid=$!
@@ -83,6 +89,25 @@ E2E_PIDS+=("$pid")
 x_server_answers() { xdpyinfo >/dev/null 2>&1; }
 x_server_answers || fail "the X server went away after the first program ended"
 wait_until 30 has_visible_main_window || fail "without a tray host the window is out of reach"
+minimised
+stop_program "$pid"
+
+# A watcher whose host has not come, and an X11 tray that holds the icon and
+# then goes away.
+start_watcher '{"host": false}'
+start_x11_tray
+before=$(tray_embedded_windows)
+"$app/quisk-motion-detector" -t &
+pid=$!
+E2E_PIDS+=("$pid")
+icon_embedded() { [ "$(tray_embedded_windows)" -gt "$before" ]; }
+wait_until 30 icon_embedded || fail "no icon in the X11 tray beside a watcher without a host"
+has_visible_main_window && fail "a window is shown"
+# Past the program's first look at the tray (2 s), after which a tray
+# followed by its signals would be asked no more.
+sleep 2.5
+kill -TERM "$tray_pid"
+wait_until 30 has_visible_main_window || fail "the window stayed hidden after the X11 tray went away"
 minimised
 stop_program "$pid"
 echo "StatusNotifier tray: ok"

@@ -7,9 +7,11 @@
 // the tray controller asks only when one of these signals says something
 // changed.
 //
-// Without a session bus, or before the first answer about the watcher,
-// nothing is followed and the controller keeps asking at its interval (the
-// X11 tray protocol has no such signals here).
+// Only a watcher with a host registered is followed: that is when Qt puts
+// the icon there. Without a session bus, with a watcher but no host (the
+// icon is then in an X11 tray, whose protocol has no such signals here), or
+// before the first answer, nothing is followed and the controller keeps
+// asking at its interval.
 #include <QObject>
 
 namespace qmd {
@@ -20,12 +22,16 @@ public:
     explicit StatusNotifierHostWatch(QObject* parent);
     ~StatusNotifierHostWatch() override;
 
-    // A watcher is on the session bus: its changes will be heard.
+    // A watcher with a host is on the session bus: its changes will be heard.
     bool Following() const { return following_; }
 
 signals:
     // The watcher came or went, or a host registered or left.
     void Changed();
+
+private slots:
+    // What the watcher says now; Changed follows the answer.
+    void AskAboutHost();
 
 private:
     bool following_ = false;
