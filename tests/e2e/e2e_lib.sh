@@ -150,6 +150,19 @@ start_x11_tray() {
     tray_panel=$(trayer_panel)
 }
 tray_embedded_windows() { xwininfo -tree -id "$tray_panel" | grep -cE '^ +0x' || true; }
+# start_in_x11_tray DIR: the program in DIR started with "-t" (its pid in pid)
+# and its icon embedded in the X11 tray, with no window shown.
+start_in_x11_tray() {
+    local before
+    before=$(tray_embedded_windows)
+    "$1/quisk-motion-detector" -t &
+    pid=$!
+    E2E_PIDS+=("$pid")
+    _icon_embedded() { [ "$(tray_embedded_windows)" -gt "$before" ]; }
+    wait_until 30 _icon_embedded || fail "no icon in the X11 tray"
+    kill -0 "$pid" || fail "the program ended"
+    if has_visible_main_window; then fail "a window is shown"; fi
+}
 
 process_ended() {
     ! kill -0 "$1" 2>/dev/null

@@ -8,15 +8,7 @@ app="$E2E_WORK/app"
 install_program "$exe" "$app"
 
 start_x11_tray
-before=$(tray_embedded_windows)
-
-"$app/quisk-motion-detector" -t &
-pid=$!
-E2E_PIDS+=("$pid")
-icon_embedded() { [ "$(tray_embedded_windows)" -gt "$before" ]; }
-wait_until 30 icon_embedded || fail "no icon in the tray"
-kill -0 "$pid" || fail "the program ended"
-has_visible_main_window && fail "a window is shown"
+start_in_x11_tray "$app"
 
 stop_program "$pid"
 echo "tray start: ok"

@@ -96,13 +96,7 @@ stop_program "$pid"
 # then goes away.
 start_watcher '{"host": false}'
 start_x11_tray
-before=$(tray_embedded_windows)
-"$app/quisk-motion-detector" -t &
-pid=$!
-E2E_PIDS+=("$pid")
-icon_embedded() { [ "$(tray_embedded_windows)" -gt "$before" ]; }
-wait_until 30 icon_embedded || fail "no icon in the X11 tray beside a watcher without a host"
-has_visible_main_window && fail "a window is shown"
+start_in_x11_tray "$app"
 # Past the program's first look at the tray (2 s), after which a tray
 # followed by its signals would be asked no more.
 sleep 2.5
