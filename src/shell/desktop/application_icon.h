@@ -10,6 +10,12 @@
 
 namespace qmd {
 
+// The name the icon is installed by in the hicolor theme (data/icons), and
+// the desktop entry's Icon.
+inline constexpr char kApplicationIconName[] = "quisk-motion-detector";
+
+// Named kApplicationIconName (QIcon::name()), drawn by us whether or not
+// the theme has it.
 QIcon ApplicationIcon();
 
 // One size of the icon (square, transparent background).
