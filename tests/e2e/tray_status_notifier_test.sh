@@ -10,6 +10,8 @@
 # on its own: when it goes, the window comes back, minimised.
 source "$(dirname "$0")/e2e_lib.sh"
 exe=$1
+# The icon theme holds the program's icon, as it does once installed.
+export XDG_DATA_DIRS="$(cd "$(dirname "$0")/../../data" && pwd):${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
 start_x_server
 start_session_bus
 app="$E2E_WORK/app"

@@ -13,9 +13,11 @@ namespace {
 // Our drawing under the name it is installed by in the icon theme: a
 // StatusNotifier tray is told the name (IconName) as well as the pixels, so
 // a desktop can draw the icon from its theme, at its own size and style.
+// Only a name the theme knows is given: some trays take a name they cannot
+// find for an icon without a picture.
 class NamedIconEngine : public QIconEngine {
 public:
-    explicit NamedIconEngine(QIcon drawn) : drawn_(std::move(drawn)) {}
+    NamedIconEngine(QIcon drawn, QString name) : drawn_(std::move(drawn)), name_(std::move(name)) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {
@@ -37,12 +39,13 @@ public:
     {
         return drawn_.pixmap(size, scale, mode, state);
     }
-    QString iconName() override { return QString::fromLatin1(kApplicationIconName); }
-    QIconEngine* clone() const override { return new NamedIconEngine(drawn_); }
+    QString iconName() override { return name_; }
+    QIconEngine* clone() const override { return new NamedIconEngine(drawn_, name_); }
     QString key() const override { return QStringLiteral("NamedIconEngine"); }
 
 private:
     QIcon drawn_;
+    QString name_;
 };
 
 // Drawn on a 256-unit canvas; data/icons/hicolor/scalable/apps/
@@ -103,7 +106,8 @@ QIcon ApplicationIcon()
     // the application object.
     QIcon drawn;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) drawn.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
-    return QIcon(new NamedIconEngine(drawn));
+    const QString name = QString::fromLatin1(kApplicationIconName);
+    return QIcon(new NamedIconEngine(drawn, QIcon::hasThemeIcon(name) ? name : QString()));
 }
 
 }  // namespace qmd

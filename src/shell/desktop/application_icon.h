@@ -14,8 +14,8 @@ namespace qmd {
 // the desktop entry's Icon.
 inline constexpr char kApplicationIconName[] = "quisk-motion-detector";
 
-// Named kApplicationIconName (QIcon::name()), drawn by us whether or not
-// the theme has it.
+// Drawn by us; named kApplicationIconName (QIcon::name()) where the icon
+// theme has that icon (an installed program).
 QIcon ApplicationIcon();
 
 // One size of the icon (square, transparent background).
