@@ -33,8 +33,8 @@ bool OpenFileDialog::Execute(QWidget* parent)
     dialog.setOption(QFileDialog::ReadOnly, false);
     // The last confirmed name's folder, or the home folder; the name itself
     // is then selected in it.
-    dialog.setDirectory(StartFolder(fileName_.isEmpty() ? QString() : QFileInfo(fileName_).absolutePath(),
-                                    StartFallback::Home));
+    dialog.setDirectory(
+        StartFolder(fileName_.isEmpty() ? QString() : QFileInfo(fileName_).absolutePath(), StartFallback::Home));
     if (!fileName_.isEmpty()) dialog.selectFile(fileName_);
     if (dialog.exec() != QDialog::Accepted) return false;
     const QStringList chosen = dialog.selectedFiles();

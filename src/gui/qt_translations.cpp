@@ -17,8 +17,10 @@ void InstallPolishQtTranslations(QCoreApplication& application)
     auto* translator = new QTranslator(&application);
     if (!translator->load(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("qt"), QStringLiteral("_"),
                           folder)) {
-        qCWarning(lcTranslations, "Qt's Polish translations are not in %s (qt6-translations-l10n): Qt's buttons and "
-                                  "choosers stay in English", qPrintable(folder));
+        qCWarning(lcTranslations,
+                  "Qt's Polish translations are not in %s (qt6-translations-l10n): Qt's buttons and "
+                  "choosers stay in English",
+                  qPrintable(folder));
         delete translator;
         return;
     }

@@ -100,8 +100,8 @@ void TfmMainForm::BuildMenu()
 
     Pomoc1 = MainMenu1->addMenu(QStringLiteral("Pomoc"));
     Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
-    Jakkorzystazprogramu1 = AddCommandItem(Pomoc1, QStringLiteral("Jak korzystać z programu?"),
-                                           &TfmMainForm::Jakkorzystazprogramu1Click);
+    Jakkorzystazprogramu1 =
+        AddCommandItem(Pomoc1, QStringLiteral("Jak korzystać z programu?"), &TfmMainForm::Jakkorzystazprogramu1Click);
     Oprogramie1 = AddCommandItem(Pomoc1, QStringLiteral("O programie"), &TfmMainForm::Oprogramie1Click);
 
     const std::pair<QAction*, const char*> names[] = {

@@ -76,7 +76,9 @@ void DesktopNotifier::Notify(const std::string& text, const FrameImage& frame)
     // only sends.
     QMetaObject::invokeMethod(
         context_.get(),
-        [this, message = QString::fromStdString(text), picture = ShrinkForNotification(frame)] { Send(message, picture); },
+        [this, message = QString::fromStdString(text), picture = ShrinkForNotification(frame)] {
+            Send(message, picture);
+        },
         Qt::QueuedConnection);
 }
 

@@ -55,8 +55,8 @@ private:
     // Lives on the sending thread: the queued sends and the answers are its
     // events, and they go with it.
     std::unique_ptr<QObject> context_;
-    std::uint32_t lastId_ = 0;        // sending thread only
-    bool missingReported_ = false;    // sending thread only
+    std::uint32_t lastId_ = 0;      // sending thread only
+    bool missingReported_ = false;  // sending thread only
 };
 
 }  // namespace qmd

@@ -105,7 +105,8 @@ QIcon ApplicationIcon()
     // Drawn afresh rather than cached in a static: pixmaps must not outlive
     // the application object.
     QIcon drawn;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) drawn.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        drawn.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
     const QString name = QString::fromLatin1(kApplicationIconName);
     return QIcon(new NamedIconEngine(drawn, QIcon::hasThemeIcon(name) ? name : QString()));
 }
