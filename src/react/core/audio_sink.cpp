@@ -11,7 +11,7 @@ namespace qmd {
 namespace {
 
 // A sink that reaches READY has opened its server connection or device.
-bool Opens(const char* factory)
+bool SinkOpens(const char* factory)
 {
     GstElement* made = gst_element_factory_make(factory, nullptr);
     if (!made) return false;
@@ -28,7 +28,7 @@ std::atomic<bool> silenceReported{false};
 std::string PlayableAudioSink()
 {
     for (const char* factory : {"pulsesink", "alsasink"}) {
-        if (Opens(factory)) return factory;
+        if (SinkOpens(factory)) return factory;
     }
     if (!silenceReported.exchange(true))
         qCWarning(lcReact, "no sound: neither a sound server (pulsesink) nor an ALSA device (alsasink) opens; "

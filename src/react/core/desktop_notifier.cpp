@@ -14,9 +14,9 @@
 namespace qmd {
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.Notifications");
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
-const QString kSummary = QStringLiteral("Wykryto ruch");
+const QString kNotificationService = QStringLiteral("org.freedesktop.Notifications");
+const QString kNotificationPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kNotificationSummary = QStringLiteral("Wykryto ruch");
 // Shown until the user or the desktop closes it: the next one replaces it.
 constexpr int kExpireAsTheDesktopChooses = -1;
 
@@ -91,11 +91,11 @@ void DesktopNotifier::Send(const QString& text, const NotificationPicture& pictu
         missingReported_ = true;
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kNotificationService, kNotificationPath, kNotificationService, QStringLiteral("Notify"));
     QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("quisk-motion-detector")}};
     if (!picture.Rgb.empty()) hints.insert(QStringLiteral("image-data"), QVariant::fromValue(ImageData(picture)));
     call << QStringLiteral("Quisk Motion Detector") << static_cast<uint>(lastId_)
-         << QStringLiteral("quisk-motion-detector") << kSummary << text << QStringList() << hints
+         << QStringLiteral("quisk-motion-detector") << kNotificationSummary << text << QStringList() << hints
          << kExpireAsTheDesktopChooses;
     auto* answer = new QDBusPendingCallWatcher(bus.asyncCall(call), context_.get());
     QObject::connect(answer, &QDBusPendingCallWatcher::finished, context_.get(), [this, answer] {
