@@ -81,13 +81,17 @@ CommandLineVerdict ReadCommandLine(int argc, const char* const* argv)
     }
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "-t" && i == 1) continue;
+        // Elsewhere than first it does nothing, as it always did, but it is
+        // no mistake either.
+        if (argument == "-t") continue;
         if (argument == "--") break;  // what follows is not an option
         if (argument.size() < 2 || argument[0] != '-') continue;
-        const std::string_view name = WithoutDashes(argument);
+        std::string_view name = WithoutDashes(argument);
+        const bool valueAttached = name.find('=') != std::string_view::npos;  // -style=fusion
+        name = name.substr(0, name.find('='));
         if (IsOneOf(name, kQtOptions)) continue;
         if (IsOneOf(name, kQtOptionsWithValue)) {
-            ++i;
+            if (!valueAttached) ++i;
             continue;
         }
         std::fprintf(stderr, "quisk-motion-detector: unknown option %s\n\n", argv[i]);
