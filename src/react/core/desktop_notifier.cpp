@@ -91,7 +91,8 @@ void DesktopNotifier::Send(const QString& text, const NotificationPicture& pictu
         missingReported_ = true;
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(kNotificationService, kNotificationPath, kNotificationService, QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kNotificationService, kNotificationPath, kNotificationService,
+                                                       QStringLiteral("Notify"));
     QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("quisk-motion-detector")}};
     if (!picture.Rgb.empty()) hints.insert(QStringLiteral("image-data"), QVariant::fromValue(ImageData(picture)));
     call << QStringLiteral("Quisk Motion Detector") << static_cast<uint>(lastId_)
