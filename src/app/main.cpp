@@ -1,15 +1,20 @@
 // Quisk Motion Detector: watches a video source and reacts when the picture
-// changes. One instance per user; a second start leaves at once, before it
-// opens a window, plays a sound or touches a camera the first one holds.
+// changes. One instance per user; a second start asks the first to show its
+// window and leaves, before it opens a window, plays a sound or touches a
+// camera the first one holds.
 #include <QApplication>
 
 #include <csignal>
+#include <optional>
 
 #include <pthread.h>
 
+#include "app/command_line.h"
 #include "gst/init.h"
+#include "gui/qt_translations.h"
 #include "react/core/audio_output.h"
 #include "shell/desktop/application_icon.h"
+#include "shell/desktop/show_request.h"
 #include "shell/desktop/single_instance.h"
 #include "shell/desktop/window_platform.h"
 #include "shell/program_windows.h"
@@ -40,8 +45,14 @@ private:
 
 int main(int argc, char** argv)
 {
+    // --help and --version answer even while another instance runs.
+    const qmd::CommandLineVerdict commandLine = qmd::ReadCommandLine(argc, argv);
+    if (!commandLine.Run) return commandLine.ExitCode;
     const auto instanceLock = qmd::SingleInstanceLock::TryAcquire();
-    if (!instanceLock) return 0;
+    if (!instanceLock) {
+        qmd::AskRunningInstanceToShow();
+        return 0;
+    }
     HeldQuitSignals heldQuitSignals;
 
     // Only the first argument counts, compared whole and case-sensitively,
@@ -51,6 +62,7 @@ int main(int argc, char** argv)
     qmd::X11WhereReachable x11WhereReachable;
     QApplication application(argc, argv);
     x11WhereReachable.Forget();
+    qmd::InstallPolishQtTranslations(application);
     qmd::gst::EnsureInitialized();
     QApplication::setApplicationName(QStringLiteral("Quisk Motion Detector"));
     QApplication::setWindowIcon(qmd::ApplicationIcon());
@@ -72,6 +84,11 @@ int main(int argc, char** argv)
     qmd::TfmMainForm* mainForm = windows->MainForm();
     QObject::connect(mainForm, &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     sessionEnd.Attach(mainForm);
+    // A second start shows this window; without the lock there is no telling
+    // whose socket it would be.
+    std::optional<qmd::ShowRequestListener> showRequests;
+    if (instanceLock->Holds())
+        showRequests.emplace(&application, [mainForm] { qmd::BringWindowForward(mainForm, mainForm->Tray()); });
     const int exitCode = sessionEnd.Requested() ? 0 : QApplication::exec();
     // Whatever ended the event loop, the capture is released and the
     // settings written (once) before the windows go.

@@ -62,6 +62,8 @@ inline constexpr TextKey InformationText{kMotion, "Informacja"};
 inline constexpr IntegerKey PowerAction{kMotion, "Tryb pracy", -1};
 inline constexpr FlagKey MinimiseToTray{kMotion, "Minimalizuj do Traya", false};
 inline constexpr FlagKey KeepLog{kMotion, "Prowadz dziennik", true};
+// "Pokaż powiadomienie": a desktop notification on motion.
+inline constexpr FlagKey Notification{kMotion, "Powiadomienie", false};
 // The position of the last chosen device in the device menu, from 0.
 inline constexpr IntegerKey LastDevice{kGeneral, "Ostatnie urzadzenie", -1};
 inline constexpr FlagKey RememberDevice{kGeneral, "Zapamietuj urzadzenie", true};

@@ -1,6 +1,9 @@
 #include "gui/open_file_dialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+
+#include "gui/start_folder.h"
 
 namespace qmd {
 
@@ -28,6 +31,10 @@ bool OpenFileDialog::Execute(QWidget* parent)
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setNameFilter(QtFilter());
     dialog.setOption(QFileDialog::ReadOnly, false);
+    // The last confirmed name's folder, or the home folder; the name itself
+    // is then selected in it.
+    dialog.setDirectory(
+        StartFolder(fileName_.isEmpty() ? QString() : QFileInfo(fileName_).absolutePath(), StartFallback::Home));
     if (!fileName_.isEmpty()) dialog.selectFile(fileName_);
     if (dialog.exec() != QDialog::Accepted) return false;
     const QStringList chosen = dialog.selectedFiles();

@@ -13,6 +13,7 @@
 //   main_form_detection.cpp  the frame handler, slider, delay dialog, reset
 //   main_form_options.cpp    "Opcje" caption refresh and the stored options
 //   main_form_reactions.cpp  the reaction configuration commands
+//   main_form_help.cpp       the guide and the About window of "Pomoc"
 #include <QMainWindow>
 #include <QString>
 
@@ -94,6 +95,7 @@ public:
     QAction* Resetujpami1 = nullptr;
     QAction* MinimalizujdoTraya1 = nullptr;
     QAction* Dopiszdodziennika1 = nullptr;
+    QAction* Pokapowiadomienie1 = nullptr;
     QAction* N2 = nullptr;
     QAction* Pokadziennik1 = nullptr;
     QAction* Zapamitujostatniowybraneurzdzenie1 = nullptr;
@@ -124,10 +126,13 @@ public:
     void Uruchamiajprzystarciesystemu1Click();
     void MinimalizujdoTraya1Click();
     void Dopiszdodziennika1Click();
+    void Pokapowiadomienie1Click();
     void Pokadziennik1Click();
     void Zapamitujostatniowybraneurzdzenie1Click();
     void Zapamitajpozycjokna1Click();
     void Zmierozdzielczo1Click();
+    void Jakkorzystazprogramu1Click();
+    void Oprogramie1Click();
 
     // Ends the program for a quit signal or the end of the session: the
     // capture is released and the settings are written as a close does, but

@@ -72,6 +72,9 @@ void TfmMainForm::BuildMenu()
                              &TfmMainForm::Przecztrybpracykomputera1Click);
     Dopiszdodziennika1 =
         AddToggleItem(Gdywykryjeszruch1, QStringLiteral("Dopisz do dziennika"), &TfmMainForm::Dopiszdodziennika1Click);
+    // The newest reaction, kept the last item.
+    Pokapowiadomienie1 =
+        AddToggleItem(Gdywykryjeszruch1, QStringLiteral("Pokaż powiadomienie"), &TfmMainForm::Pokapowiadomienie1Click);
 
     Opnieniepowczeniuwykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Opóźnienie po włączeniu wykrywania..."),
                                                   &TfmMainForm::Opnieniepowczeniuwykrywania1Click);
@@ -97,9 +100,9 @@ void TfmMainForm::BuildMenu()
 
     Pomoc1 = MainMenu1->addMenu(QStringLiteral("Pomoc"));
     Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
-    // Both items are there to be seen; they open nothing.
-    Jakkorzystazprogramu1 = Pomoc1->addAction(QStringLiteral("Jak korzystać z programu?"));
-    Oprogramie1 = Pomoc1->addAction(QStringLiteral("O programie"));
+    Jakkorzystazprogramu1 =
+        AddCommandItem(Pomoc1, QStringLiteral("Jak korzystać z programu?"), &TfmMainForm::Jakkorzystazprogramu1Click);
+    Oprogramie1 = AddCommandItem(Pomoc1, QStringLiteral("O programie"), &TfmMainForm::Oprogramie1Click);
 
     const std::pair<QAction*, const char*> names[] = {
         {Uruchomprogramy1, "Uruchomprogramy1"},
@@ -109,6 +112,7 @@ void TfmMainForm::BuildMenu()
         {Wywietlinformacj1, "Wywietlinformacj1"},
         {Przecztrybpracykomputera1, "Przecztrybpracykomputera1"},
         {Dopiszdodziennika1, "Dopiszdodziennika1"},
+        {Pokapowiadomienie1, "Pokapowiadomienie1"},
         {Opnieniepowczeniuwykrywania1, "Opnieniepowczeniuwykrywania1"},
         {Resetujpami1, "Resetujpami1"},
         {N1, "N1"},
@@ -128,7 +132,7 @@ void TfmMainForm::BuildMenu()
 
 namespace {
 
-// The seven reaction items of "Gdy wykryjesz ruch" and the switch each one
+// The reaction items of "Gdy wykryjesz ruch" and the switch each one
 // sets. A mark the user flips settles within the click; the marks the
 // program sets are flipped and restored by the click itself (SetByProgram).
 struct ReactionMark {
@@ -145,11 +149,12 @@ constexpr ReactionMark kReactionMarks[] = {
     {&TfmMainForm::Wywietlinformacj1, &ReactionSwitches::Information, true},
     {&TfmMainForm::Przecztrybpracykomputera1, &ReactionSwitches::Power, true},
     {&TfmMainForm::Dopiszdodziennika1, &ReactionSwitches::Log, false},
+    {&TfmMainForm::Pokapowiadomienie1, &ReactionSwitches::Notification, false},
 };
 
 }  // namespace
 
-// The frame thread reads the seven marks through Switches. A program-set
+// The frame thread reads the marks through Switches. A program-set
 // mark's switch takes the mark as it stands once the click's events have
 // run, never the passing flip.
 void TfmMainForm::WireReactionSwitches()

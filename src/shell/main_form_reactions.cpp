@@ -31,8 +31,10 @@ void TfmMainForm::Uruchomprogramy1Click()
 
 void TfmMainForm::Zrbzdjcie1Click()
 {
+    // The chooser opens in the folder in use.
+    const QString current = QString::fromStdString(SettingsFile(SettingsPath()).Read(keys::PhotoFolder));
     const QString folder = BrowseForFolder(
-        this, QStringLiteral("Wskaż katalog, w którym program ma zapisywać zdjęcia pochodzące z kamery."));
+        this, QStringLiteral("Wskaż katalog, w którym program ma zapisywać zdjęcia pochodzące z kamery."), current);
     SettingsFile settings(SettingsPath());
     settings.Write(keys::PhotoFolder, Utf8(folder));
     Zrbzdjcie1->setChecked(!folder.isEmpty());
@@ -79,6 +81,12 @@ void TfmMainForm::Dopiszdodziennika1Click()
 {
     SettingsFile settings(SettingsPath());
     settings.Write(keys::KeepLog, Dopiszdodziennika1->isChecked());
+}
+
+void TfmMainForm::Pokapowiadomienie1Click()
+{
+    SettingsFile settings(SettingsPath());
+    settings.Write(keys::Notification, Pokapowiadomienie1->isChecked());
 }
 
 void TfmMainForm::Pokadziennik1Click()

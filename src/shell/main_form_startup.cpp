@@ -46,6 +46,7 @@ void TfmMainForm::FormCreate()
         Przecztrybpracykomputera1->setChecked(settings.Read(keys::PowerAction) >= 1);
         MinimalizujdoTraya1->setChecked(settings.Read(keys::MinimiseToTray));
         Dopiszdodziennika1->setChecked(settings.Read(keys::KeepLog));
+        Pokapowiadomienie1->setChecked(settings.Read(keys::Notification));
         LastDevice = settings.Read(keys::LastDevice);
         Zapamitujostatniowybraneurzdzenie1->setChecked(settings.Read(keys::RememberDevice));
         Zapamitajpozycjokna1->setChecked(settings.Read(keys::RememberWindowPosition));

@@ -55,6 +55,15 @@ start_x_server() {
     use_private_dirs
 }
 
+# A real window manager (openbox) on the display, for what only one does:
+# activating, raising and restoring windows.
+start_window_manager() {
+    openbox --sm-disable >>"$E2E_WORK/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_until 20 wm_running || fail "the window manager did not start: $(tail -n 5 "$E2E_WORK/openbox.log")"
+}
+
 # A private runtime (mode 0700) and configuration directory, the sound into
 # a file, no extra video sources, and no session bus (libdbus would otherwise
 # launch one of its own on the display) until start_session_bus.

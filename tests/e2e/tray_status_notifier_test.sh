@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The tray of KDE and of GNOME's AppIndicator extension: a StatusNotifier
 # watcher with a host on the session bus, no X11 tray. "-t" starts with the
-# program's icon registered there, with the program's tip, and no window;
+# program's icon registered there, with the program's tip and icon name, and
+# no window;
 # activating the icon brings the window back and takes the icon away. A tray
 # that goes away while the window is in it gives the window back, minimised.
 # With no tray host at all, "-t" leaves the window minimised, within reach.
@@ -9,6 +10,8 @@
 # on its own: when it goes, the window comes back, minimised.
 source "$(dirname "$0")/e2e_lib.sh"
 exe=$1
+# The icon theme holds the program's icon, as it does once installed.
+export XDG_DATA_DIRS="$(cd "$(dirname "$0")/../../data" && pwd):${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
 start_x_server
 start_session_bus
 app="$E2E_WORK/app"
@@ -48,6 +51,9 @@ item=$(registered_item)
 has_visible_main_window && fail "a window is shown"
 item_property() { property "$item" /StatusNotifierItem org.kde.StatusNotifierItem "$1"; }
 pixmaps=$(item_property IconPixmap) && grep -q 'array of bytes' <<<"$pixmaps" || fail "the icon has no picture"
+# Named too, so that the desktop's theme can draw it.
+icon_name=$(item_property IconName) && grep -qF '"quisk-motion-detector"' <<<"$icon_name" ||
+    fail "the icon's name: $icon_name"
 tip=$(item_property ToolTip) && grep -qF '"Quisk Motion Detector - program wykrywający ruch"' <<<"$tip" ||
     fail "the icon's tip: $tip"
 status=$(item_property Status) && grep -q '"Active"' <<<"$status" || fail "the icon is not shown: $status"

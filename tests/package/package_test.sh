@@ -35,7 +35,7 @@ for path in ./usr/bin/quisk-motion-detector \
             ./usr/share/applications/quisk-motion-detector.desktop \
             ./usr/share/icons/hicolor/48x48/apps/quisk-motion-detector.png \
             ./usr/share/icons/hicolor/scalable/apps/quisk-motion-detector.svg \
-            ./usr/share/metainfo/quisk-motion-detector.metainfo.xml \
+            ./usr/share/metainfo/org.example.QuiskMotionDetector.metainfo.xml \
             ./usr/share/doc/quisk-motion-detector/copyright \
             ./usr/share/doc/quisk-motion-detector/changelog.gz \
             ./usr/share/man/man1/quisk-motion-detector.1.gz; do
@@ -60,9 +60,13 @@ lintian --fail-on error "$deb" || lintian_status=$?
 extracted="$work/root"
 dpkg-deb -x "$deb" "$extracted"
 if command -v appstreamcli >/dev/null; then
-    # The program has no domain of its own for a reverse-DNS identifier.
-    appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
-        "$extracted/usr/share/metainfo/quisk-motion-detector.metainfo.xml" || fail "AppStream metadata not valid"
+    if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$extracted/usr/share/applications/quisk-motion-detector.desktop" ||
+        fail "the desktop entry is not valid"
+fi
+# Offline: the homepage and the screenshot are not fetched.
+    appstreamcli validate --no-net "$extracted/usr/share/metainfo/org.example.QuiskMotionDetector.metainfo.xml" ||
+        fail "AppStream metadata not valid"
 fi
 
 # The installed program cannot write to its directory: its data goes to the

@@ -62,6 +62,7 @@ protected:
         deps.Audio = &audio;
         deps.Power = &power;
         deps.Opener = &launcher;
+        deps.Notifier = &notifier;
         deps.SettingsPath = [this] { return dir.File("ustawienia.ini"); };
         deps.LogPath = [this] { return LogPath(); };
         deps.Clock = [] { return kNow; };
@@ -78,6 +79,15 @@ protected:
     test::FakeAudio audio{log};
     test::FakePower power{log};
     test::FakeLauncher launcher{log};
+    struct FakeNotifier : MotionNotifier {
+        void Notify(const std::string& text, const FrameImage& frame) override
+        {
+            texts.push_back(text);
+            last = frame;
+        }
+        std::vector<std::string> texts;
+        FrameImage last;
+    } notifier;
     ReactionSwitches switches;
     ProgramList programs;
     std::atomic<int> powerIndex{-1};
@@ -113,6 +123,50 @@ TEST_F(MotionReactionsTest, EveryReactionInItsFixedOrder)
     // The photo is the frame of the current slot.
     const FrameImage expectedFrame = state.Slots.Lock()[1];
     EXPECT_EQ(test::ReadFileBytes(PhotoPath()), EncodeBmp(expectedFrame));
+}
+
+// Motion goes on for minutes: one notification tells of it, with the time
+// and the frame that showed it; the other reactions go on for every cycle.
+TEST_F(MotionReactionsTest, NotificationAtMostOnceEvery30Seconds)
+{
+    switches.Notification = true;
+    switches.Log = true;
+    MotionReactions reactions = Make();
+    for (int cycle = 0; cycle < 3; ++cycle) reactions.Run(state);
+    EXPECT_EQ(notifier.texts, std::vector<std::string>{"Wykryto ruch dnia 1.2.2027 o godzinie 9:5:3"});
+    EXPECT_EQ(notifier.last, state.Slots.Lock()[1]);
+    EXPECT_EQ(Log(), kLine + kLine + kLine);
+    EXPECT_EQ(errors.str(), "");
+}
+
+// The picture: at most 128 pixels on its longer side, never enlarged, each
+// pixel the mean of those it covers, in red, green, blue order.
+TEST(NotificationPicture, ShrunkByAveragingIntoRgb)
+{
+    FrameImage frame;
+    frame.Resize(1280, 720);  // 10 by 10 frame pixels to each picture pixel
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int x = 0; x < frame.Width(); ++x) {
+            std::uint8_t* pixel = frame.Row(y) + 3 * x;
+            pixel[0] = 200;                               // blue
+            pixel[1] = x % 2 == 0 ? 0 : 100;              // green: 50 on average
+            pixel[2] = y < frame.Height() / 2 ? 10 : 30;  // red: top half darker
+        }
+    const NotificationPicture picture = ShrinkForNotification(frame);
+    ASSERT_EQ(picture.Width, 128);
+    ASSERT_EQ(picture.Height, 72);
+    ASSERT_EQ(picture.Rgb.size(), 128u * 72 * 3);
+    EXPECT_EQ(picture.Rgb[0], 10);
+    EXPECT_EQ(picture.Rgb[1], 50);
+    EXPECT_EQ(picture.Rgb[2], 200);
+    const std::size_t bottomRight = picture.Rgb.size() - 3;
+    EXPECT_EQ(picture.Rgb[bottomRight], 30);
+
+    frame.Resize(50, 20);
+    const NotificationPicture small = ShrinkForNotification(frame);
+    EXPECT_EQ(small.Width, 50);
+    EXPECT_EQ(small.Height, 20);
+    EXPECT_TRUE(ShrinkForNotification(FrameImage()).Rgb.empty());
 }
 
 TEST_F(MotionReactionsTest, SwitchesOffDoNothing)

@@ -5,11 +5,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -82,11 +84,19 @@ TEST_F(ReactionCommandsTest, PhotoFolderChosenOrCancelled)
     main->Zrbzdjcie1Click();
     EXPECT_EQ(Stored("Zrob zdjecie"), folder);
     EXPECT_TRUE(main->Zrbzdjcie1->isChecked());
-    EXPECT_EQ(openedAt, QStringLiteral("/"));  // the stored folder is not offered
+    // Nothing stored yet: the user's own folders, not the root.
+    EXPECT_TRUE(openedAt == QDir::homePath() ||
+                openedAt == QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+        << openedAt.toStdString();
     EXPECT_EQ(title, QStringLiteral("Wskaż katalog, w którym program ma zapisywać zdjęcia pochodzące z kamery."));
 
-    test::WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    // Opened where the photos go now; nothing is selected in it.
+    test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        openedAt = dialog->directory().absolutePath();
+        dialog->reject();
+    });
     main->Zrbzdjcie1Click();
+    EXPECT_EQ(openedAt, QString::fromStdString(folder));
     EXPECT_EQ(Stored("Zrob zdjecie"), "");
     EXPECT_FALSE(main->Zrbzdjcie1->isChecked());
 }

@@ -8,9 +8,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
+#include "base/app_dir.h"
+#include "base/program_version.h"
 #include "capture/core/filter_graph.h"
 #include "capture/video_window.h"
 #include "shell/anchor_layout.h"
@@ -117,7 +120,8 @@ TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder)
                      "Zapamiętuj ostatnio wybrane urządzenie", "Zapamiętaj pozycję okna", "-", "Zmień rozdzielczość"}));
     EXPECT_EQ(Captions(form->Gdywykryjeszruch1),
               QStringList({"Uruchom programy...", "Zrób zdjęcie...", "Uruchom alarm", "Odtwórz plik dźwiękowy...",
-                           "Wyświetl informację...", "Przełącz tryb pracy komputera...", "Dopisz do dziennika"}));
+                           "Wyświetl informację...", "Przełącz tryb pracy komputera...", "Dopisz do dziennika",
+                           "Pokaż powiadomienie"}));
     EXPECT_EQ(Captions(form->Pomoc1), QStringList({"Jak korzystać z programu?", "O programie"}));
     EXPECT_TRUE(form->N1->isSeparator());
     EXPECT_TRUE(form->N2->isSeparator());
@@ -126,7 +130,7 @@ TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder)
 
     for (QAction* mark : {form->Uruchomprogramy1, form->Zrbzdjcie1, form->Uruchomalarm1, form->Odtwrzplikdwikowy1,
                           form->Wywietlinformacj1, form->Przecztrybpracykomputera1, form->Dopiszdodziennika1,
-                          form->Uruchamiajprzystarciesystemu1, form->MinimalizujdoTraya1,
+                          form->Pokapowiadomienie1, form->Uruchamiajprzystarciesystemu1, form->MinimalizujdoTraya1,
                           form->Zapamitujostatniowybraneurzdzenie1, form->Zapamitajpozycjokna1})
         EXPECT_TRUE(mark->isCheckable()) << mark->text().toStdString();
     for (QAction* command : {form->Opnieniepowczeniuwykrywania1, form->Resetujpami1, form->Pokadziennik1,
@@ -134,15 +138,40 @@ TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder)
         EXPECT_FALSE(command->isCheckable()) << command->text().toStdString();
 }
 
-TEST_F(WindowTest, HelpItemsOpenNothing)
+// Each item opens its own window, once, beside a main window that stays usable.
+TEST_F(WindowTest, HelpItemsOpenTheGuideAndTheAboutWindow)
 {
     TfmMainForm* form = Start();
-    const auto before = QApplication::topLevelWidgets().size();
+    const auto shownBox = [](const QString& title) -> QMessageBox* {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box && box->isVisible() && box->windowTitle() == title) return box;
+        }
+        return nullptr;
+    };
     form->Jakkorzystazprogramu1->trigger();
     form->Oprogramie1->trigger();
+    form->Oprogramie1->trigger();
     QCoreApplication::processEvents();
-    EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    const QMessageBox* guide = shownBox("Jak korzystać z programu?");
+    ASSERT_NE(guide, nullptr);
+    for (const char* topic : {"Urządzenia", "Czułość", "Gdy wykryjesz ruch", "F8", "zasobnik"})
+        EXPECT_TRUE(guide->text().contains(QString::fromUtf8(topic), Qt::CaseInsensitive)) << topic;
+
+    const QMessageBox* about = shownBox("O programie");
+    ASSERT_NE(about, nullptr);
+    const QString text = about->text();
+    EXPECT_TRUE(text.contains("Quisk Motion Detector"));
+    EXPECT_TRUE(text.contains(QString::fromLatin1(ProgramVersion())));
+    EXPECT_TRUE(text.contains("Licencja"));
+    for (const char* file : {"ustawienia.ini", "Dziennik.log", "start_list.txt"})
+        EXPECT_TRUE(text.contains(QString::fromStdString(AppFile(file)).toHtmlEscaped())) << file;
+    int aboutWindows = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isVisible() && widget->windowTitle() == "O programie") ++aboutWindows;
+    EXPECT_EQ(aboutWindows, 1);
 }
 
 TEST_F(WindowTest, OpeningOptionsShowsTheDelayInTheCaption)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gst/init.h"
+#include "react/core/audio_sink.h"
 #include "react/core/background_sounds.h"
 #include "react/core/sound_pipelines.h"
 #include "react/core/sound_theme.h"
@@ -23,13 +24,15 @@ using Clock = std::chrono::steady_clock;
 constexpr int kExtraWaitMs = 1000;  // beyond the tones' own length, for a slow sink
 constexpr int kStopPollMs = 20;     // how often a playing alarm asks whether to stop
 
-// `filesrc ! decodebin ! ... ! autoaudiosink` on `path`, not started; empty
-// when the file is missing.
+// `filesrc ! decodebin ! ... ! sink` on `path`, not started; empty when the
+// file is missing or nothing can play it.
 gst::ElementHandle FilePlayback(const std::string& path)
 {
     if (!IsRegularFile(path)) return {};
+    const std::string sink = PlayableAudioSink();
+    if (sink.empty()) return {};
     gst::ElementHandle pipeline =
-        ParsePipeline("filesrc name=source ! decodebin ! audioconvert ! audioresample ! autoaudiosink");
+        ParsePipeline(("filesrc name=source ! decodebin ! audioconvert ! audioresample ! " + sink).c_str());
     if (pipeline) g_object_set(ChildByName(pipeline.get(), "source").get(), "location", path.c_str(), nullptr);
     return pipeline;
 }
@@ -39,9 +42,13 @@ gst::ElementHandle FilePlayback(const std::string& path)
 static_assert(kSoundSampleRate == 48000, "the caps below name the rate");
 gst::ElementHandle SamplePlayback(const std::vector<std::int16_t>& samples)
 {
+    const std::string sink = PlayableAudioSink();
+    if (sink.empty()) return {};
     gst::ElementHandle pipeline = ParsePipeline(
-        "appsrc name=source format=time caps=audio/x-raw,format=S16LE,channels=1,rate=48000,layout=interleaved "
-        "! audioconvert ! audioresample ! autoaudiosink");
+        ("appsrc name=source format=time caps=audio/x-raw,format=S16LE,channels=1,rate=48000,layout=interleaved "
+         "! audioconvert ! audioresample ! " +
+         sink)
+            .c_str());
     if (!pipeline) return {};
     gst::ElementHandle source = ChildByName(pipeline.get(), "source");
     gst::BufferHandle buffer(gst_buffer_new_memdup(samples.data(), samples.size() * sizeof(std::int16_t)));

@@ -6,7 +6,7 @@
 
 namespace qmd {
 
-// Plays through GStreamer's automatic audio sink.
+// Plays through the sound server, else the ALSA device (audio_sink.h).
 std::unique_ptr<AudioOutput> MakeGstAudioOutput();
 
 }  // namespace qmd

@@ -35,6 +35,10 @@ MotionReactions::MotionReactions(Dependencies deps) : deps_(std::move(deps))
         if (!deps_.Power) deps_.Power = &owned_->power;
         if (!deps_.Opener) deps_.Opener = &owned_->launcher;
     }
+    if (!deps_.Notifier) {
+        ownNotifier_ = std::make_unique<DesktopNotifier>();
+        deps_.Notifier = ownNotifier_.get();
+    }
     if (!deps_.Audio) deps_.Audio = &DefaultAudioOutput();
     if (!deps_.SettingsPath) deps_.SettingsPath = [] { return SettingsFilePath(); };
     if (!deps_.LogPath) deps_.LogPath = [] { return AppFile("Dziennik.log"); };
@@ -53,6 +57,7 @@ void MotionReactions::Run(DetectionState& state)
     if (on.Information && !state.InfoShown) RunContained("information", [&] { ShowInformation(state); });
     if (on.Power) RunContained("power action", [&] { ChangePowerState(); });
     if (on.Log) RunContained("log", [&] { WriteLogLine(); });
+    if (on.Notification) RunContained("notification", [&] { ShowNotification(state); });
 }
 
 // One failed reaction must not cost the others: a missing photo folder still
@@ -78,15 +83,18 @@ void MotionReactions::TakePhoto(DetectionState& state)
     const LocalTime time = deps_.Clock();
     const std::string path = PhotoFilePath(SettingsText(keys::PhotoFolder), date, time);
 
-    // Copy the frame out so the slot is free again before the disk is touched.
-    FrameImage frame;
-    {
-        const FrameSlots::Access frameSlots = state.Slots.Lock();
-        if (!frameSlots.Exist()) throw QuiskError("No frame to save");
-        frame = frameSlots[state.CurrentSlot.load()];
-    }
+    const FrameImage frame = CurrentFrame(state);
     if (frame.Empty()) throw QuiskError("No frame to save");
     SaveBmpFile(path, frame);
+}
+
+// A copy, so the slot is free again before the disk or the picture is
+// touched; empty when there is no frame.
+FrameImage MotionReactions::CurrentFrame(DetectionState& state)
+{
+    const FrameSlots::Access frameSlots = state.Slots.Lock();
+    if (!frameSlots.Exist()) return {};
+    return frameSlots[state.CurrentSlot.load()];
 }
 
 void MotionReactions::SoundAlarm()
@@ -128,6 +136,16 @@ void MotionReactions::WriteLogLine()
     const LocalTime date = deps_.Clock();
     const LocalTime time = deps_.Clock();
     AppendToFileOrThrow(deps_.LogPath(), LogLine(date, time));
+}
+
+void MotionReactions::ShowNotification(DetectionState& state)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (lastNotification_ && now - *lastNotification_ < kNotificationInterval) return;
+    lastNotification_ = now;
+    const LocalTime date = deps_.Clock();
+    const LocalTime time = deps_.Clock();
+    deps_.Notifier->Notify(MotionNoticeText(date, time), CurrentFrame(state));
 }
 
 bool RequestPowerAction(PowerManager& power, int index)

@@ -1,18 +1,22 @@
 #pragma once
 // The reaction sequence run by a detection cycle that found motion: photo,
 // alarm, program list (once per reset), sound, information window (once per
-// reset), power action, log line, in that order, each while its switch is on.
+// reset), power action, log line, desktop notification (at most one every
+// 30 s), in that order, each while its switch is on.
 // Switches, the live program list, the live power index and the three text
 // settings are read at the moment their step runs. A failing step is reported
 // on the error stream and skipped; the later steps still run.
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/settings_keys.h"
 #include "detect/detection.h"
 #include "react/core/audio_output.h"
+#include "react/core/desktop_notifier.h"
 #include "react/core/launcher.h"
 #include "react/core/local_time.h"
 #include "react/core/power_manager.h"
@@ -30,6 +34,7 @@ struct ReactionDependencies {
     AudioOutput* Audio = nullptr;                  // null: DefaultAudioOutput()
     PowerManager* Power = nullptr;                 // null: the logind power manager
     Launcher* Opener = nullptr;                    // null: the process launcher
+    MotionNotifier* Notifier = nullptr;            // null: desktop notifications (made on this thread)
     // Empty: SettingsFilePath() / AppFile("Dziennik.log") at each use.
     std::function<std::string()> SettingsPath;
     std::function<std::string()> LogPath;
@@ -52,14 +57,22 @@ public:
     void ShowInformation(DetectionState& state);
     void ChangePowerState();
     void WriteLogLine();
+    void ShowNotification(DetectionState& state);
+
+    // The least time between two notifications: motion goes on for minutes,
+    // and one notice of it is enough.
+    static constexpr std::chrono::seconds kNotificationInterval{30};
 
 private:
     std::string SettingsText(const TextKey& key) const;
+    static FrameImage CurrentFrame(DetectionState& state);
     void RunContained(const char* step, const std::function<void()>& body);
 
     Dependencies deps_;
     struct Owned;
     std::unique_ptr<Owned> owned_;  // real services created when none were given
+    std::unique_ptr<DesktopNotifier> ownNotifier_;
+    std::optional<std::chrono::steady_clock::time_point> lastNotification_;  // frame thread only
 };
 
 }  // namespace qmd

@@ -1,5 +1,5 @@
 #pragma once
-// The check marks of the seven reactions of "Gdy wykryjesz ruch". The main
+// The check marks of the reactions of "Gdy wykryjesz ruch". The main
 // window mirrors its QActions here (toggled signal), so the frame thread reads
 // the current marks without touching a widget.
 #include <atomic>
@@ -14,6 +14,7 @@ struct ReactionSwitches {
     std::atomic<bool> Information{false};
     std::atomic<bool> Power{false};
     std::atomic<bool> Log{false};
+    std::atomic<bool> Notification{false};
 };
 
 }  // namespace qmd

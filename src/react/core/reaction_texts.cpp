@@ -20,11 +20,15 @@ std::string PhotoFilePath(std::string_view folder, const LocalTime& date, const 
     return std::string(folder) + "/" + PhotoFileName(date, time);
 }
 
-std::string LogLine(const LocalTime& date, const LocalTime& time)
+std::string MotionNoticeText(const LocalTime& date, const LocalTime& time)
 {
     return "Wykryto ruch dnia " + DateText(date) + " o godzinie " + std::to_string(time.Hour) + ":" +
-           std::to_string(time.Minute) + ":" + std::to_string(time.Second) + " (" + std::to_string(time.Millisecond) +
-           " ms)\r\n";
+           std::to_string(time.Minute) + ":" + std::to_string(time.Second);
+}
+
+std::string LogLine(const LocalTime& date, const LocalTime& time)
+{
+    return MotionNoticeText(date, time) + " (" + std::to_string(time.Millisecond) + " ms)\r\n";
 }
 
 }  // namespace qmd

@@ -12,7 +12,9 @@ namespace qmd {
 std::string PhotoFileName(const LocalTime& date, const LocalTime& time);
 // folder + "/" + name; the folder is used as stored.
 std::string PhotoFilePath(std::string_view folder, const LocalTime& date, const LocalTime& time);
-// "Wykryto ruch dnia D.M.YYYY o godzinie h:m:s (ms ms)" followed by CR LF.
+// "Wykryto ruch dnia D.M.YYYY o godzinie h:m:s": the desktop notification's text.
+std::string MotionNoticeText(const LocalTime& date, const LocalTime& time);
+// The same followed by " (ms ms)" and CR LF.
 std::string LogLine(const LocalTime& date, const LocalTime& time);
 
 }  // namespace qmd

@@ -1,5 +1,6 @@
 #include "shell/desktop/application_icon.h"
 
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -8,6 +9,44 @@
 namespace qmd {
 
 namespace {
+
+// Our drawing under the name it is installed by in the icon theme: a
+// StatusNotifier tray is told the name (IconName) as well as the pixels, so
+// a desktop can draw the icon from its theme, at its own size and style.
+// Only a name the theme knows is given: some trays take a name they cannot
+// find for an icon without a picture.
+class NamedIconEngine : public QIconEngine {
+public:
+    NamedIconEngine(QIcon drawn, QString name) : drawn_(std::move(drawn)), name_(std::move(name)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        drawn_.paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return drawn_.pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return drawn_.actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return drawn_.availableSizes(mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return drawn_.pixmap(size, scale, mode, state);
+    }
+    QString iconName() override { return name_; }
+    QIconEngine* clone() const override { return new NamedIconEngine(drawn_, name_); }
+    QString key() const override { return QStringLiteral("NamedIconEngine"); }
+
+private:
+    QIcon drawn_;
+    QString name_;
+};
 
 // Drawn on a 256-unit canvas; data/icons/hicolor/scalable/apps/
 // quisk-motion-detector.svg is the same drawing.
@@ -65,9 +104,11 @@ QIcon ApplicationIcon()
 {
     // Drawn afresh rather than cached in a static: pixmaps must not outlive
     // the application object.
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
-    return icon;
+    QIcon drawn;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        drawn.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
+    const QString name = QString::fromLatin1(kApplicationIconName);
+    return QIcon(new NamedIconEngine(drawn, QIcon::hasThemeIcon(name) ? name : QString()));
 }
 
 }  // namespace qmd

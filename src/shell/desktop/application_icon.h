@@ -10,6 +10,12 @@
 
 namespace qmd {
 
+// The name the icon is installed by in the hicolor theme (data/icons), and
+// the desktop entry's Icon.
+inline constexpr char kApplicationIconName[] = "quisk-motion-detector";
+
+// Drawn by us; named kApplicationIconName (QIcon::name()) where the icon
+// theme has that icon (an installed program).
 QIcon ApplicationIcon();
 
 // One size of the icon (square, transparent background).
