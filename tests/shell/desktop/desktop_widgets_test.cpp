@@ -237,6 +237,24 @@ TEST(EdgeSnapper, DoesNotFightAWindowSystemThatPlacesTheWindowElsewhere)
     EXPECT_LT(windowSystem.moves, 10);
 }
 
+// A window snapped to an edge and nudged into the zone again, as a drag that
+// ends there does: it lands on the edge each time.
+TEST(EdgeSnapper, EachMoveIntoTheZoneSnapsWhateverCameBefore)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.resize(315, 339);
+    new EdgeSnapper(&window);
+    window.move(area.left() + 100, area.top() + 100);
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return window.isVisible(); }));
+    const QPoint onEdge(area.left(), area.top() + 100);
+    for (const int nudge : {5, 10, 14, 8}) {
+        window.move(area.left() + nudge, area.top() + 100);
+        EXPECT_TRUE(WaitUntil([&] { return window.pos() == onEdge; })) << nudge;
+    }
+}
+
 // --- Quit signals ----------------------------------------------------------
 
 std::atomic<int> previousHandlerCalls{0};
