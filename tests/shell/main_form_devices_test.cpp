@@ -21,7 +21,21 @@
 namespace qmd::test {
 namespace {
 
-using DevicesTest = MainFormTest;
+class DevicesTest : public MainFormTest {
+protected:
+    // A run of the program in which the USB camera was chosen and watched:
+    // the settings remember it at position 0.
+    void ChooseTheUsbCameraInAnEarlierRun()
+    {
+        InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
+        WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=1"});
+        Start()->Devices->actions().value(0)->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return form_->SampleGrabber->DeliveredFrames() >= 1; }));
+        form_->SampleGrabber->Shutdown();
+        ASSERT_TRUE(CloseForm());
+        form_.reset();
+    }
+};
 
 QStringList EntryCaptions(const TfmMainForm* form)
 {
@@ -204,13 +218,7 @@ TEST_F(DevicesTest, AnUnpluggedCameraIsWatchedAgainWhenItIsListedAgain)
 // comes, under whatever node it has then.
 TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
 {
-    InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
-    WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=1"});
-    Start()->Devices->actions().value(0)->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return form_->SampleGrabber->DeliveredFrames() >= 1; }));
-    form_->SampleGrabber->Shutdown();
-    ASSERT_TRUE(CloseForm());
-    form_.reset();
+    ASSERT_NO_FATAL_FAILURE(ChooseTheUsbCameraInAnEarlierRun());
     UnplugFakeCamera("/dev/video0");
 
     TfmMainForm* form = Start();
@@ -227,13 +235,7 @@ TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
 // -1 opens nothing at start-up, whatever camera was chosen last and is there.
 TEST_F(DevicesTest, NoRememberedPositionOpensNothingWhileTheLastCameraIsThere)
 {
-    InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
-    WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=1"});
-    Start()->Devices->actions().value(0)->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return form_->SampleGrabber->DeliveredFrames() >= 1; }));
-    form_->SampleGrabber->Shutdown();
-    ASSERT_TRUE(CloseForm());
-    form_.reset();
+    ASSERT_NO_FATAL_FAILURE(ChooseTheUsbCameraInAnEarlierRun());
     std::string settings = SettingsText();
     const auto position = settings.find("Ostatnie urzadzenie=0");
     ASSERT_NE(position, std::string::npos);
