@@ -9,9 +9,9 @@
 #include "base/settings_keys.h"
 #include "capture/core/filter.h"
 #include "capture/core/filter_graph.h"
+#include "capture/core/moniker.h"
 #include "capture/core/sample_grabber.h"
 #include "capture/core/sys_dev_enum.h"
-#include "capture/core/moniker.h"
 #include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
 #include "shell/selection_slider.h"
@@ -293,8 +293,11 @@ TEST_F(DevicesTest, ACamerasPasswordIsWrittenToNoFile)
     MjpegHttpServer camera({EncodeBgrJpeg(bgr.data(), 32, 24, 32 * 3)},
                            {.FramesPerSecond = 15, .AuthScheme = "Basic", .User = "ja", .Password = password});
     const std::string url = "http://ja:" + password + "@127.0.0.1:" + std::to_string(camera.Port()) + "/video";
-    MonikerFields earlier{.Kind = SourceKind::ExtraSource, .DisplayName = "kamera", .Identity = url,
-                          .DeviceClass = "Video/Source", .StableIdentity = {}};
+    MonikerFields earlier{.Kind = SourceKind::ExtraSource,
+                          .DisplayName = "kamera",
+                          .Identity = url,
+                          .DeviceClass = "Video/Source",
+                          .StableIdentity = {}};
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=-1", "Zapamietuj urzadzenie=1",
                    "Ostatnia kamera=" + Moniker::FromFields(earlier).Hex()});
     ::setenv("QUISK_EXTRA_SOURCES", url.c_str(), 1);
