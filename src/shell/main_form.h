@@ -179,6 +179,7 @@ private:
     QAction* AddDeviceEntry(int position, const DeviceEntry& device);
     void RefreshDeviceMenu();
     void AwaitRememberedCamera();
+    void ForgetRememberedSourceUnlessCamera();
     void ReviewListedCameras();
     void OnCameraListed(const MonikerFields& camera, bool added);
     void CopyLatestFrameIntoSlots();

@@ -96,6 +96,12 @@ void CameraWatch::Forget()
     state_ = State::Idle;
 }
 
+void CameraWatch::ResumeOutage()
+{
+    failedAttempts_ = 0;
+    ScheduleReopen();
+}
+
 bool CameraWatch::OnGraphError(const QString& message)
 {
     // A camera that sent a frame before this error was back, however
