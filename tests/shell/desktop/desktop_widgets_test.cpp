@@ -265,6 +265,20 @@ TEST(QuitSignals, TermHupAndIntAreRequestsFromTheEventLoop)
     // Gone with the object: the earlier disposition is back.
     raise(SIGTERM);
     EXPECT_EQ(previousHandlerCalls.load(), 1);
+
+    // Once the program's end was under way, a further signal (a second
+    // SIGTERM while the libraries tear down) changes nothing: before, the
+    // earlier disposition came back, and the default one killed the process
+    // with status 143.
+    {
+        QuitSignals quitSignals;
+        quitSignals.IgnoreOnceGone();
+    }
+    raise(SIGTERM);
+    EXPECT_EQ(previousHandlerCalls.load(), 1);
+    struct sigaction now {};
+    sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_IGN);
     sigaction(SIGTERM, &previous, nullptr);
 }
 
