@@ -282,6 +282,22 @@ TEST(QuitSignals, TermHupAndIntAreRequestsFromTheEventLoop)
     sigaction(SIGTERM, &previous, nullptr);
 }
 
+// While start-up runs, a quit signal ends the program even where the GUI
+// thread never comes back to take it (blocked for good in a call to the X
+// server): before, it hung on, holding the single-instance lock.
+TEST(QuitSignalsDeathTest, DuringStartUpASignalEndsTheProgramWhereTheGuiThreadIsBlocked)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QuitSignals quitSignals;
+            QuitDuringStartup startup;
+            raise(SIGTERM);
+            for (;;) pause();
+        },
+        ::testing::ExitedWithCode(0), "start-up did not end after a quit signal");
+}
+
 // --- Icon and desktop entry -------------------------------------------------
 
 TEST(ApplicationIcon, TheInstalledIconFilesAreTheDrawingThatTheProgramShows)
