@@ -14,6 +14,7 @@
 #include "gui/qt_translations.h"
 #include "react/core/audio_output.h"
 #include "shell/desktop/application_icon.h"
+#include "shell/desktop/quit_signals.h"
 #include "shell/desktop/show_request.h"
 #include "shell/desktop/single_instance.h"
 #include "shell/desktop/window_platform.h"
@@ -23,9 +24,10 @@
 namespace {
 
 // A quit signal that arrives while the windows are still being made would
-// end the process at once, without the closing steps. Blocked here, before
-// any thread exists (threads inherit the mask), it waits until the handler
-// that closes the window in order is installed and this thread takes it.
+// end the process at once, without the closing steps (status 143). Blocked
+// here, before any thread exists (threads inherit the mask), it waits until
+// the handler that closes the window in order is installed and this thread
+// takes it.
 class HeldQuitSignals {
 public:
     HeldQuitSignals()
@@ -41,6 +43,11 @@ private:
     sigset_t previous_{};
 };
 
+// Held from the first moment the program's own code runs (its static
+// initialisation), not from main(): a signal sent right after exec must not
+// find the default disposition either.
+__attribute__((init_priority(101))) HeldQuitSignals heldQuitSignals;
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -50,10 +57,12 @@ int main(int argc, char** argv)
     if (!commandLine.Run) return commandLine.ExitCode;
     const auto instanceLock = qmd::SingleInstanceLock::TryAcquire();
     if (!instanceLock) {
+        // Nothing to close in order here: a quit signal while the first
+        // instance is asked may end this one the plain way.
+        heldQuitSignals.Release();
         qmd::AskRunningInstanceToShow();
         return 0;
     }
-    HeldQuitSignals heldQuitSignals;
 
     // Only the first argument counts, compared whole and case-sensitively,
     // before Qt takes its own options out of the list.
@@ -73,6 +82,7 @@ int main(int argc, char** argv)
     // From here on a quit signal or the session's end is answered, even
     // while start-up waits in an error box: the held signals come now.
     qmd::SessionEnd sessionEnd;
+    std::optional<qmd::QuitDuringStartup> quitDuringStartup(std::in_place);
     heldQuitSignals.Release();
 
     const auto windows = qmd::BuildProgramWindows(qmd::TfmMainForm::Options{
@@ -89,6 +99,7 @@ int main(int argc, char** argv)
     std::optional<qmd::ShowRequestListener> showRequests;
     if (instanceLock->Holds())
         showRequests.emplace(&application, [mainForm] { qmd::BringWindowForward(mainForm, mainForm->Tray()); });
+    quitDuringStartup.reset();
     const int exitCode = sessionEnd.Requested() ? 0 : QApplication::exec();
     // Whatever ended the event loop, the capture is released and the
     // settings written (once) before the windows go.

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "capture/core/http_authentication.h"
+#include "capture/core/jpeg_picture_size.h"
 #include "capture/core/multipart_jpeg_parser.h"
+#include "capture/core/skipped_images.h"
 #include "common/caught_exception.h"
 #include "gst/handles.h"
 #include "gst/init.h"
@@ -261,7 +263,7 @@ void ReportRefusedAuthentication(QmdMjpegHttpSrc* self, Answer answer)
                           ("HTTP status 401 (%s)", status));
         break;
     default:
-        GST_ELEMENT_ERROR(self, RESOURCE, NOT_AUTHORIZED, ("The camera refused the user name or password"),
+        GST_ELEMENT_ERROR(self, RESOURCE, NOT_AUTHORIZED, ("%s", kRefusedCredentialsMessage),
                           ("HTTP status 401 (%s)", status));
         break;
     }
@@ -301,6 +303,12 @@ GstFlowReturn ReadImage(QmdMjpegHttpSrc* self, GstBuffer** out)
         case MultipartJpegParser::Outcome::Part: {
             const auto part = session.parser.Part();
             GST_LOG_OBJECT(self, "image of %zu bytes", part.size());
+            // Whatever decoder follows (GStreamer's own one too) would
+            // allocate the picture the header declares before decoding it.
+            if (const auto size = DeclaredJpegSize(part); size && !IsAcceptedJpegSize(size->Width, size->Height)) {
+                ReportSkippedImage(OversizedJpegReason(size->Width, size->Height));
+                continue;
+            }
             *out = gst_buffer_new_memdup(part.data(), part.size());
             return GST_FLOW_OK;
         }

@@ -9,6 +9,10 @@ namespace qmd {
 
 inline constexpr const char* kMjpegHttpSourceName = "qmdmjpeghttpsrc";
 
+// The error the element posts once the camera has refused the credentials
+// of the address (and not merely a stale nonce).
+inline constexpr const char* kRefusedCredentialsMessage = "The camera refused the user name or password";
+
 // Registers the element once per process; false when it could not be.
 bool RegisterMjpegHttpSource();
 

@@ -148,6 +148,10 @@ void MotionReactions::ShowNotification(DetectionState& state)
     deps_.Notifier->Notify(MotionNoticeText(date, time), CurrentFrame(state));
 }
 
+int StoredPowerIndex(int stored) { return stored >= -1 && stored <= 5 ? stored : -1; }
+
+bool IsPowerAction(int index) { return index >= 1 && index <= 5; }
+
 bool RequestPowerAction(PowerManager& power, int index)
 {
     switch (index) {
