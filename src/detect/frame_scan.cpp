@@ -1,5 +1,6 @@
 #include "detect/frame_scan.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -63,7 +64,90 @@ std::optional<PixelPosition> ScanRows(detail::RowScan rowScan, const FrameImage&
     return std::nullopt;
 }
 
+// Calls visit(row, column) for each changed pixel in the plan's spans, row by
+// row from the top, until it returns false. A changed pixel found, the span
+// is searched again from the pixel after it, by the same kernel.
+template <class ThresholdOf, class Visit>
+void VisitChangedPixels(detail::RowScan rowScan, const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
+                        ThresholdOf thresholdOf, Visit visit)
+{
+    if (!SameSize(a, b) || a.Width() < 2) return;
+    const ScanPlan::Span whole{0, a.Width() - 1};
+    const ScanPlan::Span* spans = plan.Whole() ? &whole : plan.Spans().data();
+    const std::uint8_t* rowA = a.Bits();
+    const std::uint8_t* rowB = b.Bits();
+    int row = 0;
+    const auto visitBand = [&](int rowEnd, std::uint32_t firstSpan, std::uint32_t endSpan) {
+        for (; row < rowEnd; ++row, rowA += a.Stride(), rowB += b.Stride()) {
+            const std::uint8_t threshold = thresholdOf();
+            for (std::uint32_t s = firstSpan; s < endSpan; ++s) {
+                for (int column = spans[s].Begin; column < spans[s].End; ++column) {
+                    const int found = rowScan(rowA + 3 * column, rowB + 3 * column, spans[s].End - column, threshold);
+                    if (found < 0) break;
+                    column += found;
+                    if (!visit(row, column)) return false;
+                }
+            }
+        }
+        return true;
+    };
+    if (plan.Whole()) {
+        visitBand(a.Height(), 0, 1);
+        return;
+    }
+    for (const ScanPlan::Band& band : plan.Bands())
+        if (!visitBand(std::min(band.RowEnd, a.Height()), band.FirstSpan, band.EndSpan)) return;
+}
+
+template <class ThresholdOf>
+MotionCount CountRows(detail::RowScan rowScan, const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
+                      ThresholdOf thresholdOf, const CountRule& rule)
+{
+    const std::int64_t needed = std::max<std::int64_t>(rule.Needed, 1);
+    const bool bounded = rule.LightBound != CountRule::kNoBound;
+    std::int64_t counted = 0;
+    MotionCount result;
+    VisitChangedPixels(rowScan, a, b, plan, thresholdOf, [&](int, int) {
+        ++counted;
+        if (counted > rule.LightBound) {
+            result.LightChange = true;
+            return false;
+        }
+        // Without a bound nothing past the needed count can change the verdict.
+        return bounded || counted < needed;
+    });
+    result.Motion = !result.LightChange && counted >= needed;
+    return result;
+}
+
 }  // namespace
+
+MotionCount CountChangedPixels(const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
+                               const std::atomic<std::uint8_t>& threshold, const CountRule& rule)
+{
+    return CountRows(
+        ActiveRowScan(), a, b, plan, [&threshold] { return threshold.load(std::memory_order_relaxed); }, rule);
+}
+
+MotionCount CountChangedPixelsWith(ScanKernel kernel, const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
+                                   std::uint8_t threshold, const CountRule& rule)
+{
+    return CountRows(RowScanFor(kernel), a, b, plan, [threshold] { return threshold; }, rule);
+}
+
+std::optional<PixelBox> ChangedPixelBox(const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
+                                        std::uint8_t threshold)
+{
+    std::optional<PixelBox> box;
+    VisitChangedPixels(ActiveRowScan(), a, b, plan, [threshold] { return threshold; }, [&box](int row, int column) {
+        if (!box) box = PixelBox{column, row, column, row};
+        box->Left = std::min(box->Left, column);
+        box->Right = std::max(box->Right, column);
+        box->Bottom = row;
+        return true;
+    });
+    return box;
+}
 
 std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameImage& b, std::uint8_t threshold)
 {
