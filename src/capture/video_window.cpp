@@ -155,15 +155,7 @@ void TVideoWindow::ShowDetectionMarks(const SharedAreas* areas, MotionMarks* mar
 QImage TVideoWindow::LatestPicture(QSize size)
 {
     QImage picture(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    const gst::SampleHandle frame = renderer_.LatestFrame();
-    const GstVideoInfo* info = frame ? InfoFor(gst_sample_get_caps(frame.get())) : nullptr;
-    if (!info) return picture;
-    gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
-    const int height = GST_VIDEO_INFO_HEIGHT(info);
-    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(info, 0);
-    if (pixels && pixels.size() >= static_cast<gsize>(stride) * static_cast<gsize>(height))
-        pictureScaler_.Scale(pixels.data(), GST_VIDEO_INFO_WIDTH(info), height, stride, picture);
+    if (!ScaleLatestFrame(pictureScaler_, picture)) picture.fill(Qt::black);
     return picture;
 }
 
@@ -196,21 +188,26 @@ void TVideoWindow::DrawDetectionMarks(QImage& picture)
 
 bool TVideoWindow::DrawLatestFrame(QImage& picture)
 {
+    if (!ScaleLatestFrame(scaler_, picture)) {
+        picture.fill(Qt::black);
+        return false;
+    }
+    DrawDetectionMarks(picture);
+    return true;
+}
+
+bool TVideoWindow::ScaleLatestFrame(PreviewScaler& scaler, QImage& picture)
+{
     const gst::SampleHandle frame = renderer_.LatestFrame();
     const GstVideoInfo* info = frame ? InfoFor(gst_sample_get_caps(frame.get())) : nullptr;
-    if (info) {
-        gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
-        const int width = GST_VIDEO_INFO_WIDTH(info);
-        const int height = GST_VIDEO_INFO_HEIGHT(info);
-        const int stride = GST_VIDEO_INFO_PLANE_STRIDE(info, 0);
-        if (pixels && pixels.size() >= static_cast<gsize>(stride) * static_cast<gsize>(height)) {
-            scaler_.Scale(pixels.data(), width, height, stride, picture);
-            DrawDetectionMarks(picture);
-            return true;
-        }
-    }
-    picture.fill(Qt::black);
-    return false;
+    if (!info) return false;
+    gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
+    const int width = GST_VIDEO_INFO_WIDTH(info);
+    const int height = GST_VIDEO_INFO_HEIGHT(info);
+    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(info, 0);
+    if (!pixels || pixels.size() < static_cast<gsize>(stride) * static_cast<gsize>(height)) return false;
+    scaler.Scale(pixels.data(), width, height, stride, picture);
+    return true;
 }
 
 const GstVideoInfo* TVideoWindow::InfoFor(GstCaps* caps)

@@ -63,6 +63,8 @@ private:
     void PresentNatively();
     // Fills picture with the latest frame stretched, or black; true for a frame.
     bool DrawLatestFrame(QImage& picture);
+    // Stretches the latest frame into picture; false (picture untouched) without one.
+    bool ScaleLatestFrame(PreviewScaler& scaler, QImage& picture);
     void DrawDetectionMarks(QImage& picture);
     // The layout of frames with these caps; worked out again only when the
     // caps change (reading them parses text, which is dear at every frame).
