@@ -3,6 +3,9 @@
 // has passed the delay; it is compared with the frame examined before it;
 // motion is one pixel, not in the last column, whose three channels each moved
 // by more than the threshold.
+// The second test adds the areas to ignore, the smallest area that counts and
+// the bound above which a change is light, on random frame pairs.
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
