@@ -57,7 +57,9 @@ struct MotionCount {
     bool Motion = false;
     bool LightChange = false;  // more changed than LightBound: not motion
 };
-// Counts only as far as the rule needs: without a light bound up to Needed,
+// Counts only as far as the rule needs: when one pixel is motion and there
+// is no light bound, it stops at the first changed pixel as the search does;
+// otherwise it counts whole rows, without a bound until Needed is reached,
 // with one until the bound is passed or the picture ends.
 MotionCount CountChangedPixels(const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
                                const std::atomic<std::uint8_t>& threshold, const CountRule& rule);

@@ -3,14 +3,17 @@
 // has passed the delay; it is compared with the frame examined before it;
 // motion is one pixel, not in the last column, whose three channels each moved
 // by more than the threshold.
-// The second test adds the areas to ignore, the smallest area that counts and
-// the bound above which a change is light, on random frame pairs.
+// The second test adds the areas to ignore, the smallest area that counts,
+// the bound above which a change is light and the box the preview frames, on
+// random frame pairs.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -165,10 +168,13 @@ bool InArea(const Area& area, int x, int y, int width, int height)
 // changed pixels outside every area; motion when there are at least the
 // smallest share of the picture (and at least one), unless a light bound is
 // set and more than its share of the picture changed.
+// With `box`, also the smallest rectangle holding every pixel that counted
+// (left, top, right, bottom, edges included).
 bool MotionByTheCountingRule(const Picture& a, const Picture& b, int threshold, const std::vector<Area>& areas,
-                             int smallestShare, int lightShare)
+                             int smallestShare, int lightShare, std::array<int, 4>* box = nullptr)
 {
     if (a.width != b.width || a.height != b.height) return false;
+    if (box) *box = {a.width, a.height, -1, -1};
     long long counted = 0;
     for (int y = 0; y < a.height; ++y)
         for (int x = 0; x + 1 < a.width; ++x) {
@@ -177,8 +183,10 @@ bool MotionByTheCountingRule(const Picture& a, const Picture& b, int threshold, 
             if (ignored) continue;
             if (std::abs(a.At(x, y, 0) - b.At(x, y, 0)) > threshold &&
                 std::abs(a.At(x, y, 1) - b.At(x, y, 1)) > threshold &&
-                std::abs(a.At(x, y, 2) - b.At(x, y, 2)) > threshold)
+                std::abs(a.At(x, y, 2) - b.At(x, y, 2)) > threshold) {
                 ++counted;
+                if (box) *box = {std::min((*box)[0], x), std::min((*box)[1], y), std::max((*box)[2], x), y};
+            }
         }
     const long long picture = static_cast<long long>(a.width) * a.height;
     if (lightShare > 0 && counted * 10000 > lightShare * picture) return false;
@@ -260,6 +268,8 @@ TEST(IndependentRule, AreasTheSmallestAreaAndTheLightBoundAgreeOnRandomPairs)
             CopyInto(before, frameSlots[0]);
         }
         state.CurrentSlot = 1;
+        // As the preview does while it is shown: the detection frames what moved.
+        state.Marks.NotePreviewPainted();
         const bool reported = RunDetectionCycle(
             state,
             [&after](FrameImage& slot) {
@@ -267,10 +277,21 @@ TEST(IndependentRule, AreasTheSmallestAreaAndTheLightBoundAgreeOnRandomPairs)
                 return true;
             },
             nullptr);
-        const bool expected = MotionByTheCountingRule(before, after, threshold, areas, smallestShare, lightShare);
+        std::array<int, 4> box{};
+        const bool expected =
+            MotionByTheCountingRule(before, after, threshold, areas, smallestShare, lightShare, &box);
         ASSERT_EQ(reported, expected) << "pair " << pair << ": " << before.width << "x" << before.height
                                       << ", threshold " << threshold << ", " << areas.size() << " areas, smallest "
                                       << smallestShare << ", light " << lightShare;
+        if (expected) {
+            const std::optional<AreaRect> framed = state.Marks.RecentBox();
+            ASSERT_TRUE(framed.has_value()) << "pair " << pair;
+            const double w = after.width, h = after.height;
+            EXPECT_NEAR(framed->X, box[0] / w, 1e-9) << "pair " << pair;
+            EXPECT_NEAR(framed->Y, box[1] / h, 1e-9) << "pair " << pair;
+            EXPECT_NEAR(framed->Width, (box[2] + 1 - box[0]) / w, 1e-9) << "pair " << pair;
+            EXPECT_NEAR(framed->Height, (box[3] + 1 - box[1]) / h, 1e-9) << "pair " << pair;
+        }
         motions += expected;
         lightChanges += lightShare > 0 && !expected &&
                         MotionByTheCountingRule(before, after, threshold, areas, smallestShare, 0);
