@@ -10,39 +10,30 @@
 namespace qmd {
 namespace {
 
-detail::RowScan RowScanFor(ScanKernel kernel)
+// A kernel's search and count; AVX2 only where the processor has it.
+struct RowKernels {
+    detail::RowScan Scan;
+    detail::RowCount Count;
+};
+
+RowKernels KernelsFor(ScanKernel kernel)
 {
     switch (kernel) {
 #if defined(QMD_HAVE_X86_SCAN_KERNELS)
     case ScanKernel::Avx2:
-        if (detail::ProcessorHasAvx2()) return detail::FirstChangedInRowAvx2;
-        return detail::FirstChangedInRowSse2;
-    case ScanKernel::Sse2: return detail::FirstChangedInRowSse2;
+        if (detail::ProcessorHasAvx2()) return {detail::FirstChangedInRowAvx2, detail::ChangedInRowAvx2};
+        return {detail::FirstChangedInRowSse2, detail::ChangedInRowSse2};
+    case ScanKernel::Sse2: return {detail::FirstChangedInRowSse2, detail::ChangedInRowSse2};
 #else
     case ScanKernel::Avx2:
     case ScanKernel::Sse2:
 #endif
     case ScanKernel::Portable: break;
     }
-    return detail::FirstChangedInRowPortable;
+    return {detail::FirstChangedInRowPortable, detail::ChangedInRowPortable};
 }
 
-detail::RowCount RowCountFor(ScanKernel kernel)
-{
-    switch (kernel) {
-#if defined(QMD_HAVE_X86_SCAN_KERNELS)
-    case ScanKernel::Avx2:
-        if (detail::ProcessorHasAvx2()) return detail::ChangedInRowAvx2;
-        return detail::ChangedInRowSse2;
-    case ScanKernel::Sse2: return detail::ChangedInRowSse2;
-#else
-    case ScanKernel::Avx2:
-    case ScanKernel::Sse2:
-#endif
-    case ScanKernel::Portable: break;
-    }
-    return detail::ChangedInRowPortable;
-}
+detail::RowScan RowScanFor(ScanKernel kernel) { return KernelsFor(kernel).Scan; }
 
 ScanKernel BestScanKernel()
 {
@@ -129,11 +120,6 @@ void VisitChangedPixels(detail::RowScan rowScan, const FrameImage& a, const Fram
               });
 }
 
-struct RowKernels {
-    detail::RowScan Scan;
-    detail::RowCount Count;
-};
-
 template <class ThresholdOf>
 MotionCount CountRows(RowKernels kernels, const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
                       ThresholdOf thresholdOf, const CountRule& rule)
@@ -173,14 +159,14 @@ MotionCount CountRows(RowKernels kernels, const FrameImage& a, const FrameImage&
 MotionCount CountChangedPixels(const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
                                const std::atomic<std::uint8_t>& threshold, const CountRule& rule)
 {
-    static const RowKernels active{ActiveRowScan(), RowCountFor(ActiveScanKernel())};
+    static const RowKernels active = KernelsFor(ActiveScanKernel());
     return CountRows(active, a, b, plan, [&threshold] { return threshold.load(std::memory_order_relaxed); }, rule);
 }
 
 MotionCount CountChangedPixelsWith(ScanKernel kernel, const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
                                    std::uint8_t threshold, const CountRule& rule)
 {
-    return CountRows({RowScanFor(kernel), RowCountFor(kernel)}, a, b, plan, [threshold] { return threshold; }, rule);
+    return CountRows(KernelsFor(kernel), a, b, plan, [threshold] { return threshold; }, rule);
 }
 
 std::optional<PixelBox> ChangedPixelBox(const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
