@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -79,6 +80,47 @@ void BM_ScanWith(benchmark::State& state, qmd::ScanKernel kernel)
     ReportFrames(state, pair.current);
 }
 
+// The count of changed pixels outside two ignored areas (a quarter of the
+// picture), to a smallest area of 0.5 % and with a light bound of 50 %: on a
+// still pair a full pass over the spans left, through the same kernels.
+void BM_CountWithAreas(benchmark::State& state)
+{
+    StillPair& pair = PairFor(state);
+    qmd::ScanPlan plan;
+    plan.Rebuild(pair.current.Width(), pair.current.Height(), {{0, 0, 0.5, 0.25}, {0.6, 0.5, 0.4, 0.3}}, 1);
+    const std::atomic<std::uint8_t> threshold{kThreshold};
+    const std::int64_t pixels = static_cast<std::int64_t>(pair.current.Width()) * pair.current.Height();
+    const qmd::CountRule rule{pixels / 200, pixels / 2};
+    for (auto _ : state) {
+        auto counted = qmd::CountChangedPixels(pair.previous, pair.current, plan, threshold, rule);
+        benchmark::DoNotOptimize(counted);
+        if (counted.Motion || counted.LightChange) state.SkipWithError("motion in a still pair");
+    }
+    ReportFrames(state, pair.current);
+}
+
+// A light switched on: every pixel brighter by more than the threshold, with
+// the light bound at 50 %. Counting walks the changed pixels one by one until
+// the bound is passed; this is the dearest frame a bound can meet.
+void BM_CountLightStep(benchmark::State& state)
+{
+    StillPair& pair = PairFor(state);
+    qmd::FrameImage lit = pair.previous;
+    for (std::size_t i = 0; i < lit.ImageSize(); ++i) lit.Bits()[i] = static_cast<std::uint8_t>(lit.Bits()[i] / 4 + 120);
+    qmd::ScanPlan plan;
+    const std::atomic<std::uint8_t> threshold{kThreshold};
+    const std::int64_t pixels = static_cast<std::int64_t>(lit.Width()) * lit.Height();
+    const qmd::CountRule rule{1, pixels / 2};
+    qmd::FrameImage dark = pair.previous;
+    for (std::size_t i = 0; i < dark.ImageSize(); ++i) dark.Bits()[i] = static_cast<std::uint8_t>(dark.Bits()[i] / 4);
+    for (auto _ : state) {
+        auto counted = qmd::CountChangedPixels(dark, lit, plan, threshold, rule);
+        benchmark::DoNotOptimize(counted);
+        if (!counted.LightChange) state.SkipWithError("the light step was not seen");
+    }
+    ReportFrames(state, lit);
+}
+
 void BM_CopyAndScan(benchmark::State& state)
 {
     StillPair& pair = PairFor(state);
@@ -130,5 +172,7 @@ BENCHMARK(BM_Memcpy)->Apply(FrameSizes);
 BENCHMARK(BM_Scan)->Apply(FrameSizes);
 BENCHMARK_CAPTURE(BM_ScanWith, sse2, qmd::ScanKernel::Sse2)->Apply(FrameSizes);
 BENCHMARK_CAPTURE(BM_ScanWith, avx2, qmd::ScanKernel::Avx2)->Apply(FrameSizes);
+BENCHMARK(BM_CountWithAreas)->Apply(FrameSizes);
+BENCHMARK(BM_CountLightStep)->Apply(FrameSizes);
 BENCHMARK(BM_CopyAndScan)->Apply(FrameSizes);
 BENCHMARK(BM_Reference)->Apply(FrameSizes);

@@ -53,6 +53,12 @@ inline constexpr FlagKey Alarm{kMotion, "Alarm", true};
 inline constexpr TextKey PhotoFolder{kMotion, "Zrob zdjecie"};
 // Frames only counted after a memory reset (StartDelayFrames).
 inline constexpr IntegerKey StartDelay{kGeneral, "Opoznienie wykrywania", 25};
+// The smallest changed area that is motion, and the largest that is still
+// motion rather than a change of light, in hundredths of a percent of the
+// picture (0 .. 10000). 0 makes one pixel motion, and takes no change for
+// light.
+inline constexpr IntegerKey SmallestArea{kMotion, "Najmniejszy obszar", 0};
+inline constexpr IntegerKey LightChangeBound{kMotion, "Zmiana oswietlenia", 0};
 // The WAVE file the sound reaction plays.
 inline constexpr TextKey SoundFile{kMotion, "Odtworz plik dzwiekowy"};
 // The text of the information window.

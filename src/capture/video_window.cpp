@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include "capture/xcb_preview_surface.h"
+#include "detect/motion_marks.h"
 
 namespace qmd {
 
@@ -143,22 +144,70 @@ void TVideoWindow::paintEvent(QPaintEvent*)
     painter.drawImage(QPoint(0, 0), picture_);
 }
 
+void TVideoWindow::ShowDetectionMarks(const SharedAreas* areas, MotionMarks* marks)
+{
+    areas_ = areas;
+    marks_ = marks;
+    shownAreas_.reset();
+    shownAreasGeneration_ = UINT64_MAX;
+}
+
+QImage TVideoWindow::LatestPicture(QSize size)
+{
+    QImage picture(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    if (!ScaleLatestFrame(pictureScaler_, picture)) picture.fill(Qt::black);
+    return picture;
+}
+
+void TVideoWindow::DrawDetectionMarks(QImage& picture)
+{
+    if (!marks_) return;
+    // Painted: the detection works out the box of its next find.
+    marks_->NotePreviewPainted();
+    if (areas_ && areas_->Generation() != shownAreasGeneration_) {
+        shownAreasGeneration_ = areas_->Generation();
+        shownAreas_ = areas_->Get();
+    }
+    const std::optional<AreaRect> box = marks_->RecentBox();
+    const bool anyArea = shownAreas_ && !shownAreas_->empty();
+    if (!anyArea && !box) return;
+    // The picture is in device pixels; the marks are placed on it directly.
+    const double width = picture.width();
+    const double height = picture.height();
+    const auto place = [&](const AreaRect& r) {
+        return QRectF(r.X * width, r.Y * height, r.Width * width, r.Height * height);
+    };
+    QPainter painter(&picture);
+    if (anyArea)
+        for (const AreaRect& area : *shownAreas_) painter.fillRect(place(area), QColor(0, 0, 0, 128));
+    if (box) {
+        painter.setPen(QPen(QColor(255, 48, 48), 2));
+        painter.drawRect(place(*box).adjusted(-1, -1, 1, 1));
+    }
+}
+
 bool TVideoWindow::DrawLatestFrame(QImage& picture)
+{
+    if (!ScaleLatestFrame(scaler_, picture)) {
+        picture.fill(Qt::black);
+        return false;
+    }
+    DrawDetectionMarks(picture);
+    return true;
+}
+
+bool TVideoWindow::ScaleLatestFrame(PreviewScaler& scaler, QImage& picture)
 {
     const gst::SampleHandle frame = renderer_.LatestFrame();
     const GstVideoInfo* info = frame ? InfoFor(gst_sample_get_caps(frame.get())) : nullptr;
-    if (info) {
-        gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
-        const int width = GST_VIDEO_INFO_WIDTH(info);
-        const int height = GST_VIDEO_INFO_HEIGHT(info);
-        const int stride = GST_VIDEO_INFO_PLANE_STRIDE(info, 0);
-        if (pixels && pixels.size() >= static_cast<gsize>(stride) * static_cast<gsize>(height)) {
-            scaler_.Scale(pixels.data(), width, height, stride, picture);
-            return true;
-        }
-    }
-    picture.fill(Qt::black);
-    return false;
+    if (!info) return false;
+    gst::MappedBuffer pixels(gst_sample_get_buffer(frame.get()), GST_MAP_READ);
+    const int width = GST_VIDEO_INFO_WIDTH(info);
+    const int height = GST_VIDEO_INFO_HEIGHT(info);
+    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(info, 0);
+    if (!pixels || pixels.size() < static_cast<gsize>(stride) * static_cast<gsize>(height)) return false;
+    scaler.Scale(pixels.data(), width, height, stride, picture);
+    return true;
 }
 
 const GstVideoInfo* TVideoWindow::InfoFor(GstCaps* caps)

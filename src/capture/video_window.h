@@ -14,12 +14,14 @@
 
 #include "capture/core/video_renderer.h"
 #include "capture/preview_scaler.h"
+#include "detect/ignore_areas.h"
 #include "gst/handles.h"
 
 class QSocketNotifier;
 
 namespace qmd {
 
+class MotionMarks;
 class TFilterGraph;
 class XcbPreviewSurface;
 
@@ -31,6 +33,15 @@ public:
 
     TVideoRenderer& Renderer() { return renderer_; }
     void SetFilterGraph(TFilterGraph* graph) { renderer_.SetFilterGraph(graph); }
+
+    // The detection's marks on the preview: the ignored areas shaded, and
+    // the box around what moved framed for a while after each detection.
+    // Both outlive this widget. The preview notes in `marks` that it is seen.
+    void ShowDetectionMarks(const SharedAreas* areas, MotionMarks* marks);
+
+    // The latest frame stretched to `size`, without any marks; black
+    // without a frame.
+    QImage LatestPicture(QSize size);
 
     // Frames painted since the widget was created.
     std::uint64_t PaintedFrames() const { return paintedFrames_; }
@@ -52,6 +63,9 @@ private:
     void PresentNatively();
     // Fills picture with the latest frame stretched, or black; true for a frame.
     bool DrawLatestFrame(QImage& picture);
+    // Stretches the latest frame into picture; false (picture untouched) without one.
+    bool ScaleLatestFrame(PreviewScaler& scaler, QImage& picture);
+    void DrawDetectionMarks(QImage& picture);
     // The layout of frames with these caps; worked out again only when the
     // caps change (reading them parses text, which is dear at every frame).
     const GstVideoInfo* InfoFor(GstCaps* caps);
@@ -64,6 +78,11 @@ private:
     bool infoValid_ = false;
     std::uint64_t paintedFrames_ = 0;
     std::unique_ptr<XcbPreviewSurface> surface_;
+    const SharedAreas* areas_ = nullptr;
+    MotionMarks* marks_ = nullptr;
+    std::shared_ptr<const AreaList> shownAreas_;  // taken again when the areas change
+    std::uint64_t shownAreasGeneration_ = UINT64_MAX;
+    PreviewScaler pictureScaler_;  // for LatestPicture, whose size is not the widget's
     // Watches the surface's connection while both buffers are still read.
     QSocketNotifier* surfaceReadable_ = nullptr;
 };

@@ -15,6 +15,9 @@
 #include "common/frame_image.h"
 #include "detect/frame_scan.h"  // where two frames first differ, and the plain reference loop
 #include "detect/frame_slots.h"
+#include "detect/ignore_areas.h"
+#include "detect/motion_marks.h"
+#include "detect/scan_plan.h"
 
 namespace qmd {
 
@@ -35,7 +38,21 @@ struct DetectionState {
     std::atomic<bool> ProgramsLaunched{false};
     std::atomic<bool> InfoShown{false};
     FrameSlots Slots;
+
+    // What counts: the areas to ignore, and the smallest area that is motion
+    // and the largest that is, rather than a change of light, in hundredths
+    // of a percent of the picture (keys::SmallestArea, keys::LightChangeBound).
+    SharedAreas Areas;
+    std::atomic<std::int32_t> SmallestAreaShare{keys::SmallestArea.Default};
+    std::atomic<std::int32_t> LightChangeShare{keys::LightChangeBound.Default};
+    // The box the preview frames after a detection.
+    MotionMarks Marks;
+    // The frame thread's own: cycles never overlap (DetectBusy).
+    ScanPlan Plan;
 };
+
+// The counting rule for a picture of `pixels` pixels under the shares above.
+CountRule CountRuleFor(std::int64_t pixels, std::int32_t smallestAreaShare, std::int32_t lightChangeShare);
 
 // What runs when a cycle finds motion. The reaction sequence reads slot
 // state.CurrentSlot (through state.Slots.Lock(), never holding it across a
@@ -56,7 +73,7 @@ using FrameCopy = std::function<bool(FrameImage& slot)>;
 // the cycle is rethrown after the exit actions. Returns whether motion was found.
 bool RunDetectionCycle(DetectionState& state, const FrameCopy& copy, ReactionSequence* reactions);
 
-// The comparison: true when some pixel in columns 0 .. W-2 of the first
+// The comparison with every new setting at its default: true when some pixel in columns 0 .. W-2 of the first
 // max(H) rows differs in blue, green and red each by more than threshold. Both
 // loops are bounded by `a`; a pair whose sizes differ is not compared (false).
 bool FramesDiffer(const FrameImage& a, const FrameImage& b, std::uint8_t threshold);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -39,7 +40,42 @@ bool WarmUpOver(DetectionState& state)
     return false;
 }
 
+// A pixel box as fractions of the picture.
+AreaRect FractionsOf(const PixelBox& box, const FrameImage& picture)
+{
+    const double width = picture.Width();
+    const double height = picture.Height();
+    return {box.Left / width, box.Top / height, (box.Right + 1 - box.Left) / width,
+            (box.Bottom + 1 - box.Top) / height};
+}
+
+// The comparison of the two slots. With no area and both shares at their
+// defaults it is the plain search for one changed pixel; otherwise the
+// changed pixels outside the areas are counted.
+bool SlotsShowMotion(DetectionState& state, const FrameImage& a, const FrameImage& b)
+{
+    const std::uint64_t generation = state.Areas.Generation();
+    if (state.Plan.Stale(a.Width(), a.Height(), generation))
+        state.Plan.Rebuild(a.Width(), a.Height(), *state.Areas.Get(), generation);
+    const CountRule rule = CountRuleFor(static_cast<std::int64_t>(a.Width()) * a.Height(),
+                                        state.SmallestAreaShare.load(), state.LightChangeShare.load());
+    if (state.Plan.Whole() && rule.Needed == 1 && rule.LightBound == CountRule::kNoBound)
+        return FirstChangedPixel(a, b, state.Threshold).has_value();
+    return CountChangedPixels(a, b, state.Plan, state.Threshold, rule).Motion;
+}
+
 }  // namespace
+
+CountRule CountRuleFor(std::int64_t pixels, std::int32_t smallestAreaShare, std::int32_t lightChangeShare)
+{
+    constexpr std::int64_t kWhole = 10000;
+    const std::int64_t smallest = std::clamp<std::int64_t>(smallestAreaShare, 0, kWhole);
+    const std::int64_t light = std::clamp<std::int64_t>(lightChangeShare, 0, kWhole);
+    CountRule rule;
+    rule.Needed = std::max<std::int64_t>(1, (smallest * pixels + kWhole - 1) / kWhole);
+    if (light > 0) rule.LightBound = light * pixels / kWhole;
+    return rule;
+}
 
 bool RunDetectionCycle(DetectionState& state, const FrameCopy& copy, ReactionSequence* reactions)
 {
@@ -63,7 +99,12 @@ bool RunDetectionCycle(DetectionState& state, const FrameCopy& copy, ReactionSeq
             const FrameSlots::Access frameSlots = state.Slots.Lock();
             const int slot = state.CurrentSlot.load() & 1;
             if (copy) copy(frameSlots[slot]);  // a failed copy leaves the slot's previous picture
-            found = FirstChangedPixel(frameSlots[0], frameSlots[1], state.Threshold).has_value();
+            found = SlotsShowMotion(state, frameSlots[0], frameSlots[1]);
+            // Framed on the preview only while someone can see it.
+            if (found && state.Marks.PreviewSeenLately()) {
+                if (const auto box = ChangedPixelBox(frameSlots[0], frameSlots[1], state.Plan, state.Threshold.load()))
+                    state.Marks.PublishBox(FractionsOf(*box, frameSlots[0]));
+            }
         }
         if (found && reactions) reactions->Run(state);
     }

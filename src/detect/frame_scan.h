@@ -15,6 +15,7 @@
 #include <span>
 
 #include "common/frame_image.h"
+#include "detect/scan_plan.h"
 
 namespace qmd {
 
@@ -26,6 +27,15 @@ struct PixelPosition {
 
 enum class ScanKernel { Portable, Sse2, Avx2 };
 
+// The smallest rectangle holding some changed pixels, edges included.
+struct PixelBox {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    bool operator==(const PixelBox&) const = default;
+};
+
 std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameImage& b, std::uint8_t threshold);
 
 // The threshold is read again at the start of every row, so that a slider
@@ -35,6 +45,29 @@ std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameI
 
 std::optional<PixelPosition> FirstChangedPixelReference(const FrameImage& a, const FrameImage& b,
                                                         std::uint8_t threshold);
+
+// Counting changed pixels in the spans of a plan, with the same kernels, row
+// by row from the top; the threshold is read at the start of every row.
+struct CountRule {
+    static constexpr std::int64_t kNoBound = INT64_MAX;
+    std::int64_t Needed = 1;              // motion from this many changed pixels on
+    std::int64_t LightBound = kNoBound;  // more than this many at once: a change of light
+};
+struct MotionCount {
+    bool Motion = false;
+    bool LightChange = false;  // more changed than LightBound: not motion
+};
+// Counts only as far as the rule needs: when one pixel is motion and there
+// is no light bound, it stops at the first changed pixel as the search does;
+// otherwise it counts whole rows, without a bound until Needed is reached,
+// with one until the bound is passed or the picture ends.
+MotionCount CountChangedPixels(const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
+                               const std::atomic<std::uint8_t>& threshold, const CountRule& rule);
+// The box around every changed pixel in the plan's spans; nothing when none changed.
+std::optional<PixelBox> ChangedPixelBox(const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
+                                        std::uint8_t threshold);
+MotionCount CountChangedPixelsWith(ScanKernel kernel, const FrameImage& a, const FrameImage& b, const ScanPlan& plan,
+                                   std::uint8_t threshold, const CountRule& rule);
 
 // The kernels this processor can run, the one FirstChangedPixel uses, and a
 // scan with a chosen kernel (for the tests and the benchmark).

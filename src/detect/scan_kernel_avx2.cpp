@@ -4,6 +4,8 @@
 
 #include <immintrin.h>
 
+#include <bit>
+
 #include "detect/scan_pixel_bits.h"
 #include "detect/scan_registers.h"
 
@@ -65,7 +67,31 @@ QMD_AVX2 inline int FirstChangedInBlock(const std::uint8_t* a, const std::uint8_
     return FirstChangedOf32(d0, d1, d2, threshold);
 }
 
+QMD_AVX2 inline int ChangedInBlock(const std::uint8_t* a, const std::uint8_t* b, __m256i threshold)
+{
+    const __m256i d0 = AbsoluteDifference(a, b);
+    const __m256i d1 = AbsoluteDifference(a + 32, b + 32);
+    const __m256i d2 = AbsoluteDifference(a + 64, b + 64);
+    const __m256i largest = _mm256_max_epu8(_mm256_max_epu8(d0, d1), d2);
+    if (!AnyExceeds(largest, threshold)) return 0;
+    const std::uint64_t m0 = ExceedingByteBits(d0, threshold) & 0xFFFFFFFFULL;
+    const std::uint64_t m1 = ExceedingByteBits(d1, threshold) & 0xFFFFFFFFULL;
+    const std::uint64_t m2 = ExceedingByteBits(d2, threshold) & 0xFFFFFFFFULL;
+    return std::popcount(ChangedPixelBitsOf16(m0 | ((m1 & 0xFFFF) << 32))) +
+           std::popcount(ChangedPixelBitsOf16((m1 >> 16) | (m2 << 16)));
+}
+
 }  // namespace
+
+QMD_AVX2 int ChangedInRowAvx2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold)
+{
+    const __m256i threshold32 = _mm256_set1_epi8(static_cast<char>(threshold));
+    int changed = 0;
+    int column = 0;
+    for (; column + kBlockPixels <= pixels; column += kBlockPixels)
+        changed += ChangedInBlock(a + 3 * column, b + 3 * column, threshold32);
+    return changed + ChangedInRowSse2(a + 3 * column, b + 3 * column, pixels - column, threshold);
+}
 
 QMD_AVX2 int FirstChangedInRowAvx2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold)
 {

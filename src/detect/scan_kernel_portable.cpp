@@ -17,4 +17,13 @@ int FirstChangedInRowPortable(const std::uint8_t* a, const std::uint8_t* b, int 
     return -1;
 }
 
+int ChangedInRowPortable(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold)
+{
+    int changed = 0;
+    for (int column = 0; column < pixels; ++column, a += 3, b += 3)
+        changed += std::abs(a[0] - b[0]) > threshold && std::abs(a[1] - b[1]) > threshold &&
+                   std::abs(a[2] - b[2]) > threshold;
+    return changed;
+}
+
 }  // namespace qmd::detail

@@ -4,6 +4,8 @@
 
 #include <emmintrin.h>
 
+#include <bit>
+
 #include "detect/scan_pixel_bits.h"
 #include "detect/scan_registers.h"
 
@@ -46,7 +48,32 @@ inline int FirstChangedInBlock(const std::uint8_t* a, const std::uint8_t* b, __m
     return FirstPixelOf16(bytes);
 }
 
+// How many of the 16 pixels at a and b changed.
+inline int ChangedInBlock(const std::uint8_t* a, const std::uint8_t* b, __m128i threshold)
+{
+    const __m128i d0 = AbsoluteDifference(a, b);
+    const __m128i d1 = AbsoluteDifference(a + 16, b + 16);
+    const __m128i d2 = AbsoluteDifference(a + 32, b + 32);
+    const __m128i largest = _mm_max_epu8(_mm_max_epu8(d0, d1), d2);
+    if (ExceedingByteBits(largest, threshold) == 0) return 0;
+    const std::uint64_t bytes = ExceedingByteBits(d0, threshold) | (ExceedingByteBits(d1, threshold) << 16) |
+                                (ExceedingByteBits(d2, threshold) << 32);
+    return std::popcount(ChangedPixelBitsOf16(bytes));
+}
+
 }  // namespace
+
+int ChangedInRowSse2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold)
+{
+    const __m128i threshold16 = _mm_set1_epi8(static_cast<char>(threshold));
+    int changed = 0;
+    int column = 0;
+    for (; column + kBlockPixels <= pixels; column += kBlockPixels)
+        changed += ChangedInBlock(a + 3 * column, b + 3 * column, threshold16);
+    // The remainder pixel by pixel: a block ending at the last pixel would
+    // count some twice.
+    return changed + ChangedInRowPortable(a + 3 * column, b + 3 * column, pixels - column, threshold);
+}
 
 int FirstChangedInRowSse2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold)
 {

@@ -105,6 +105,7 @@ void TfmMainForm::BuildLayout()
     VideoWindow = new TVideoWindow(clientArea);
     VideoWindow->setObjectName(QStringLiteral("VideoWindow"));
     VideoWindow->SetFilterGraph(FilterGraph);
+    VideoWindow->ShowDetectionMarks(&Detection.Areas, &Detection.Marks);
     layout->AddAnchored(VideoWindow, QRect(0, 0, 306, 229),
                         Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
 

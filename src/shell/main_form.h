@@ -11,6 +11,7 @@
 //   main_form_devices.cpp    the device menu and the device switch
 //   main_form_camera_return.cpp  a lost camera: released, reported, reopened
 //   main_form_detection.cpp  the frame handler, slider, delay dialog, reset
+//   main_form_detection_rules.cpp  the areas to ignore and the detection settings
 //   main_form_options.cpp    "Opcje" caption refresh and the stored options
 //   main_form_reactions.cpp  the reaction configuration commands
 //   main_form_help.cpp       the guide and the About window of "Pomoc"
@@ -37,6 +38,7 @@ class QMenuBar;
 namespace qmd {
 
 class CameraMonitor;
+class SettingsFile;
 class CameraWatch;
 struct DeviceEntry;
 class SelectionSlider;
@@ -93,6 +95,8 @@ public:
     QAction* N1 = nullptr;
     OpenFileDialog OpenSound{QStringLiteral("Dźwięk typu WAVE|*.wav")};
     QAction* Resetujpami1 = nullptr;
+    QAction* Obszarybezwykrywania1 = nullptr;
+    QAction* Ustawieniawykrywania1 = nullptr;
     QAction* MinimalizujdoTraya1 = nullptr;
     QAction* Dopiszdodziennika1 = nullptr;
     QAction* Pokapowiadomienie1 = nullptr;
@@ -131,6 +135,8 @@ public:
     void Zapamitujostatniowybraneurzdzenie1Click();
     void Zapamitajpozycjokna1Click();
     void Zmierozdzielczo1Click();
+    void Obszarybezwykrywania1Click();
+    void Ustawieniawykrywania1Click();
     void Jakkorzystazprogramu1Click();
     void Oprogramie1Click();
 
@@ -188,6 +194,7 @@ private:
     void ReopenLostCamera();
     void ForgetFramesOfLostCamera();
     void ApplyStoredSensitivity(int storedPosition);
+    void LoadDetectionRules(const SettingsFile& settings);
     void SyncSwitchesWithMarks();
 
     Options options_;

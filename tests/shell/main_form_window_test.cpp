@@ -115,7 +115,8 @@ TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder)
     EXPECT_EQ(top, QStringList({"Urządzenia", "Opcje", "Pomoc"}));
     EXPECT_EQ(
         Captions(form->Opcje1),
-        QStringList({"Gdy wykryjesz ruch", "Opóźnienie po włączeniu wykrywania...", "Resetuj pamięć", "-",
+        QStringList({"Gdy wykryjesz ruch", "Opóźnienie po włączeniu wykrywania...", "Obszary bez wykrywania…",
+                     "Ustawienia wykrywania…", "Resetuj pamięć", "-",
                      "Uruchamiaj przy starcie systemu", "Minimalizuj do Tray'a", "-", "Pokaż dziennik",
                      "Zapamiętuj ostatnio wybrane urządzenie", "Zapamiętaj pozycję okna", "-", "Zmień rozdzielczość"}));
     EXPECT_EQ(Captions(form->Gdywykryjeszruch1),

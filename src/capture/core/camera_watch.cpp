@@ -100,7 +100,7 @@ void CameraWatch::Forget()
 void CameraWatch::ResumeOutage()
 {
     failedAttempts_ = 0;
-    ScheduleReopen();
+    ScheduleReopen(QString());
 }
 
 bool CameraWatch::OnGraphError(const QString& message)
