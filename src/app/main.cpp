@@ -10,7 +10,9 @@
 #include <pthread.h>
 
 #include "app/command_line.h"
+#include "common/file_io.h"
 #include "gst/init.h"
+#include "gui/error_report.h"
 #include "gui/qt_translations.h"
 #include "react/core/audio_output.h"
 #include "shell/desktop/application_icon.h"
@@ -68,6 +70,16 @@ int main(int argc, char** argv)
     // before Qt takes its own options out of the list.
     const QString firstArgument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
 
+    // The X connection, the windows (each painted picture arrives as shared
+    // memory behind a descriptor, and a window made without one blocked for
+    // good in the X connection), GStreamer, the sound and the camera all need
+    // descriptors; past start-up the program holds about 30 (measured with a
+    // camera and sound). Where far fewer are free, no window is attempted.
+    constexpr int kDescriptorsToStart = 64;
+    if (!qmd::DescriptorsToSpare(kDescriptorsToStart))
+        qmd::EndWithErrorOnStandardError(
+            QStringLiteral("Za mało wolnych deskryptorów plików, by uruchomić program (ulimit -n)"));
+
     qmd::X11WhereReachable x11WhereReachable;
     QApplication application(argc, argv);
     x11WhereReachable.Forget();
@@ -82,7 +94,6 @@ int main(int argc, char** argv)
     // From here on a quit signal or the session's end is answered, even
     // while start-up waits in an error box: the held signals come now.
     qmd::SessionEnd sessionEnd;
-    std::optional<qmd::QuitDuringStartup> quitDuringStartup(std::in_place);
     heldQuitSignals.Release();
 
     const auto windows = qmd::BuildProgramWindows(qmd::TfmMainForm::Options{
@@ -99,7 +110,6 @@ int main(int argc, char** argv)
     std::optional<qmd::ShowRequestListener> showRequests;
     if (instanceLock->Holds())
         showRequests.emplace(&application, [mainForm] { qmd::BringWindowForward(mainForm, mainForm->Tray()); });
-    quitDuringStartup.reset();
     const int exitCode = sessionEnd.Requested() ? 0 : QApplication::exec();
     // Whatever ended the event loop, the capture is released and the
     // settings written (once) before the windows go.

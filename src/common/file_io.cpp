@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +87,19 @@ bool WriteAll(int fd, std::string_view bytes)
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+bool DescriptorsToSpare(int wanted)
+{
+    std::vector<int> probes;
+    probes.reserve(static_cast<std::size_t>(wanted));
+    while (std::ssize(probes) < wanted) {
+        const int fd = eventfd(0, EFD_CLOEXEC);
+        if (fd < 0) break;
+        probes.push_back(fd);
+    }
+    for (const int fd : probes) ::close(fd);
+    return std::ssize(probes) == wanted;
 }
 
 ReadResult ReadWholeFile(const std::string& path, std::string& out)

@@ -24,6 +24,11 @@ private:
     int fd_;
 };
 
+// True when `wanted` more descriptors can be opened now: they are opened (as
+// eventfds, which need no file) and closed again, so the answer is the
+// kernel's, whatever the limit and whoever holds the others.
+bool DescriptorsToSpare(int wanted);
+
 // Writes all of `bytes`, retrying after interruptions.
 bool WriteAll(int fd, std::string_view bytes);
 

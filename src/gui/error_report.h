@@ -24,7 +24,10 @@ namespace qmd {
 // made (the process has run out of descriptors), the message goes to
 // standard error and the program ends with status 1.
 void ReportApplicationError(QWidget* parent, const QString& message) noexcept;
-// Same, with what() read as UTF-8.
+// Where no window can be made: `message` goes to standard error, after the
+// program's title, and the process ends at once with status 1.
+[[noreturn]] void EndWithErrorOnStandardError(const QString& message) noexcept;
+// Same as ReportApplicationError above, with what() read as UTF-8.
 void ReportApplicationError(QWidget* parent, const std::exception& error) noexcept;
 
 // Runs `command()`; an exception leaving it is reported and swallowed.

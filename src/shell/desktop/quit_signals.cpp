@@ -24,11 +24,19 @@ std::atomic<int> signalWriteFd{-1};
 int signalReadFd = -1;
 std::array<struct sigaction, kQuitSignals.size()> previousActions{};
 
-// Posted by the signal handler (sem_post is async-signal-safe) while start-up
-// is watched, and by the end of start-up.
-sem_t startupEvents;
-std::atomic<bool> startupWatched{false};
-std::atomic<bool> startupOver{false};
+// Counts of the signal bytes written to the pipe and read from it: a signal
+// is answered once the GUI thread has read as many bytes as were written.
+std::atomic<unsigned> signalsSent{0};
+std::atomic<unsigned> signalsRead{0};
+
+// Posted by the signal handler (sem_post is async-signal-safe), by each read
+// of the pipe, and by the end of the watch.
+sem_t watchEvents;
+std::atomic<bool> watchOver{false};
+// Never destroyed: where the process ends by exit() while it watches (Qt
+// does so when the X server goes), a joinable std::thread destroyed with the
+// statics would abort it instead.
+std::thread& answerWatch = *new std::thread;
 
 void OnQuitSignal(int signalNumber)
 {
@@ -37,61 +45,42 @@ void OnQuitSignal(int signalNumber)
     if (fd >= 0) {
         const unsigned char byte = static_cast<unsigned char>(signalNumber);
         // A full pipe already holds a pending request; dropping this one loses nothing.
-        [[maybe_unused]] const ssize_t written = write(fd, &byte, 1);
+        if (write(fd, &byte, 1) == 1) signalsSent.fetch_add(1);
+        sem_post(&watchEvents);
     }
-    if (startupWatched.load()) sem_post(&startupEvents);
     errno = savedErrno;
 }
 
-// Waits for a quit signal or the end of start-up; after a signal, start-up
-// has the grace to end before the process is ended here.
-void WatchStartup()
+// Waits for a quit signal; after one, the GUI thread has the grace to read it
+// before the process is ended here.
+void WatchAnswers()
 {
-    while (sem_wait(&startupEvents) != 0 && errno == EINTR) {
-    }
-    if (startupOver.load()) return;
-    timespec deadline{};
-    clock_gettime(CLOCK_REALTIME, &deadline);
-    deadline.tv_sec += QuitDuringStartup::kGraceMs / 1000;
     for (;;) {
-        if (sem_timedwait(&startupEvents, &deadline) == 0) {
-            if (startupOver.load()) return;
-            continue;  // another signal
+        while (sem_wait(&watchEvents) != 0 && errno == EINTR) {
         }
-        if (errno == EINTR) continue;
-        break;  // the grace is over
+        if (watchOver.load()) return;
+        const unsigned sent = signalsSent.load();
+        if (static_cast<int>(signalsRead.load() - sent) >= 0) continue;
+        timespec deadline{};
+        clock_gettime(CLOCK_REALTIME, &deadline);
+        deadline.tv_sec += QuitSignals::kGraceMs / 1000;
+        while (static_cast<int>(signalsRead.load() - sent) < 0) {
+            if (sem_timedwait(&watchEvents, &deadline) == 0) {
+                if (watchOver.load()) return;
+                continue;
+            }
+            if (errno == EINTR) continue;
+            if (static_cast<int>(signalsRead.load() - sent) >= 0) break;
+            static constexpr char kMessage[] = "qmd.shell: a quit signal was not taken within "
+                                               "5 s (the GUI thread is blocked); ending at once\n";
+            static_assert(QuitSignals::kGraceMs == 5'000, "the message names the grace");
+            [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+            _exit(0);
+        }
     }
-    if (startupOver.load()) return;
-    static constexpr char kMessage[] = "qmd.shell: start-up did not end after a quit signal; ending at once\n";
-    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
-    _exit(0);
 }
-
-std::thread startupWatch;
 
 }  // namespace
-
-QuitDuringStartup::QuitDuringStartup()
-{
-    // Made once and never destroyed: a handler may still be posting to it.
-    static const bool made = sem_init(&startupEvents, 0, 0) == 0;
-    if (!made || startupWatch.joinable()) return;
-    startupOver.store(false);
-    startupWatch = std::thread(WatchStartup);
-    startupWatched.store(true);
-}
-
-QuitDuringStartup::~QuitDuringStartup()
-{
-    if (!startupWatch.joinable()) return;
-    startupWatched.store(false);
-    startupOver.store(true);
-    sem_post(&startupEvents);
-    startupWatch.join();
-    // Whatever signals were counted belong to this start-up.
-    while (sem_trywait(&startupEvents) == 0) {
-    }
-}
 
 QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
 {
@@ -101,6 +90,13 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     signalReadFd = fds[0];
     signalWriteFd.store(fds[1]);
+
+    // Made once and never destroyed: a handler may still be posting to it.
+    static const bool watchable = sem_init(&watchEvents, 0, 0) == 0;
+    if (watchable) {
+        watchOver.store(false);
+        answerWatch = std::thread(WatchAnswers);
+    }
 
     notifier_ = new QSocketNotifier(signalReadFd, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &QuitSignals::ReadSignals);
@@ -121,6 +117,13 @@ QuitSignals::~QuitSignals()
     for (size_t i = 0; i < kQuitSignals.size(); ++i)
         sigaction(kQuitSignals[i], ignoreOnceGone_ ? &ignore : &previousActions[i], nullptr);
     delete notifier_;
+    if (answerWatch.joinable()) {
+        watchOver.store(true);
+        sem_post(&watchEvents);
+        answerWatch.join();
+        while (sem_trywait(&watchEvents) == 0) {
+        }
+    }
     const int writeFd = signalWriteFd.exchange(-1);
     close(writeFd);
     close(signalReadFd);
@@ -132,7 +135,11 @@ void QuitSignals::ReadSignals()
     unsigned char bytes[16];
     ssize_t count;
     int lastSignal = 0;
-    while ((count = read(signalReadFd, bytes, sizeof bytes)) > 0) lastSignal = bytes[count - 1];
+    while ((count = read(signalReadFd, bytes, sizeof bytes)) > 0) {
+        lastSignal = bytes[count - 1];
+        signalsRead.fetch_add(static_cast<unsigned>(count));
+    }
+    sem_post(&watchEvents);
     if (lastSignal == 0) return;
     emit quitRequested(lastSignal);
 }

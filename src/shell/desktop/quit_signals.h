@@ -11,6 +11,15 @@
 // Only the first of several QuitSignals alive at once answers the signals; the
 // previous signal dispositions come back when it is destroyed, unless the
 // program's end was under way (IgnoreOnceGone).
+//
+// A quit signal ends the program even where the GUI thread can no longer take
+// it: a call into the X server that never returns (seen when the process ran
+// out of descriptors while a window was painted) would otherwise leave it
+// hanging for good, holding the single-instance lock. A thread of its own
+// watches that the GUI thread reads each signal within kGraceMs; when it does
+// not, the thread says so on standard error and ends the process, with status
+// 0 as for any quit signal. Once read, the closing steps take their own
+// (bounded) time.
 #include <QObject>
 
 class QSocketNotifier;
@@ -20,6 +29,8 @@ namespace qmd {
 class QuitSignals : public QObject {
     Q_OBJECT
 public:
+    static constexpr int kGraceMs = 5'000;
+
     explicit QuitSignals(QObject* parent = nullptr);
     ~QuitSignals() override;
 
@@ -39,24 +50,6 @@ private:
 
     QSocketNotifier* notifier_ = nullptr;
     bool ignoreOnceGone_ = false;
-};
-
-// While it lives (start-up, until the event loop runs), a quit signal ends
-// the program even where the GUI thread can no longer take it: a call into
-// the X server that never returns (seen when the process had run out of
-// descriptors while an error box was being made) would otherwise leave it
-// hanging for good, holding the single-instance lock. A thread of its own
-// gives start-up a few seconds after the signal to end in order; after
-// that it says so on standard error and ends the process, with status 0 as
-// for any quit signal.
-class QuitDuringStartup {
-public:
-    static constexpr int kGraceMs = 5'000;
-
-    QuitDuringStartup();
-    ~QuitDuringStartup();  // start-up is over: the event loop answers from now on
-    QuitDuringStartup(const QuitDuringStartup&) = delete;
-    QuitDuringStartup& operator=(const QuitDuringStartup&) = delete;
 };
 
 }  // namespace qmd
