@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/core/multipart_jpeg_parser.h"
+#include "capture/elements/multipart_jpeg_parser.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <optional>
 
 #include "base/settings_keys.h"
-#include "capture/core/moniker.h"
+#include "capture/sources/moniker.h"
 #include "detect/detection.h"
 #include "gui/open_file_dialog.h"
 #include "react/core/reaction_switches.h"

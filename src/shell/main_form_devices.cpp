@@ -7,12 +7,12 @@
 #include <optional>
 
 #include "base/settings_file.h"
-#include "capture/core/camera_watch.h"
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/sys_dev_enum.h"
-#include "capture/core/system_device_source.h"
+#include "capture/watch/camera_watch.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/devices/sys_dev_enum.h"
+#include "capture/sources/system_device_source.h"
 #include "capture/format_window/format_window.h"
 #include "capture/video_window.h"
 #include "gui/error_report.h"

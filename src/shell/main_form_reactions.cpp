@@ -5,7 +5,7 @@
 
 #include "base/app_dir.h"
 #include "base/settings_file.h"
-#include "capture/core/filter_graph.h"
+#include "capture/graph/filter_graph.h"
 #include "gui/browse_for_folder.h"
 #include "gui/input_query.h"
 #include "react/autostart_window.h"

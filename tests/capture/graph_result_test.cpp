@@ -1,9 +1,9 @@
 // Result codes, monikers and render chains: the small pure pieces.
 #include <gtest/gtest.h>
 
-#include "capture/core/check_graph_result.h"
-#include "capture/core/moniker.h"
-#include "capture/core/render_chain.h"
+#include "capture/graph/check_graph_result.h"
+#include "capture/sources/moniker.h"
+#include "capture/graph/render_chain.h"
 #include "gst/handles.h"
 
 namespace qmd {

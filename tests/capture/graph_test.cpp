@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "capture/capture_test_support.h"
-#include "capture/core/check_graph_result.h"
-#include "capture/core/system_device_source.h"
+#include "capture/graph/check_graph_result.h"
+#include "capture/sources/system_device_source.h"
 #include "capture/graph_fixture.h"
 #include "common/frame_image.h"
 #include "common/quisk_error.h"

@@ -22,9 +22,9 @@
 #include <stdexcept>
 
 #include "capture/capture_test_support.h"
-#include "capture/core/camera_watch.h"
-#include "capture/core/check_graph_result.h"
-#include "capture/core/turbo_jpeg_decoder.h"
+#include "capture/watch/camera_watch.h"
+#include "capture/graph/check_graph_result.h"
+#include "capture/elements/turbo_jpeg_decoder.h"
 #include "capture/graph_fixture.h"
 #include "common/frame_image.h"
 #include "support/mjpeg_http_server.h"

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "capture/core/mjpeg_http_source.h"
-#include "capture/core/multipart_jpeg_parser.h"
+#include "capture/elements/mjpeg_http_source.h"
+#include "capture/elements/multipart_jpeg_parser.h"
 #include "gst/handles.h"
 #include "support/mjpeg_http_server.h"
 

@@ -5,10 +5,10 @@
 
 #include <atomic>
 
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/sys_dev_enum.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/devices/sys_dev_enum.h"
 #include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
 #include "shell/selection_slider.h"

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "capture/core/filter_graph.h"
+#include "capture/graph/filter_graph.h"
 #include "capture/video_window.h"
 #include "shell/anchor_layout.h"
 #include "shell/selection_slider.h"
