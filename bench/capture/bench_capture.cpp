@@ -71,7 +71,7 @@ gst::ElementHandle Launch(const std::string& description)
     gst::ErrorHandle error;
     GstElement* pipeline = gst_parse_launch(description.c_str(), error.out());
     if (!pipeline) std::fprintf(stderr, "bench: %s\n", error ? error->message : description.c_str());
-    return gst::ElementHandle(pipeline ? GST_ELEMENT(gst_object_ref_sink(pipeline)) : nullptr);
+    return gst::Sink(pipeline);
 }
 
 bool RunToEos(GstElement* pipeline)

@@ -7,6 +7,7 @@
 
 #include <pthread.h>
 
+#include "common/application_title.h"
 #include "gst/init.h"
 #include "react/core/audio_output.h"
 #include "shell/desktop/application_icon.h"
@@ -52,7 +53,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     x11WhereReachable.Forget();
     qmd::gst::EnsureInitialized();
-    QApplication::setApplicationName(QStringLiteral("Quisk Motion Detector"));
+    QApplication::setApplicationName(QString::fromUtf8(qmd::kApplicationTitle));
     QApplication::setWindowIcon(qmd::ApplicationIcon());
     // Hidden in the tray, the main window is not the last visible window:
     // the program ends when the main window closes, and only then.

@@ -1,19 +1,16 @@
 #include "gui/error_report.h"
 
+#include "common/application_title.h"
 #include "gui/full_stop.h"
 
 #include <QMessageBox>
 
 namespace qmd {
 
-namespace {
-const QString kApplicationTitle = QStringLiteral("Quisk Motion Detector");
-}
-
 void ReportApplicationError(QWidget* parent, const QString& message) noexcept
 {
     try {
-        QMessageBox box(QMessageBox::Critical, kApplicationTitle, WithClosingFullStop(message), QMessageBox::Ok,
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), WithClosingFullStop(message), QMessageBox::Ok,
                         parent);
         box.exec();
     } catch (...) {

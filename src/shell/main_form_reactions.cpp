@@ -5,6 +5,7 @@
 
 #include "base/app_dir.h"
 #include "base/settings_file.h"
+#include "base/settings_keys.h"
 #include "capture/graph/filter_graph.h"
 #include "gui/browse_for_folder.h"
 #include "gui/input_query.h"
@@ -84,7 +85,7 @@ void TfmMainForm::Dopiszdodziennika1Click()
 void TfmMainForm::Pokadziennik1Click()
 {
     // The same name the log is written under: file names are case-sensitive here.
-    const std::string path = AppFile("Dziennik.log");
+    const std::string path = AppFile(keys::kLogFileName);
     std::error_code ignored;
     if (std::filesystem::is_regular_file(path, ignored)) {
         // The viewer runs on its own; whether it could be started is not examined.

@@ -24,6 +24,7 @@
 #include "capture/capture_test_support.h"
 #include "capture/watch/camera_watch.h"
 #include "capture/graph/check_graph_result.h"
+#include "capture/sources/extra_sources.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
 #include "capture/graph_fixture.h"
 #include "common/frame_image.h"

@@ -23,8 +23,8 @@ struct CameraMonitor::Start {
 CameraMonitor::CameraMonitor(QObject* parent) : QObject(parent), start_(std::make_shared<Start>())
 {
     gst::EnsureInitialized();
-    monitor_ = gst::DeviceMonitorHandle{GST_DEVICE_MONITOR(gst_object_ref_sink(gst_device_monitor_new()))};
-    gst_device_monitor_add_filter(monitor_.get(), "Video/Source", nullptr);
+    monitor_ = gst::NewDeviceMonitor();
+    gst_device_monitor_add_filter(monitor_.get(), kVideoSourceClass, nullptr);
     gst::BusHandle bus{gst_device_monitor_get_bus(monitor_.get())};
     reader_ = std::make_unique<GraphBusReader>(bus.get(), [this](GstMessage* message) { OnMessage(message); });
     MarkDeviceMonitorStarting(monitor_.get());

@@ -16,7 +16,7 @@ std::vector<MonikerFields> EnumerateSources()
         MonikerFields test;
         test.Kind = SourceKind::TestSource;
         test.DisplayName = kTestSourceName;
-        test.DeviceClass = "Video/Source";
+        test.DeviceClass = kVideoSourceClass;
         sources.push_back(std::move(test));
     }
     return sources;

@@ -13,7 +13,6 @@ namespace qmd {
 
 inline constexpr std::size_t kMaxFriendlyNameBytes = 255;
 inline constexpr const char* kTestSourceName = "Kamera testowa";
-inline constexpr const char* kExtraSourcesVariable = "QUISK_EXTRA_SOURCES";
 
 struct DeviceEntry {
     std::string FriendlyName;  // at most 255 bytes, cut on a UTF-8 boundary

@@ -10,9 +10,9 @@
 
 #include "capture/elements/http_authentication.h"
 #include "capture/elements/multipart_jpeg_parser.h"
+#include "common/application_title.h"
 #include "common/caught_exception.h"
 #include "gst/handles.h"
-#include "gst/init.h"
 
 namespace qmd {
 namespace {
@@ -30,8 +30,13 @@ constexpr std::size_t kReadSize = 256 * 1024;
 constexpr guint16 kDefaultPort = 80;
 
 struct Session {
-    // Set through the property from any thread; guarded by the object lock.
+    // Set through the properties from any thread; guarded by the object lock.
     std::string location;
+    // "user-id" and "user-pw": sent only when the camera asks. Without a
+    // user, the user and password of the location are used, as souphttpsrc
+    // does.
+    std::string userId;
+    std::string userPw;
     // Cancelled from the thread that stops the stream while the streaming
     // thread blocks in a read (GCancellable is thread-safe).
     gst::GObjectHandle<GCancellable> cancellable;
@@ -71,7 +76,7 @@ struct QmdMjpegHttpSrcClass {
 
 G_DEFINE_TYPE(QmdMjpegHttpSrc, qmd_mjpeg_http_src, GST_TYPE_PUSH_SRC)
 
-enum { kPropertyLocation = 1 };
+enum { kPropertyLocation = 1, kPropertyUserId, kPropertyUserPw };
 
 GstStaticPadTemplate srcTemplate =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("image/jpeg"));
@@ -80,12 +85,20 @@ QmdMjpegHttpSrc* Self(gpointer object) { return reinterpret_cast<QmdMjpegHttpSrc
 
 bool HasLineBreak(const char* text) { return text && std::strpbrk(text, "\r\n") != nullptr; }
 
+// What the properties say, copied under the object lock when the stream starts.
+struct Settings {
+    std::string location;
+    std::string userId;
+    std::string userPw;
+};
+
 // Splits the location into what the connection and the request need; false
 // (with the element's error posted) for anything but a usable http:// address.
-bool PrepareRequest(QmdMjpegHttpSrc* self, const std::string& location)
+bool PrepareRequest(QmdMjpegHttpSrc* self, const Settings& settings)
 {
     Session& session = *self->session;
     gst::ErrorHandle error;
+    const std::string& location = settings.location;
     gst::UriHandle uri{g_uri_parse(location.c_str(),
                                    GUriFlags(G_URI_FLAGS_HAS_PASSWORD | G_URI_FLAGS_ENCODED_PATH |
                                              G_URI_FLAGS_ENCODED_QUERY | G_URI_FLAGS_SCHEME_NORMALIZE),
@@ -114,7 +127,9 @@ bool PrepareRequest(QmdMjpegHttpSrc* self, const std::string& location)
         "GET " + session.target + " HTTP/1.0\r\nHost: " + hostHeader + "\r\nUser-Agent: quisk-motion-detector\r\n";
     // GUri has decoded the user information already.
     session.credentials.reset();
-    if (const char* user = g_uri_get_user(uri.get())) {
+    if (!settings.userId.empty()) {
+        session.credentials = HttpCredentials{settings.userId, settings.userPw};
+    } else if (const char* user = g_uri_get_user(uri.get())) {
         const char* password = g_uri_get_password(uri.get());
         session.credentials = HttpCredentials{user, password ? password : ""};
     }
@@ -131,10 +146,10 @@ gboolean Start(GstBaseSrc* base)
     QmdMjpegHttpSrc* self = Self(base);
     Session& session = *self->session;
     GST_OBJECT_LOCK(self);
-    const std::string location = session.location;
+    const Settings settings{session.location, session.userId, session.userPw};
     GST_OBJECT_UNLOCK(self);
     try {
-        if (!PrepareRequest(self, location)) return FALSE;
+        if (!PrepareRequest(self, settings)) return FALSE;
         session.parser = MultipartJpegParser();
     } catch (...) {
         GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("%s", CaughtExceptionText().c_str()), (nullptr));
@@ -356,28 +371,41 @@ GstFlowReturn Create(GstPushSrc* source, GstBuffer** out)
     }
 }
 
+// The session's string that a property stands for; null for no such property.
+std::string* PropertyText(Session& session, guint id)
+{
+    switch (id) {
+    case kPropertyLocation: return &session.location;
+    case kPropertyUserId: return &session.userId;
+    case kPropertyUserPw: return &session.userPw;
+    default: return nullptr;
+    }
+}
+
 void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec)
 {
     QmdMjpegHttpSrc* self = Self(object);
-    if (id != kPropertyLocation) {
+    std::string* text = PropertyText(*self->session, id);
+    if (!text) {
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
         return;
     }
-    const char* location = g_value_get_string(value);
+    const char* given = g_value_get_string(value);
     GST_OBJECT_LOCK(self);
-    self->session->location = location ? location : "";
+    *text = given ? given : "";
     GST_OBJECT_UNLOCK(self);
 }
 
 void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec)
 {
     QmdMjpegHttpSrc* self = Self(object);
-    if (id != kPropertyLocation) {
+    const std::string* text = PropertyText(*self->session, id);
+    if (!text) {
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
         return;
     }
     GST_OBJECT_LOCK(self);
-    g_value_set_string(value, self->session->location.c_str());
+    g_value_set_string(value, text->c_str());
     GST_OBJECT_UNLOCK(self);
 }
 
@@ -398,12 +426,21 @@ void qmd_mjpeg_http_src_class_init(QmdMjpegHttpSrcClass* klass)
         objectClass, kPropertyLocation,
         g_param_spec_string("location", "Location", "The camera's http:// address", nullptr,
                             GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_READY)));
+    // As souphttpsrc and rtspsrc name them.
+    g_object_class_install_property(
+        objectClass, kPropertyUserId,
+        g_param_spec_string("user-id", "User ID", "The user name sent when the camera asks", nullptr,
+                            GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_READY)));
+    g_object_class_install_property(
+        objectClass, kPropertyUserPw,
+        g_param_spec_string("user-pw", "User Password", "The password sent when the camera asks", nullptr,
+                            GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_READY)));
 
     GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(elementClass, &srcTemplate);
     gst_element_class_set_static_metadata(elementClass, "MJPEG over HTTP camera source", "Source/Network",
                                           "Reads the JPEG images of an MJPEG-over-HTTP camera",
-                                          "Quisk Motion Detector");
+                                          kApplicationTitle);
 
     GstBaseSrcClass* baseClass = GST_BASE_SRC_CLASS(klass);
     baseClass->start = Start;
@@ -425,14 +462,6 @@ void qmd_mjpeg_http_src_init(QmdMjpegHttpSrc* self)
 
 }  // namespace
 
-bool RegisterMjpegHttpSource()
-{
-    static const bool registered = [] {
-        gst::EnsureInitialized();
-        return gst_element_register(nullptr, kMjpegHttpSourceName, GST_RANK_NONE, qmd_mjpeg_http_src_get_type()) ==
-               TRUE;
-    }();
-    return registered;
-}
+GType MjpegHttpSourceType() { return qmd_mjpeg_http_src_get_type(); }
 
 }  // namespace qmd

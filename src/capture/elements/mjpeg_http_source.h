@@ -3,13 +3,16 @@
 // with one blocking socket on its streaming thread and gives one JPEG image
 // per buffer, stamped as it arrives. It stands in for souphttpsrc and
 // multipartdemux, whose session thread costs more than all the rest of the
-// network path. Registered in-process as "qmdmjpeghttpsrc"; property
-// "location" names the camera.
+// network path. Registered as "qmdmjpeghttpsrc"; property
+// "location" names the camera, "user-id" and "user-pw" (as in souphttpsrc)
+// what is sent when it asks.
+#include <glib-object.h>
+
 namespace qmd {
 
 inline constexpr const char* kMjpegHttpSourceName = "qmdmjpeghttpsrc";
 
-// Registers the element once per process; false when it could not be.
-bool RegisterMjpegHttpSource();
+// The element's type, registered by RegisterOwnElements().
+GType MjpegHttpSourceType();
 
 }  // namespace qmd

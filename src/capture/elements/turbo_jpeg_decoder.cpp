@@ -6,9 +6,8 @@
 
 #include <string>
 
-#include "capture/graph/capture_log.h"
+#include "common/application_title.h"
 #include "gst/handles.h"
-#include "gst/init.h"
 
 namespace qmd {
 namespace {
@@ -44,11 +43,14 @@ GstStaticPadTemplate srcTemplate =
 
 QmdTurboJpegDec* Self(GstVideoDecoder* decoder) { return reinterpret_cast<QmdTurboJpegDec*>(decoder); }
 
-// The one place that says images were skipped.
-void ReportSkippedImages(guint64 count, const std::string& lastReason)
+// The one place that says images were skipped: a warning on the bus, which
+// the application that runs the pipeline reports as it sees fit.
+void ReportSkippedImages(QmdTurboJpegDec* self, guint64 count, const std::string& lastReason)
 {
-    qCWarning(lcCapture, "JPEG images skipped as undecodable: %llu (the last: %s)",
-              static_cast<unsigned long long>(count), lastReason.c_str());
+    GST_ELEMENT_WARNING(self, STREAM, DECODE,
+                        ("JPEG images skipped as undecodable: %" G_GUINT64_FORMAT " (the last: %s)", count,
+                         lastReason.c_str()),
+                        (nullptr));
 }
 
 // An image libjpeg-turbo refused, wholly or in part: not shown and not
@@ -62,7 +64,7 @@ GstFlowReturn SkipUndecodable(QmdTurboJpegDec* self, GstVideoCodecFrame* frame)
     ++self->skippedUnreported;
     const gint64 now = g_get_monotonic_time();
     if (self->lastReportUs == 0 || now - self->lastReportUs >= kSkippedReportIntervalUs) {
-        ReportSkippedImages(self->skippedUnreported, reason);
+        ReportSkippedImages(self, self->skippedUnreported, reason);
         self->skippedUnreported = 0;
         self->lastReportUs = now;
     }
@@ -149,7 +151,7 @@ void qmd_turbo_jpeg_dec_class_init(QmdTurboJpegDecClass* klass)
     gst_element_class_add_static_pad_template(element, &srcTemplate);
     gst_element_class_set_static_metadata(element, "JPEG to BGR decoder", "Codec/Decoder/Image",
                                           "Decodes JPEG images straight to 24-bit BGR with libjpeg-turbo",
-                                          "Quisk Motion Detector");
+                                          kApplicationTitle);
     GstVideoDecoderClass* decoder = GST_VIDEO_DECODER_CLASS(klass);
     decoder->start = Start;
     decoder->stop = Stop;
@@ -183,14 +185,6 @@ int TurboJpegDecodeFlags()
     return TJFLAG_FASTUPSAMPLE | TJFLAG_FASTDCT;
 }
 
-bool RegisterTurboJpegDecoder()
-{
-    static const bool registered = [] {
-        gst::EnsureInitialized();
-        return gst_element_register(nullptr, kTurboJpegDecoderName, GST_RANK_PRIMARY + 1,
-                                    qmd_turbo_jpeg_dec_get_type()) == TRUE;
-    }();
-    return registered;
-}
+GType TurboJpegDecoderType() { return qmd_turbo_jpeg_dec_get_type(); }
 
 }  // namespace qmd

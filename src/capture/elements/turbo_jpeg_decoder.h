@@ -3,6 +3,8 @@
 // libjpeg-turbo), saving the colour conversion that GStreamer's jpegdec
 // needs after it. Registered as "qmdturbojpegdec", ranked above jpegdec so
 // that decodebin also picks it for MJPEG streams.
+#include <glib-object.h>
+
 namespace qmd {
 
 inline constexpr const char* kTurboJpegDecoderName = "qmdturbojpegdec";
@@ -10,7 +12,7 @@ inline constexpr const char* kTurboJpegDecoderName = "qmdturbojpegdec";
 // The libjpeg-turbo flags (TJFLAG_*) the element decodes with.
 int TurboJpegDecodeFlags();
 
-// Registers the element once per process; false when it could not be.
-bool RegisterTurboJpegDecoder();
+// The element's type, registered by RegisterOwnElements().
+GType TurboJpegDecoderType();
 
 }  // namespace qmd

@@ -169,7 +169,7 @@ void TSampleGrabber::BuildBin()
     gst::CapsHandle bgr = gst::CapsFromString("video/x-raw,format=BGR");
     g_object_set(accept.get(), "caps", bgr.get(), nullptr);
 
-    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(MemberName().c_str())))};
+    gst::ElementHandle bin = gst::NewBin(MemberName().c_str());
     gst_bin_add(GST_BIN(bin.get()), accept.get());
     gst::PadHandle sink{gst_element_get_static_pad(accept.get(), "sink")};
     gst::PadHandle src{gst_element_get_static_pad(accept.get(), "src")};

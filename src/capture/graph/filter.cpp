@@ -54,7 +54,7 @@ void TFilter::BuildBin()
     if (const GstCaps* defaultFormat = DefaultFormatOf(source.get()))
         g_object_set(format.get(), "caps", defaultFormat, nullptr);
 
-    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(MemberName().c_str())))};
+    gst::ElementHandle bin = gst::NewBin(MemberName().c_str());
     gst_bin_add_many(GST_BIN(bin.get()), source.get(), format.get(), nullptr);
     gst::PadHandle sourcePad{gst_element_get_static_pad(source.get(), "src")};
     gst::PadHandle formatSink{gst_element_get_static_pad(format.get(), "sink")};

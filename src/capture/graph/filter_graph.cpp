@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "capture/elements/register_elements.h"
 #include "capture/graph/capture_log.h"
 #include "capture/graph/check_graph_result.h"
 #include "capture/graph/filter.h"
@@ -42,6 +43,15 @@ std::uint32_t ErrorCode(GstMessage* message)
     gst::ErrorHandle error;
     gst_message_parse_error(message, error.out(), nullptr);
     return error && error->domain == GST_RESOURCE_ERROR ? kResultDeviceError : kResultFailed;
+}
+
+// Whether a message comes from one of the elements this program registers.
+bool FromOurElement(GstMessage* message)
+{
+    GstObject* source = GST_MESSAGE_SRC(message);
+    if (!source || !GST_IS_ELEMENT(source)) return false;
+    GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(source));
+    return factory && IsOwnElementFactory(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)));
 }
 
 // The state and the pending one, read under the element's lock (an
@@ -93,7 +103,7 @@ void TFilterGraph::SetActive(bool active)
 
 void TFilterGraph::Activate()
 {
-    pipeline_ = gst::ElementHandle(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+    pipeline_ = gst::NewPipeline();
     gst::BusHandle bus{gst_pipeline_get_bus(GST_PIPELINE(pipeline_.get()))};
     busReader_ = std::make_unique<GraphBusReader>(bus.get(), [this](GstMessage* m) { OnBusMessage(m); });
     errorReported_ = false;
@@ -278,6 +288,15 @@ void TFilterGraph::OnBusMessage(GstMessage* message)
         errorReported_ = true;
         emit GraphError(QString::fromStdString(EDirectShowException(ErrorCode(message), ErrorText(message)).what()));
         return;
+    case GST_MESSAGE_WARNING: {
+        // Our own elements say on the bus what they skipped; standard error
+        // hears it. Other elements' warnings stay in GStreamer's debug log.
+        if (!FromOurElement(message)) return;
+        gst::ErrorHandle warning;
+        gst_message_parse_warning(message, warning.out(), nullptr);
+        if (warning && warning->message) qCWarning(lcCapture, "%s", warning->message);
+        return;
+    }
     case GST_MESSAGE_LATENCY:
         if (pipeline_) gst_bin_recalculate_latency(GST_BIN(pipeline_.get()));
         return;

@@ -76,10 +76,10 @@ gst::ElementHandle CreateClipSource(const std::string& uri)
     gst::ErrorHandle error;
     GstElement* made = gst_element_make_from_uri(GST_URI_SRC, uri.c_str(), nullptr, error.out());
     if (!made) return {};
-    gst::ElementHandle reader{GST_ELEMENT(gst_object_ref_sink(made))};
+    gst::ElementHandle reader = gst::Sink(made);
     gst::ElementHandle parser = gst::MakeElement("parsebin");
     if (!parser) return {};
-    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
+    gst::ElementHandle bin = gst::NewBin();
     gst_bin_add_many(GST_BIN(bin.get()), reader.get(), parser.get(), nullptr);
     if (!gst_element_link(reader.get(), parser.get())) return {};
     gst_element_add_pad(bin.get(), gst_ghost_pad_new_no_target("src", GST_PAD_SRC));

@@ -26,7 +26,7 @@ std::string CaptionOfUri(const std::string& location)
 std::vector<MonikerFields> ExtraSourcesFromEnvironment()
 {
     std::vector<MonikerFields> sources;
-    const char* value = std::getenv("QUISK_EXTRA_SOURCES");
+    const char* value = std::getenv(kExtraSourcesVariable);
     if (!value) return sources;
     const std::string list = value;
     std::size_t start = 0;
@@ -41,7 +41,7 @@ std::vector<MonikerFields> ExtraSourcesFromEnvironment()
         fields.Identity = location;
         fields.DisplayName =
             LooksLikeUri(location) ? CaptionOfUri(location) : std::filesystem::path(location).filename().string();
-        fields.DeviceClass = "Video/Source";
+        fields.DeviceClass = kVideoSourceClass;
         sources.push_back(std::move(fields));
     }
     return sources;

@@ -8,6 +8,9 @@
 
 namespace qmd {
 
+// The environment variable that names the extra sources.
+inline constexpr const char* kExtraSourcesVariable = "QUISK_EXTRA_SOURCES";
+
 // The sources QUISK_EXTRA_SOURCES names, in its order.
 std::vector<MonikerFields> ExtraSourcesFromEnvironment();
 

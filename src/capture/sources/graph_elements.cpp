@@ -23,10 +23,8 @@ std::vector<PadHandle> Pads(GstElement* element)
 
 ElementHandle MakeElement(const char* factory, const char* name)
 {
-    GstElement* element = gst_element_factory_make(factory, name);
-    if (!element) return {};
     // Own the reference; bins take references of their own.
-    return ElementHandle(GST_ELEMENT(gst_object_ref_sink(element)));
+    return Sink(gst_element_factory_make(factory, name));
 }
 
 CapsHandle CapsFromString(const char* text) { return CapsHandle(gst_caps_from_string(text)); }

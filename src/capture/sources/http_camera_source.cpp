@@ -1,7 +1,9 @@
 #include "capture/sources/http_camera_source.h"
 
+#include "capture/sources/address_credentials.h"
 #include "capture/sources/graph_elements.h"
 #include "capture/elements/mjpeg_http_source.h"
+#include "capture/elements/register_elements.h"
 #include "capture/sources/source_bin_pads.h"
 
 namespace qmd {
@@ -24,7 +26,7 @@ void LinkMultipartPart(GstElement*, GstPad* pad, gpointer filter)
 // before it runs.
 gst::ElementHandle CreateHttpCameraSource(const std::string& uri)
 {
-    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
+    gst::ElementHandle bin = gst::NewBin();
     // The element whose "src" pad gives the images.
     GstElement* images = nullptr;
 
@@ -32,10 +34,13 @@ gst::ElementHandle CreateHttpCameraSource(const std::string& uri)
     // (libsoup's session thread cost more than the rest of the way), and it
     // gives JPEG images and nothing else; https:// needs libsoup's TLS.
     gst::ElementHandle reader;
-    if (g_str_has_prefix(uri.c_str(), "http://") && RegisterMjpegHttpSource())
+    if (g_str_has_prefix(uri.c_str(), "http://") && RegisterOwnElements())
         reader = gst::MakeElement(kMjpegHttpSourceName);
     if (reader) {
-        g_object_set(reader.get(), "location", uri.c_str(), nullptr);
+        const AddressCredentials address = SplitCredentials(uri);
+        g_object_set(reader.get(), "location", address.Address.c_str(), nullptr);
+        if (!address.User.empty())
+            g_object_set(reader.get(), "user-id", address.User.c_str(), "user-pw", address.Password.c_str(), nullptr);
         gst_bin_add(GST_BIN(bin.get()), reader.get());
         images = reader.get();
     } else {

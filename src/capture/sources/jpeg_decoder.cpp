@@ -1,11 +1,12 @@
 #include "capture/sources/jpeg_decoder.h"
 
 #include "capture/sources/graph_elements.h"
+#include "capture/elements/register_elements.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
 
 namespace qmd {
 
-bool PreferTurboJpegDecoder() { return RegisterTurboJpegDecoder(); }
+bool PreferTurboJpegDecoder() { return RegisterOwnElements(); }
 
 JpegDecoder MakeJpegDecoder()
 {

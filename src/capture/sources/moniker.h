@@ -15,6 +15,10 @@
 
 namespace qmd {
 
+// The device class of every video source we list: GStreamer's class for
+// cameras, which the extra sources and the test camera carry too.
+inline constexpr const char* kVideoSourceClass = "Video/Source";
+
 enum class SourceKind : std::uint8_t { SystemDevice = 1, ExtraSource = 2, TestSource = 3 };
 
 struct MonikerFields {

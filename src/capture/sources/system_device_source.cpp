@@ -59,8 +59,8 @@ gst::DeviceMonitorHandle ListingMonitor()
         std::lock_guard lock(sharedMonitorMutex);
         if (sharedMonitor) return sharedMonitorStarted ? gst::NewRef(sharedMonitor.get()) : gst::DeviceMonitorHandle{};
     }
-    gst::DeviceMonitorHandle monitor{GST_DEVICE_MONITOR(gst_object_ref_sink(gst_device_monitor_new()))};
-    gst_device_monitor_add_filter(monitor.get(), "Video/Source", nullptr);
+    gst::DeviceMonitorHandle monitor = gst::NewDeviceMonitor();
+    gst_device_monitor_add_filter(monitor.get(), kVideoSourceClass, nullptr);
     return monitor;
 }
 
@@ -138,7 +138,7 @@ gst::ElementHandle CreateSystemDeviceSource(const MonikerFields& fields)
         if (!SameSystemDevice(candidate.Fields, fields)) continue;
         GstElement* created = gst_device_create_element(candidate.Device.get(), nullptr);
         if (!created) return {};
-        gst::ElementHandle element{GST_ELEMENT(gst_object_ref_sink(created))};
+        gst::ElementHandle element = gst::Sink(created);
         AttachOfferedCaps(element.get(), gst::CapsHandle{gst_device_get_caps(candidate.Device.get())});
         return element;
     }

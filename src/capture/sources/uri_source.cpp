@@ -11,7 +11,7 @@ gst::ElementHandle CreateUriSource(const std::string& uri)
     if (!decoder) return {};
     g_object_set(decoder.get(), "uri", uri.c_str(), nullptr);
 
-    gst::ElementHandle bin{GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)))};
+    gst::ElementHandle bin = gst::NewBin();
     gst_bin_add(GST_BIN(bin.get()), decoder.get());
     GstPad* src = gst_ghost_pad_new_no_target("src", GST_PAD_SRC);
     gst_element_add_pad(bin.get(), src);
