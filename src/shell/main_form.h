@@ -172,6 +172,8 @@ private:
     void RunMenuCommand(void (TfmMainForm::*handler)());
     void BuildDeviceMenu();
     QAction* AddDeviceEntry(int position, const DeviceEntry& device);
+    // The entries of "Urządzenia" that are sources, in list order.
+    QList<QAction*> deviceEntries_;
     void RefreshDeviceMenu();
     void AwaitRememberedCamera();
     void ReviewListedCameras();

@@ -1,10 +1,13 @@
 // "Urządzenia": one entry per capture device, and the device switch that
-// rebuilds the capture graph around the chosen one.
+// rebuilds the capture graph around the chosen one. The sources come first;
+// commands may follow them (after a separator) and stay when the sources
+// are listed again. An entry's position counts sources only.
 #include <QAction>
 #include <QMenu>
 
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "base/settings_file.h"
 #include "capture/watch/camera_watch.h"
@@ -25,7 +28,17 @@ QAction* TfmMainForm::AddDeviceEntry(int position, const DeviceEntry& device)
     QString caption = QString::fromStdString(device.FriendlyName);
     // A device name is shown as it is, never read as a keyboard accelerator.
     caption.replace(QLatin1Char('&'), QLatin1String("&&"));
-    QAction* entry = Devices->addAction(caption);
+    // Before the first command, if the menu has any.
+    QAction* firstCommand = nullptr;
+    for (QAction* action : Devices->actions()) {
+        if (!deviceEntries_.contains(action)) {
+            firstCommand = action;
+            break;
+        }
+    }
+    auto* entry = new QAction(caption, Devices);
+    Devices->insertAction(firstCommand, entry);
+    deviceEntries_.append(entry);
     entry->setData(position);
     connect(entry, &QAction::triggered, this, [this, entry] { RunCommand(this, [&] { DeviceSwitch(entry); }); });
     return entry;
@@ -37,7 +50,7 @@ QAction* TfmMainForm::AddDeviceEntry(int position, const DeviceEntry& device)
 void TfmMainForm::RefreshDeviceMenu()
 {
     if (closeQueries_ > 0) return;
-    for (QAction* entry : Devices->actions()) {
+    for (QAction* entry : std::exchange(deviceEntries_, {})) {
         Devices->removeAction(entry);
         entry->deleteLater();
     }
@@ -91,7 +104,7 @@ void TfmMainForm::ReviewListedCameras()
     const auto sources = EnumerateSources();
     for (std::size_t position = 0; position < sources.size(); ++position) {
         if (!SameSystemDevice(sources[position], *awaitedCamera_)) continue;
-        if (QAction* entry = Devices->actions().value(static_cast<int>(position)))
+        if (QAction* entry = deviceEntries_.value(static_cast<int>(position)))
             RunCommand(this, [&] { DeviceSwitch(entry); });
         return;
     }

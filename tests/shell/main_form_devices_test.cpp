@@ -211,11 +211,16 @@ TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
 
     TfmMainForm* form = Start();
     EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera testowa"}));
+    // A command after the sources stays after them, and the camera's
+    // position still counts sources only.
+    form->Devices->addSeparator();
+    form->Devices->addAction(QStringLiteral("Polecenie"));
     QTest::qWait(300);
     EXPECT_FALSE(form->FilterGraph->Active());
     PlugInFakeCamera({"Kamera USB", "/dev/video1", 0, "SN-0042"});
     EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
-    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera USB"}));
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera USB", "", "Polecenie"}));
+    EXPECT_EQ(form->LastDevice, 0);
     form->SampleGrabber->Shutdown();
     InstallFakeCameras({});
 }
