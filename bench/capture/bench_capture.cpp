@@ -140,7 +140,7 @@ double OurGraph(Source source, const Size& size, bool preview)
         for (const auto& candidate : EnumerateSources())
             if (candidate.Kind == SourceKind::SystemDevice) fields = candidate;
     } else {
-        fields = MonikerFields{SourceKind::ExtraSource, "clip", ClipPath(size), "Video/Source"};
+        fields = MonikerFields{SourceKind::ExtraSource, "clip", ClipPath(size), kVideoSourceClass, ""};
     }
     if (!fields) return -1;
 

@@ -120,6 +120,8 @@ void TFilterGraph::Deactivate()
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     for (IGraphMember* member : members_) RemoveMemberElement(member);
     GraphBusReader::Retire(std::move(busReader_));
+    branches_.clear();
+    detaching_.clear();
     pipeline_.reset();
 }
 
@@ -252,6 +254,9 @@ void TFilterGraph::UnlinkAndRemoveInserted()
         gst_element_set_state(element.get(), GST_STATE_NULL);
         if (!gst_bin_remove(bin, element.get())) CheckGraphResult(kResultCannotLink);
     }
+    // The consumers went with the branch point.
+    branches_.clear();
+    detaching_.clear();
 }
 
 void TFilterGraph::RenderStream(TFilter* source, TSampleGrabber* grabber, TVideoRenderer* renderer)
@@ -280,9 +285,32 @@ void TFilterGraph::RenderStream(TFilter* source, TSampleGrabber* grabber, TVideo
     GST_DEBUG_BIN_TO_DOT_FILE(GST_BIN(pipeline_.get()), GST_DEBUG_GRAPH_SHOW_ALL, "FilterGraph");
 }
 
+int TFilterGraph::AttachConsumer(gst::ElementHandle consumer)
+{
+    if (!Active() || !consumer) return 0;
+    std::optional<StreamBranch> branch = LinkStreamBranch(GST_BIN(pipeline_.get()), std::move(consumer));
+    if (!branch) return 0;
+    branches_.emplace(++lastBranchId_, std::move(*branch));
+    return lastBranchId_;
+}
+
+void TFilterGraph::DetachConsumer(int id)
+{
+    const auto found = branches_.find(id);
+    if (found == branches_.end()) return;
+    UnlinkStreamBranchWhenIdle(found->second, id);
+    detaching_.insert(branches_.extract(found));
+}
+
 void TFilterGraph::OnBusMessage(GstMessage* message)
 {
     switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_APPLICATION:
+        if (const std::optional<int> id = UnlinkedBranchId(message)) {
+            if (auto node = detaching_.extract(*id); !node.empty() && pipeline_)
+                RemoveStreamBranch(GST_BIN(pipeline_.get()), node.mapped());
+        }
+        return;
     case GST_MESSAGE_ERROR:
         if (errorReported_) return;
         errorReported_ = true;

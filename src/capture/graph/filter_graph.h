@@ -6,10 +6,12 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "capture/graph/graph_member.h"
+#include "capture/graph/stream_branch.h"
 #include "gst/handles.h"
 
 namespace qmd {
@@ -51,6 +53,20 @@ public:
     // when the graph is inactive or a member has no element.
     void RenderStream(TFilter* source, TSampleGrabber* grabber, TVideoRenderer* renderer);
 
+    // A consumer of the source's own stream (what the source gives before it
+    // is decoded), attached to the branch point while the graph runs without
+    // touching the grabber: its element's "sink" pad is fed through a leaky
+    // queue of its own. 0 when the graph has no stream rendered or the
+    // consumer cannot take the stream. The graph holds the consumer until it
+    // is detached or the graph is stripped or released.
+    int AttachConsumer(gst::ElementHandle consumer);
+    // Unlinks the consumer as soon as no buffer is passing to it (never
+    // waiting for one); its elements leave the pipeline on this thread
+    // shortly after. An unknown id does nothing.
+    void DetachConsumer(int id);
+    // Consumers attached and not yet detached.
+    std::size_t ConsumerCount() const { return branches_.size(); }
+
     // The pipeline while active (for tests and diagnostics).
     GstElement* Pipeline() const { return pipeline_.get(); }
     const std::vector<IGraphMember*>& Members() const { return members_; }
@@ -82,6 +98,10 @@ private:
     std::unique_ptr<GraphBusReader> busReader_;
     std::vector<IGraphMember*> members_;
     bool errorReported_ = false;
+    std::map<int, StreamBranch> branches_;
+    // Detached, waiting for their unlink to be reported on the bus.
+    std::map<int, StreamBranch> detaching_;
+    int lastBranchId_ = 0;
 };
 
 }  // namespace qmd

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "capture/graph/stream_branch.h"
 #include "capture/sources/graph_elements.h"
 #include "capture/sources/jpeg_decoder.h"
 
@@ -50,12 +51,15 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
     for (const auto& element : chain)
         if (!element) return false;
 
+    // The source's own stream branches before it is decoded.
+    gst::PadHandle decodedBranch = InsertBranchPoint(pipeline, sourcePad);
+    if (!decodedBranch) return false;
     for (const auto& element : chain) gst_bin_add(pipeline, element.get());
 
     bool linked = true;
     {
         gst::PadHandle firstSink{gst_element_get_static_pad(chain.front().get(), "sink")};
-        linked = firstSink && gst_pad_link(sourcePad, firstSink.get()) == GST_PAD_LINK_OK;
+        linked = firstSink && gst_pad_link(decodedBranch.get(), firstSink.get()) == GST_PAD_LINK_OK;
     }
     for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
         if (kind == RenderChainKind::Decode && i == 0) {

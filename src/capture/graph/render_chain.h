@@ -1,6 +1,7 @@
 #pragma once
-// The elements between a source and the grabber: whatever decodes and
-// converts the source's output into raw video that ends as 24-bit BGR.
+// The elements between a source and the grabber: the branch point on the
+// source's own stream, then whatever decodes and converts it into raw video
+// that ends as 24-bit BGR.
 #include <gst/gst.h>
 
 namespace qmd {
@@ -11,7 +12,7 @@ enum class RenderChainKind { Raw, Jpeg, Decode };
 // converter, JPEG a decoder first, anything else a decodebin.
 RenderChainKind ChooseRenderChain(const GstCaps* offered);
 
-// Adds the chain to the pipeline and links sourcePad -> chain -> grabber.
+// Adds the chain to the pipeline and links sourcePad -> tee -> chain -> grabber.
 // false when some link failed (the caller does not report it).
 bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grabber);
 
