@@ -1,13 +1,15 @@
 // libFuzzer target: a random camera response, fed to the multipart JPEG
 // parser whole and again in reads of random sizes. Neither may crash or read
 // out of bounds; both give the same parts and the same end; memory stays
-// within the limits.
+// within the limits. Every part's declared picture size is read as the
+// camera source reads it, within the part's bytes.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "capture/elements/jpeg_picture_size.h"
 #include "capture/elements/multipart_jpeg_parser.h"
 
 namespace {
@@ -42,6 +44,10 @@ Run Parse(const std::uint8_t* data, std::size_t size, const std::uint8_t* pieces
         MultipartJpegParser::Outcome outcome;
         while ((outcome = parser.Next()) == MultipartJpegParser::Outcome::Part) {
             Check(!parser.Part().empty() && parser.Part().size() <= kLimits.Part, "part size");
+            if (const auto declared = qmd::DeclaredJpegSize(parser.Part()))
+                Check(declared->Width >= 0 && declared->Width <= 65535 && declared->Height >= 0 &&
+                          declared->Height <= 65535,
+                      "declared size");
             run.Parts.emplace_back(reinterpret_cast<const char*>(parser.Part().data()), parser.Part().size());
         }
         run.Failed = outcome == MultipartJpegParser::Outcome::Failed;

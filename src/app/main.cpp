@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include <csignal>
+#include <optional>
 
 #include <pthread.h>
 
@@ -11,6 +12,7 @@
 #include "gst/init.h"
 #include "react/core/audio_output.h"
 #include "shell/desktop/application_icon.h"
+#include "shell/desktop/quit_signals.h"
 #include "shell/desktop/single_instance.h"
 #include "shell/desktop/window_platform.h"
 #include "shell/program_windows.h"
@@ -19,9 +21,10 @@
 namespace {
 
 // A quit signal that arrives while the windows are still being made would
-// end the process at once, without the closing steps. Blocked here, before
-// any thread exists (threads inherit the mask), it waits until the handler
-// that closes the window in order is installed and this thread takes it.
+// end the process at once, without the closing steps (status 143). Blocked
+// here, before any thread exists (threads inherit the mask), it waits until
+// the handler that closes the window in order is installed and this thread
+// takes it.
 class HeldQuitSignals {
 public:
     HeldQuitSignals()
@@ -37,13 +40,17 @@ private:
     sigset_t previous_{};
 };
 
+// Held from the first moment the program's own code runs (its static
+// initialisation), not from main(): a signal sent right after exec must not
+// find the default disposition either.
+__attribute__((init_priority(101))) HeldQuitSignals heldQuitSignals;
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const auto instanceLock = qmd::SingleInstanceLock::TryAcquire();
     if (!instanceLock) return 0;
-    HeldQuitSignals heldQuitSignals;
 
     // Only the first argument counts, compared whole and case-sensitively,
     // before Qt takes its own options out of the list.
@@ -62,6 +69,7 @@ int main(int argc, char** argv)
     // From here on a quit signal or the session's end is answered, even
     // while start-up waits in an error box: the held signals come now.
     qmd::SessionEnd sessionEnd;
+    std::optional<qmd::QuitDuringStartup> quitDuringStartup(std::in_place);
     heldQuitSignals.Release();
 
     const auto windows = qmd::BuildProgramWindows(qmd::TfmMainForm::Options{
@@ -73,6 +81,7 @@ int main(int argc, char** argv)
     qmd::TfmMainForm* mainForm = windows->MainForm();
     QObject::connect(mainForm, &qmd::TfmMainForm::Closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     sessionEnd.Attach(mainForm);
+    quitDuringStartup.reset();
     const int exitCode = sessionEnd.Requested() ? 0 : QApplication::exec();
     // Whatever ended the event loop, the capture is released and the
     // settings written (once) before the windows go.

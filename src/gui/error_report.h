@@ -20,7 +20,9 @@ class QWidget;
 namespace qmd {
 
 // Shows `message` (with its closing full stop, see full_stop.h) and waits for
-// OK. Call on the GUI thread only. Never throws.
+// OK. Call on the GUI thread only. Never throws. Where the box cannot be
+// made (the process has run out of descriptors), the message goes to
+// standard error and the program ends with status 1.
 void ReportApplicationError(QWidget* parent, const QString& message) noexcept;
 // Same, with what() read as UTF-8.
 void ReportApplicationError(QWidget* parent, const std::exception& error) noexcept;

@@ -13,6 +13,7 @@
 #include "gui/error_report.h"
 #include "gui/window_fonts.h"
 #include "gui/window_placement.h"
+#include "react/core/power_manager.h"
 
 namespace qmd {
 
@@ -55,7 +56,7 @@ TfmTrybPracy::TfmTrybPracy(QAction* mark, QWidget* parent) : PlainDialog(parent)
     FormCreate();
 }
 
-int TfmTrybPracy::BoundIndex(int stored) { return stored < -1 ? -1 : stored > kLastIndex ? kLastIndex : stored; }
+int TfmTrybPracy::BoundIndex(int stored) { return StoredPowerIndex(stored); }
 
 void TfmTrybPracy::SetItemIndex(int index)
 {
@@ -87,7 +88,7 @@ void TfmTrybPracy::Button1Click()
         ReportApplicationError(this, error);
         return;
     }
-    if (mark_) mark_->setChecked(index >= 1 && index <= kLastIndex);
+    if (mark_) mark_->setChecked(IsPowerAction(index));
     accept();
 }
 

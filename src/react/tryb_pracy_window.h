@@ -23,7 +23,7 @@ public:
     // -1 (no selection) .. 5; read from any thread.
     std::atomic<int>& LiveIndex() { return liveIndex_; }
     int ItemIndex() const { return liveIndex_.load(); }
-    void SetItemIndex(int index);  // bounded to -1 .. 5
+    void SetItemIndex(int index);  // -1 for anything outside -1 .. 5
 
     QGroupBox* tryb = nullptr;
     QButtonGroup* trybButtons = nullptr;

@@ -16,6 +16,7 @@
 #include "common/caught_exception.h"
 #include "common/file_io.h"
 #include "gui/error_report.h"
+#include "react/core/power_manager.h"
 #include "react/core/start_list_file.h"
 #include "shell/desktop/autostart_entry.h"
 #include "shell/desktop/tray_controller.h"
@@ -43,7 +44,7 @@ void TfmMainForm::FormCreate()
         Odtwrzplikdwikowy1->setChecked(!settings.Read(keys::SoundFile).empty());
         Wywietlinformacj1->setChecked(!settings.Read(keys::InformationText).empty());
         // 0 is "Nie rób nic" and -1 nothing chosen: only a power action checks it.
-        Przecztrybpracykomputera1->setChecked(settings.Read(keys::PowerAction) >= 1);
+        Przecztrybpracykomputera1->setChecked(IsPowerAction(StoredPowerIndex(settings.Read(keys::PowerAction))));
         MinimalizujdoTraya1->setChecked(settings.Read(keys::MinimiseToTray));
         Dopiszdodziennika1->setChecked(settings.Read(keys::KeepLog));
         LastDevice = settings.Read(keys::LastDevice);

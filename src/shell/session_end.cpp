@@ -36,6 +36,7 @@ bool SessionEnd::eventFilter(QObject* watched, QEvent* event)
 void SessionEnd::Request()
 {
     requested_ = true;
+    quitSignals_.IgnoreOnceGone();
     if (mainForm_) {
         mainForm_->CloseForSessionEnd();  // runs once; ends the event loop
     } else {

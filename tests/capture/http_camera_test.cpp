@@ -5,16 +5,21 @@
 // waiting for seconds of stream; an image that cannot be decoded is skipped
 // and the stream goes on; a camera that goes away is reported once, and one
 // that hangs is lost once its silence outlasts the bound; nothing hangs on
-// the way down, even while frames stream or after the camera went.
+// the way down, even while frames stream or after the camera went. Pictures
+// larger than a camera sends, and CMYK ones, are skipped before anything is
+// allocated for them, by the http:// reader and by our decoder alone.
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSize>
 
 #include <glib.h>
+#include <gst/video/video.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -25,6 +30,7 @@
 #include "capture/watch/camera_watch.h"
 #include "capture/graph/check_graph_result.h"
 #include "capture/sources/extra_sources.h"
+#include "capture/elements/register_elements.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
 #include "capture/graph_fixture.h"
 #include "common/frame_image.h"
@@ -342,6 +348,23 @@ TEST_F(HttpCamera, CameraAskingForDigestOrBasicStreamsWithTheRightPasswordAndRep
     EXPECT_EQ(camera.Challenges(), 2u);
     EXPECT_EQ(camera.StreamRequests(), 0u);
     EXPECT_EQ(received.Count(), before);
+
+    // Asked again every 10 s, the camera would keep the account locked:
+    // after a refusal the next attempt is minutes away, and standard error
+    // says why; a camera merely away is asked again within a second.
+    CameraWatch watch({.LastArrivalNs = [] { return std::int64_t{0}; },
+                       .ArrivalIntervalNs = [] { return std::int64_t{0}; },
+                       .MeantToRun = [] { return true; }});
+    ::testing::internal::CaptureStderr();
+    watch.Watch(Comeback::Retry);
+    ASSERT_TRUE(watch.OnGraphError(QString::fromStdString(lastError)));
+    EXPECT_GE(watch.NextAttemptInMs(), 4 * 60'000);
+    const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(diagnostics.find("asked again only every 5 min"), std::string::npos) << diagnostics;
+    watch.Watch(Comeback::Retry);
+    ASSERT_TRUE(watch.OnGraphError(QStringLiteral("Could not connect: Connection refused")));
+    EXPECT_LE(watch.NextAttemptInMs(), CameraWatch::kLongestRetryMs);
+    watch.Forget();
 }
 
 TEST_F(HttpCamera, DecodesWithoutGStreamerCriticals)
@@ -406,9 +429,11 @@ std::vector<std::uint8_t> Damaged(std::vector<std::uint8_t> jpeg, Damage damage)
 // A still scene in which every 20th image cannot be decoded: the frames go on
 // after each damaged one, none of them is a half-decoded picture (which would
 // show as motion), nothing reaches the bus, and standard error hears of it
-// once, not once per image.
+// once, not once per image nor once per opening.
 TEST_F(HttpCamera, ImagesThatCannotBeDecodedAreSkippedAndTheNextOnesShown)
 {
+    std::size_t reportLines = 0;
+    std::string reports;
     for (const Damage damage : {Damage::HuffmanTable, Damage::EntropyData, Damage::CutShort}) {
         SCOPED_TRACE(static_cast<int>(damage));
         const std::vector<std::uint8_t> good = FootageJpeg();
@@ -433,11 +458,108 @@ TEST_F(HttpCamera, ImagesThatCannotBeDecodedAreSkippedAndTheNextOnesShown)
             std::lock_guard lock(received.mutex);
             for (const auto& frame : received.frames) ASSERT_TRUE(frame.Pixels == received.frames.front().Pixels);
         }
-        std::size_t reportLines = 0;
         std::istringstream lines(diagnostics);
         for (std::string line; std::getline(lines, line);) reportLines += line.find("JPEG") != std::string::npos;
-        EXPECT_EQ(reportLines, 1u) << diagnostics;
+        reports += diagnostics;
     }
+    // Once for the three openings, not once for each.
+    EXPECT_EQ(reportLines, 1u) << reports;
+}
+
+struct DecodedAlone {
+    std::vector<QSize> Sizes;  // of the pictures that came out
+    bool ReachedTheEnd = false;
+    std::vector<std::string> Warnings;  // the decoder's, on the bus
+};
+
+// The images through our decoder alone, as from a source other than the
+// http:// reader.
+DecodedAlone DecodeAlone(const std::vector<std::vector<std::uint8_t>>& images)
+{
+    DecodedAlone decoded;
+    EXPECT_TRUE(RegisterOwnElements());
+    gst::ErrorHandle error;
+    gst::ElementHandle pipeline{gst_parse_launch(
+        "appsrc name=in caps=image/jpeg format=time ! qmdturbojpegdec ! appsink name=out sync=false", error.out())};
+    EXPECT_TRUE(pipeline) << (error ? error->message : "");
+    if (!pipeline) return decoded;
+    gst::ElementHandle in{gst_bin_get_by_name(GST_BIN(pipeline.get()), "in")};
+    gst::ElementHandle out{gst_bin_get_by_name(GST_BIN(pipeline.get()), "out")};
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    for (const auto& image : images) {
+        GstFlowReturn pushed = GST_FLOW_ERROR;
+        g_signal_emit_by_name(in.get(), "push-buffer", gst_buffer_new_memdup(image.data(), image.size()), &pushed);
+        EXPECT_EQ(pushed, GST_FLOW_OK);
+    }
+    GstFlowReturn ended = GST_FLOW_ERROR;
+    g_signal_emit_by_name(in.get(), "end-of-stream", &ended);
+    for (;;) {
+        GstSample* sample = nullptr;
+        g_signal_emit_by_name(out.get(), "try-pull-sample", GST_SECOND * 20, &sample);
+        if (!sample) break;
+        GstVideoInfo info;
+        if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))
+            decoded.Sizes.emplace_back(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
+        gst_sample_unref(sample);
+    }
+    gboolean reachedTheEnd = FALSE;
+    g_object_get(out.get(), "eos", &reachedTheEnd, nullptr);
+    decoded.ReachedTheEnd = reachedTheEnd;
+    gst::BusHandle bus{gst_element_get_bus(pipeline.get())};
+    while (gst::MessageHandle warning{gst_bus_pop_filtered(bus.get(), GST_MESSAGE_WARNING)}) {
+        gst::ErrorHandle said;
+        gst_message_parse_warning(warning.get(), said.out(), nullptr);
+        if (said && said->message) decoded.Warnings.emplace_back(said->message);
+    }
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    return decoded;
+}
+
+// Tiny images whose headers declare pictures larger than a camera sends,
+// between good ones. A picture of 65500x65500 is more than GStreamer's output
+// state can describe: the decoder kept the old state and decoded it into a
+// buffer sized for 320x240 (a heap overflow); one of 20000x20000 took 1.2 GB.
+// Both readers skip such images before anything is allocated for them, and
+// the good images go on: the http:// reader for whatever decoder follows it,
+// and our decoder for images from any other source.
+TEST_F(HttpCamera, PicturesLargerThanACameraSendsAreSkippedBeforeAnythingIsAllocated)
+{
+    const std::vector<std::uint8_t> good = SolidJpeg({10, 20, 30});
+    const std::vector<std::vector<std::uint8_t>> hostile = {
+        JpegDeclaringSize(65500, 65500), JpegDeclaringSize(20000, 20000), JpegDeclaringSize(8193, 16),
+        JpegDeclaringSize(4097, 4096)};
+
+    std::vector<std::vector<std::uint8_t>> images;
+    for (const auto& image : hostile) images.insert(images.end(), {good, image});
+    MjpegHttpServer camera(images, {.FramesPerSecond = 60});
+    ChooseCamera(camera.Url());
+    Start();
+    const bool flowing = WaitUntil([&] { return received.Count() >= 20; }, 10000);
+    graph.StripGraph();
+    graph.SetActive(false);
+    ASSERT_TRUE(flowing) << received.Count() << " frames";
+    EXPECT_EQ(errorReports, 0) << lastError;
+
+    const DecodedAlone alone = DecodeAlone(images);
+    EXPECT_TRUE(alone.ReachedTheEnd) << "the decoder stopped the stream";
+    EXPECT_EQ(alone.Sizes, std::vector<QSize>(hostile.size(), QSize(kWidth, kHeight)));
+}
+
+// CMYK images, which a few encoders send, are skipped with a warning on the
+// bus (which the graph writes to standard error), once: before, the user
+// heard only that no frame came.
+TEST_F(HttpCamera, CmykImagesAreSkippedAndSaidSoOnce)
+{
+    const std::vector<std::uint8_t> good = SolidJpeg({10, 20, 30});
+    const std::vector<std::uint8_t> cmyk = EncodeCmykJpeg(kWidth, kHeight);
+    const DecodedAlone alone = DecodeAlone({good, cmyk, good, cmyk, cmyk, good});
+    EXPECT_TRUE(alone.ReachedTheEnd);
+    EXPECT_EQ(alone.Sizes.size(), 3u);
+    const std::string said = "unsupported JPEG colour space (CMYK)";
+    EXPECT_EQ(std::count_if(alone.Warnings.begin(), alone.Warnings.end(),
+                            [&](const std::string& warning) { return warning.find(said) != std::string::npos; }),
+              1)
+        << ::testing::PrintToString(alone.Warnings);
 }
 
 // The measuring tool serves two consumers side by side from one server.

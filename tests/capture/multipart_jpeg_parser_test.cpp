@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/elements/jpeg_picture_size.h"
 #include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/multipart_jpeg_parser.h"
 #include "capture/elements/register_elements.h"
@@ -178,6 +179,18 @@ TEST(MultipartJpegParserTest, RefusedRequestFailsWithTheStatusAndTheServersReaso
         EXPECT_EQ(parser.Status(), refusal.Status) << refusal.StatusLine;
         EXPECT_EQ(parser.Message(), refusal.Message) << refusal.StatusLine;
         EXPECT_EQ(parser.Next(), Outcome::Failed) << "a failure is final";
+    }
+    // A redirect says where it leads, not just "Found".
+    for (const auto& [head, message] : std::vector<std::pair<std::string, std::string>>{
+             {"HTTP/1.1 302 Found\r\nLocation: http://10.0.0.7/mjpeg\r\n",
+              "The camera redirected the request to http://10.0.0.7/mjpeg (HTTP status 302 Found); redirects are not "
+              "followed"},
+             {"HTTP/1.0 301\r\n", "The camera redirected the request elsewhere, naming no address (HTTP status 301); "
+                                    "redirects are not followed"}}) {
+        MultipartJpegParser parser;
+        EXPECT_EQ(Parse(parser, head + "Content-Type: text/html\r\n\r\n<html>").Last, Outcome::Failed) << head;
+        EXPECT_EQ(parser.Error(), Failure::HttpStatus) << head;
+        EXPECT_EQ(parser.Message(), message);
     }
     for (const std::string answer : {"SSH-2.0-OpenSSH\r\n", "HTTP/1.0 2x0 OK\r\n", "HTTP/1.0 2000 OK\r\n"}) {
         MultipartJpegParser parser;
@@ -422,6 +435,30 @@ TEST(MjpegHttpSourceTest, AnswersTheCameraWithItsUserIdAndUserPwProperties)
     }
     SourcePipeline refused(camera.Url(), "admin", "wrong");
     EXPECT_EQ(ErrorOf(refused.End()).Code, GST_RESOURCE_ERROR_NOT_AUTHORIZED);
+}
+
+}  // namespace
+}  // namespace qmd::test
+
+namespace qmd::test {
+namespace {
+
+// The size in a JPEG's frame header is found past the segments before it
+// (JFIF, quantisation tables), whatever it declares; an image cut before it
+// declares nothing, so that the decoder judges it.
+TEST(DeclaredJpegSizeTest, ReadsTheFrameHeaderWithoutDecoding)
+{
+    for (const auto& [width, height] : {std::pair{320, 240}, {65500, 65500}, {8193, 16}, {1, 1}}) {
+        const std::vector<std::uint8_t> jpeg = JpegDeclaringSize(width, height);
+        const auto size = DeclaredJpegSize(jpeg);
+        ASSERT_TRUE(size) << width << "x" << height;
+        EXPECT_EQ(size->Width, width);
+        EXPECT_EQ(size->Height, height);
+        EXPECT_EQ(IsAcceptedJpegSize(width, height), width <= 320) << width << "x" << height;
+        std::size_t header = 2;
+        while (jpeg[header] != 0xFF || jpeg[header + 1] != 0xC0) ++header;
+        EXPECT_FALSE(DeclaredJpegSize(std::span(jpeg).first(header + 6)));
+    }
 }
 
 }  // namespace

@@ -35,17 +35,6 @@ stop_camera() {
 count() { grep -c "$1" "$errors" || true; }
 lost_times() { [ "$(count 'the camera is lost')" -ge "$1" ]; }
 back_times() { [ "$(count 'the camera is back')" -ge "$1" ]; }
-log_lines() { [ -f "$log" ] && grep -c '' "$log" || echo 0; }
-logged_more_than() { [ "$(log_lines)" -gt "$1" ]; }
-# camera_sent_at_least N: asks the camera what it has sent; the answer to the
-# previous question is the one read.
-camera_sent_at_least() {
-    kill -USR1 "$camera_pid"
-    local answer
-    answer=$(grep 'so far' "$E2E_WORK/camera.log" | tail -n 1)
-    answer=${answer%% frames sent}
-    [ "${answer##* }" -ge "$1" ] 2>/dev/null
-}
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
 start_camera --still-shade 40

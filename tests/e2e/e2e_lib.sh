@@ -177,6 +177,19 @@ stop_program() {
     [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
 
+# stop_program_insistently PID: SIGTERM every 10 ms until the program ends,
+# as an impatient desktop sends them: the first one ends it, the later ones
+# change nothing, and the status is still 0.
+stop_program_insistently() {
+    local deadline=$((SECONDS + 30)) status=0
+    while kill -TERM "$1" 2>/dev/null && ! process_ended "$1"; do
+        ((SECONDS < deadline)) || fail "the program did not end after SIGTERM"
+        sleep 0.01
+    done
+    wait "$1" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
+
 # make_snow_clip PATH FRAMES: a 160x120 AVI of snow at 30 frames/s, in which
 # every frame differs from the one before.
 make_snow_clip() {
@@ -209,6 +222,21 @@ start_refusing_logind() {
             string:'raise dbus.exceptions.DBusException("Access denied", name="org.freedesktop.DBus.Error.AccessDenied")' \
             >/dev/null || fail "cannot make the mock logind refuse $method"
     done
+}
+
+# The lines of the motion log named by $log, and whether there are more than N.
+log_lines() { [ -f "$log" ] && grep -c '' "$log" || echo 0; }
+logged_more_than() { [ "$(log_lines)" -gt "$1" ]; }
+
+# camera_sent_at_least N: asks the loopback camera (qmd_mjpeg_http_camera,
+# its pid in camera_pid, its standard error in $E2E_WORK/camera.log) what it
+# has sent; the answer to the previous question is the one read.
+camera_sent_at_least() {
+    kill -USR1 "$camera_pid"
+    local answer
+    answer=$(grep 'so far' "$E2E_WORK/camera.log" | tail -n 1)
+    answer=${answer%% frames sent}
+    [ "${answer##* }" -ge "$1" ] 2>/dev/null
 }
 
 crlf_lines() {

@@ -253,9 +253,13 @@ TEST_F(TrybPracyTest, FirstRunHasNoSelectionAndOkStoresMinusOne)
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(TrybPracyTest, StoredValuesAreBounded)
+// A value the program never writes (a damaged or hand-edited file) chooses
+// nothing: bounding it to "Uruchom ponownie" rebooted the machine at the
+// first motion.
+TEST_F(TrybPracyTest, StoredValuesOutsideTheItemsChooseNothing)
 {
-    for (const auto& [stored, expected] : {std::pair{-5, -1}, {6, 5}, {9, 5}, {3, 3}, {0, 0}}) {
+    for (const auto& [stored, expected] :
+         {std::pair{-5, -1}, {6, -1}, {7, -1}, {99, -1}, {2147483647, -1}, {5, 5}, {3, 3}, {0, 0}}) {
         SCOPED_TRACE(stored);
         Store(stored);
         TfmTrybPracy window(&mark);

@@ -89,7 +89,8 @@ TEST_F(StartupTest, StoredValuesSetMarksAndState)
 TEST_F(StartupTest, PowerMarkOnlyForAPowerAction)
 {
     for (const auto& [stored, checked] : std::vector<std::pair<std::string, bool>>{
-             {"0", false}, {"-1", false}, {"-7", false}, {"1", true}, {"3", true}, {"5", true}}) {
+             {"0", false}, {"-1", false}, {"-7", false}, {"6", false}, {"99", false}, {"2147483647", false},
+             {"1", true}, {"3", true}, {"5", true}}) {
         WriteSettings({"[Ruch]", "Tryb pracy=" + stored});
         TfmMainForm* form = Start();
         EXPECT_EQ(form->Przecztrybpracykomputera1->isChecked(), checked) << stored;

@@ -3,11 +3,13 @@
 // --still-shade, one plain grey picture of that shade), encoded to JPEG once
 // at start, or (with --frames-from) the JPEG files of a folder in the order of
 // their names, served as an MJPEG-over-HTTP stream to any number of clients at
-// a steady frame rate until SIGINT or SIGTERM. The stream's address is the
+// a steady frame rate until SIGINT or SIGTERM. With --hostile-every N, every
+// Nth image is instead a tiny JPEG declaring a picture of --hostile-side
+// pixels a side (65500 unless told), as a hostile camera sends. The stream's address is the
 // first line on stdout; SIGUSR1 writes how much was sent so far to stderr.
 //
 //   mjpeg_http_camera [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]
-//                     [--still-shade 0..255] [--frames-from DIR]
+//                     [--still-shade 0..255] [--frames-from DIR] [--hostile-every N] [--hostile-side 65500]
 #include <signal.h>
 
 #include <algorithm>
@@ -35,13 +37,15 @@ struct Settings {
     int FramesInLoop = 150;
     int StillShade = -1;     // -1: the moving ball
     std::string FramesFrom;  // a folder of JPEG files instead
+    int HostileEvery = 0;    // 0: none
+    int HostileSide = 65500;
 };
 
 [[noreturn]] void Usage(const char* program)
 {
     std::fprintf(stderr,
                  "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150] "
-                 "[--still-shade 0..255] [--frames-from DIR]\n",
+                 "[--still-shade 0..255] [--frames-from DIR] [--hostile-every N] [--hostile-side 65500]\n",
                  program);
     std::exit(2);
 }
@@ -72,6 +76,10 @@ Settings ParseArguments(int argc, char** argv)
             settings.FramesInLoop = static_cast<int>(value);
         else if (option == "--still-shade" && value >= 0 && value <= 255)
             settings.StillShade = static_cast<int>(value);
+        else if (option == "--hostile-every" && value >= 1 && value <= 10000)
+            settings.HostileEvery = static_cast<int>(value);
+        else if (option == "--hostile-side" && value >= 1 && value <= 65535)
+            settings.HostileSide = static_cast<int>(value);
         else
             Usage(argv[0]);
     }
@@ -143,6 +151,12 @@ int main(int argc, char** argv)
         } else {
             const int framesInLoop = settings.StillShade < 0 ? settings.FramesInLoop : 1;
             for (int i = 0; i < framesInLoop; ++i) frames.push_back(RenderFrame(settings, i));
+        }
+        if (settings.HostileEvery > 0) {
+            const auto hostile = qmd::test::JpegDeclaringSize(settings.HostileSide, settings.HostileSide);
+            const auto every = static_cast<std::size_t>(settings.HostileEvery);
+            for (std::size_t i = every - 1; i < frames.size(); i += every)
+                frames[i] = hostile;
         }
         std::size_t bytes = 0;
         for (const auto& frame : frames) bytes += frame.size();

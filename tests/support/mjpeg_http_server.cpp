@@ -122,7 +122,10 @@ std::string Hex(GChecksumType type, const std::string& text)
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodeBgrJpeg(const std::uint8_t* bgr, int width, int height, int stride, int quality)
+namespace {
+
+Bytes CompressJpeg(const std::uint8_t* pixels, int width, int height, int stride, int pixelFormat, int subsampling,
+                   int quality)
 {
     struct CompressorDeleter {
         void operator()(void* handle) const { tjDestroy(handle); }
@@ -131,14 +134,44 @@ std::vector<std::uint8_t> EncodeBgrJpeg(const std::uint8_t* bgr, int width, int 
     if (!compressor) throw std::runtime_error("tjInitCompress failed");
     unsigned char* encoded = nullptr;
     unsigned long size = 0;
-    if (tjCompress2(compressor.get(), bgr, width, stride, height, TJPF_BGR, &encoded, &size, TJSAMP_420, quality, 0) !=
-        0) {
+    if (tjCompress2(compressor.get(), pixels, width, stride, height, pixelFormat, &encoded, &size, subsampling, quality,
+                    0) != 0) {
         if (encoded) tjFree(encoded);
         throw std::runtime_error(std::string("tjCompress2: ") + tjGetErrorStr2(compressor.get()));
     }
     Bytes jpeg(encoded, encoded + size);
     tjFree(encoded);
     return jpeg;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBgrJpeg(const std::uint8_t* bgr, int width, int height, int stride, int quality)
+{
+    return CompressJpeg(bgr, width, height, stride, TJPF_BGR, TJSAMP_420, quality);
+}
+
+std::vector<std::uint8_t> EncodeCmykJpeg(int width, int height)
+{
+    const Bytes cmyk(static_cast<std::size_t>(width) * height * 4, 0x40);
+    return CompressJpeg(cmyk.data(), width, height, width * 4, TJPF_CMYK, TJSAMP_444, 85);
+}
+
+std::vector<std::uint8_t> JpegDeclaringSize(int width, int height)
+{
+    constexpr int kSide = 16;
+    const std::vector<std::uint8_t> pixels(kSide * kSide * 3, 0x80);
+    std::vector<std::uint8_t> jpeg = EncodeBgrJpeg(pixels.data(), kSide, kSide, kSide * 3);
+    for (std::size_t i = 2; i + 9 <= jpeg.size(); ++i) {
+        if (jpeg[i] != 0xFF || jpeg[i + 1] != 0xC0) continue;
+        // Marker, length, precision, then height and width.
+        jpeg[i + 5] = static_cast<std::uint8_t>(height >> 8);
+        jpeg[i + 6] = static_cast<std::uint8_t>(height);
+        jpeg[i + 7] = static_cast<std::uint8_t>(width >> 8);
+        jpeg[i + 8] = static_cast<std::uint8_t>(width);
+        return jpeg;
+    }
+    throw std::runtime_error("no baseline frame header in the encoded JPEG");
 }
 
 struct MjpegHttpServer::Client {

@@ -18,6 +18,15 @@ namespace qmd::test {
 // 4:2:0 chroma. Throws std::runtime_error when libjpeg-turbo refuses.
 std::vector<std::uint8_t> EncodeBgrJpeg(const std::uint8_t* bgr, int width, int height, int stride, int quality = 85);
 
+// A plain CMYK picture as a YCCK JPEG, as a few encoders send.
+std::vector<std::uint8_t> EncodeCmykJpeg(int width, int height);
+
+// A JPEG of a few hundred bytes whose frame header declares a picture of
+// width x height (up to 65535 a side), as a hostile camera sends: its data
+// is that of a 16x16 picture. Throws std::runtime_error when libjpeg-turbo
+// refuses.
+std::vector<std::uint8_t> JpegDeclaringSize(int width, int height);
+
 // A listening TCP socket on 127.0.0.1 (close-on-exec; non-blocking if asked)
 // at port, 0 for one the kernel chooses; boundPort receives the port. Throws
 // std::runtime_error when the socket cannot be opened.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "capture/elements/http_authentication.h"
+#include "capture/elements/jpeg_picture_size.h"
 #include "capture/elements/multipart_jpeg_parser.h"
 #include "common/application_title.h"
 #include "common/caught_exception.h"
@@ -276,7 +277,7 @@ void ReportRefusedAuthentication(QmdMjpegHttpSrc* self, Answer answer)
                           ("HTTP status 401 (%s)", status));
         break;
     default:
-        GST_ELEMENT_ERROR(self, RESOURCE, NOT_AUTHORIZED, ("The camera refused the user name or password"),
+        GST_ELEMENT_ERROR(self, RESOURCE, NOT_AUTHORIZED, ("%s", kRefusedCredentialsMessage),
                           ("HTTP status 401 (%s)", status));
         break;
     }
@@ -316,6 +317,13 @@ GstFlowReturn ReadImage(QmdMjpegHttpSrc* self, GstBuffer** out)
         case MultipartJpegParser::Outcome::Part: {
             const auto part = session.parser.Part();
             GST_LOG_OBJECT(self, "image of %zu bytes", part.size());
+            // Whatever decoder follows (GStreamer's own one too) would
+            // allocate the picture the header declares before decoding it.
+            if (const auto size = DeclaredJpegSize(part); size && !IsAcceptedJpegSize(size->Width, size->Height)) {
+                GST_ELEMENT_WARNING(self, STREAM, DECODE, ("%s", OversizedJpegReason(size->Width, size->Height).c_str()),
+                                    (nullptr));
+                continue;
+            }
             *out = gst_buffer_new_memdup(part.data(), part.size());
             return GST_FLOW_OK;
         }

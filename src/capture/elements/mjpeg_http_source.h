@@ -12,6 +12,10 @@ namespace qmd {
 
 inline constexpr const char* kMjpegHttpSourceName = "qmdmjpeghttpsrc";
 
+// The error the element posts once the camera has refused the credentials
+// it was given (and not merely a stale nonce).
+inline constexpr const char* kRefusedCredentialsMessage = "The camera refused the user name or password";
+
 // The element's type, registered by RegisterOwnElements().
 GType MjpegHttpSourceType();
 

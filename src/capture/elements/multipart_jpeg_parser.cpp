@@ -14,6 +14,9 @@ constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 constexpr std::size_t kLongestBoundary = 200;
 constexpr int kUnauthorized = 401;
 
+// A redirect is reported with where it leads, rather than followed.
+bool IsRedirect(int status) { return status >= 300 && status < 400; }
+
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 std::string_view Trim(std::string_view text)
@@ -151,9 +154,11 @@ bool MultipartJpegParser::StatusLine(std::string_view line, Outcome& failed)
     if (status == 200) return true;
     const std::string_view reason = Trim(line.substr(at));
     std::string message = reason.empty() ? "HTTP status " + std::to_string(status) : std::string(reason);
-    if (status == kUnauthorized) {
-        // Its headers carry the challenges to answer; the failure comes at their end.
-        message_ = std::move(message);
+    if (status == kUnauthorized || IsRedirect(status)) {
+        // Its headers carry the challenges to answer, or where the camera
+        // sends us; the failure comes at their end.
+        message_ = IsRedirect(status) && !reason.empty() ? "HTTP status " + std::to_string(status) + " " + message
+                                                         : std::move(message);
         return true;
     }
     failed = Fail(Failure::HttpStatus, std::move(message));
@@ -181,6 +186,8 @@ void MultipartJpegParser::FinishHeader()
     if (status_ == kUnauthorized && state_ == State::Headers &&
         EqualsIgnoringAsciiCase(headerName_, "WWW-Authenticate")) {
         challenges_.push_back(headerValue_);
+    } else if (IsRedirect(status_) && state_ == State::Headers && EqualsIgnoringAsciiCase(headerName_, "Location")) {
+        location_ = headerValue_;
     } else if (EqualsIgnoringAsciiCase(headerName_, "Content-Type")) {
         contentType_ = headerValue_;
     } else if (EqualsIgnoringAsciiCase(headerName_, "Content-Length")) {
@@ -203,6 +210,11 @@ void MultipartJpegParser::FinishHeader()
 MultipartJpegParser::Outcome MultipartJpegParser::EndOfHeaders()
 {
     if (status_ == kUnauthorized) return Fail(Failure::HttpStatus, message_);
+    if (IsRedirect(status_)) {
+        const std::string where = location_.empty() ? "elsewhere, naming no address" : "to " + location_;
+        return Fail(Failure::HttpStatus,
+                    "The camera redirected the request " + where + " (" + message_ + "); redirects are not followed");
+    }
     const std::string_view contentType = contentType_;
     const std::string_view media = Trim(contentType.substr(0, contentType.find(';')));
     if (!StartsWithIgnoringAsciiCase(media, "multipart/")) {

@@ -54,8 +54,9 @@ public:
     Failure Error() const { return failure_; }
     // The server's status code once the status line has been read.
     int Status() const { return status_; }
-    // For HttpStatus the server's reason phrase (e.g. "Not Found"), for
-    // the others a description of what was wrong.
+    // For HttpStatus the server's reason phrase (e.g. "Not Found"), or for
+    // a redirect where it leads; for the others a description of what was
+    // wrong.
     const std::string& Message() const { return message_; }
     // The WWW-Authenticate header values of a 401 response, once it failed.
     const std::vector<std::string>& Challenges() const { return challenges_; }
@@ -103,6 +104,7 @@ private:
     int status_ = 0;
     std::string boundary_;
     std::vector<std::string> challenges_;
+    std::string location_;  // of a redirect
     std::span<const std::uint8_t> part_;
     Failure failure_ = Failure::None;
     std::string message_;

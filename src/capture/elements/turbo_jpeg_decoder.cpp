@@ -4,8 +4,10 @@
 #include <gst/video/video.h>
 #include <turbojpeg.h>
 
+#include <mutex>
 #include <string>
 
+#include "capture/elements/jpeg_picture_size.h"
 #include "common/application_title.h"
 #include "gst/handles.h"
 
@@ -16,19 +18,12 @@ namespace {
 GST_DEBUG_CATEGORY_STATIC(qmd_turbo_jpeg_dec_debug);
 #define GST_CAT_DEFAULT qmd_turbo_jpeg_dec_debug
 
-// Cameras send a broken image now and then (USB bandwidth, Wi-Fi): each one
-// is skipped, and standard error hears of them at most this often.
-constexpr gint64 kSkippedReportIntervalUs = 60 * G_USEC_PER_SEC;
-
 struct QmdTurboJpegDec {
     GstVideoDecoder parent;
     tjhandle decompressor;
     GstVideoCodecState* inputState;
     int width;
     int height;
-    // Touched only under the decoder's stream lock (streaming thread, start, stop).
-    guint64 skippedUnreported;
-    gint64 lastReportUs;  // 0: none yet
 };
 struct QmdTurboJpegDecClass {
     GstVideoDecoderClass parent_class;
@@ -43,34 +38,58 @@ GstStaticPadTemplate srcTemplate =
 
 QmdTurboJpegDec* Self(GstVideoDecoder* decoder) { return reinterpret_cast<QmdTurboJpegDec*>(decoder); }
 
-// The one place that says images were skipped: a warning on the bus, which
-// the application that runs the pipeline reports as it sees fit.
-void ReportSkippedImages(QmdTurboJpegDec* self, guint64 count, const std::string& lastReason)
+// An image that is not shown and not compared: one libjpeg-turbo refused,
+// wholly or in part (half a picture would look like motion), or one that
+// declares a picture larger than a camera sends. Each is a warning on the
+// bus; the application that runs the pipeline counts them and reports them
+// as it sees fit.
+GstFlowReturn SkipImage(QmdTurboJpegDec* self, GstVideoCodecFrame* frame, const std::string& reason)
 {
-    GST_ELEMENT_WARNING(self, STREAM, DECODE,
-                        ("JPEG images skipped as undecodable: %" G_GUINT64_FORMAT " (the last: %s)", count,
-                         lastReason.c_str()),
-                        (nullptr));
+    GST_ELEMENT_WARNING(self, STREAM, DECODE, ("%s", reason.c_str()), (nullptr));
+    return gst_video_decoder_drop_frame(GST_VIDEO_DECODER(self), frame);
 }
 
-// An image libjpeg-turbo refused, wholly or in part: not shown and not
-// compared, since half a picture would look like motion. A refused header
-// leaves the decompressor unable to read any later image, so it is made anew.
+// A refused header leaves the decompressor unable to read any later image,
+// so it is made anew.
 GstFlowReturn SkipUndecodable(QmdTurboJpegDec* self, GstVideoCodecFrame* frame)
 {
     const std::string reason = tjGetErrorStr2(self->decompressor);
     tjDestroy(self->decompressor);
     self->decompressor = tjInitDecompress();
-    ++self->skippedUnreported;
-    const gint64 now = g_get_monotonic_time();
-    if (self->lastReportUs == 0 || now - self->lastReportUs >= kSkippedReportIntervalUs) {
-        ReportSkippedImages(self, self->skippedUnreported, reason);
-        self->skippedUnreported = 0;
-        self->lastReportUs = now;
-    }
-    GstVideoDecoder* decoder = GST_VIDEO_DECODER(self);
-    const GstFlowReturn dropped = gst_video_decoder_drop_frame(decoder, frame);
+    const GstFlowReturn dropped = SkipImage(self, frame, reason);
     return self->decompressor ? dropped : GST_FLOW_ERROR;
+}
+
+// libjpeg-turbo writes CMYK pictures only as CMYK, and converting them needs
+// a colour profile a camera does not send: they are skipped, and standard
+// error hears of it once, since a camera that sends one sends nothing else.
+GstFlowReturn SkipCmyk(QmdTurboJpegDec* self, GstVideoCodecFrame* frame)
+{
+    static std::once_flag reported;
+    std::call_once(reported, [self] {
+        GST_ELEMENT_WARNING(self, STREAM, FORMAT,
+                            ("The camera sends images in an unsupported JPEG colour space (CMYK): they are skipped"),
+                            (nullptr));
+    });
+    return gst_video_decoder_drop_frame(GST_VIDEO_DECODER(self), frame);
+}
+
+// Makes the output state the picture's size. False when GStreamer cannot
+// describe a picture that large, or downstream refuses it: the old state,
+// sized for other pictures, must then never receive this one.
+bool SetOutputSize(QmdTurboJpegDec* self, int width, int height)
+{
+    GstVideoDecoder* decoder = GST_VIDEO_DECODER(self);
+    GST_DEBUG_OBJECT(self, "images of %dx%d", width, height);
+    self->width = self->height = 0;
+    GstVideoCodecState* output =
+        gst_video_decoder_set_output_state(decoder, GST_VIDEO_FORMAT_BGR, width, height, self->inputState);
+    if (!output) return false;
+    gst_video_codec_state_unref(output);
+    if (!gst_video_decoder_negotiate(decoder)) return false;
+    self->width = width;
+    self->height = height;
+    return true;
 }
 
 gboolean Start(GstVideoDecoder* decoder)
@@ -78,8 +97,6 @@ gboolean Start(GstVideoDecoder* decoder)
     QmdTurboJpegDec* self = Self(decoder);
     self->decompressor = tjInitDecompress();
     self->width = self->height = 0;
-    self->skippedUnreported = 0;
-    self->lastReportUs = 0;
     return self->decompressor != nullptr;
 }
 
@@ -112,28 +129,27 @@ GstFlowReturn HandleFrame(GstVideoDecoder* decoder, GstVideoCodecFrame* frame)
                             &subsampling, &colourspace) != 0 ||
         width <= 0 || height <= 0)
         return SkipUndecodable(self, frame);
-    if (width != self->width || height != self->height) {
-        GST_DEBUG_OBJECT(self, "images of %dx%d", width, height);
-        GstVideoCodecState* output =
-            gst_video_decoder_set_output_state(decoder, GST_VIDEO_FORMAT_BGR, width, height, self->inputState);
-        gst_video_codec_state_unref(output);
-        if (!gst_video_decoder_negotiate(decoder)) {
-            gst_video_decoder_drop_frame(decoder, frame);
-            return GST_FLOW_NOT_NEGOTIATED;
-        }
-        self->width = width;
-        self->height = height;
-    }
+    if (!IsAcceptedJpegSize(width, height))
+        return SkipImage(self, frame, OversizedJpegReason(width, height));
+    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK) return SkipCmyk(self, frame);
+    if ((width != self->width || height != self->height) && !SetOutputSize(self, width, height))
+        return SkipImage(self, frame, "no output for a picture of its size");
     const GstFlowReturn allocated = gst_video_decoder_allocate_output_frame(decoder, frame);
     if (allocated != GST_FLOW_OK) {
         gst_video_decoder_drop_frame(decoder, frame);
         return allocated;
     }
     GstVideoCodecState* output = gst_video_decoder_get_output_state(decoder);
+    if (!output) return SkipImage(self, frame, "no output state");
     GstVideoFrame picture;
     const bool mapped = gst_video_frame_map(&picture, &output->info, frame->output_buffer, GST_MAP_WRITE);
     gst_video_codec_state_unref(output);
     if (!mapped) return gst_video_decoder_drop_frame(decoder, frame);
+    // The picture is written only into a frame of its own size.
+    if (GST_VIDEO_FRAME_WIDTH(&picture) != width || GST_VIDEO_FRAME_HEIGHT(&picture) != height) {
+        gst_video_frame_unmap(&picture);
+        return SkipImage(self, frame, "no output for a picture of its size");
+    }
     const int failed =
         tjDecompress2(self->decompressor, input.data(), static_cast<unsigned long>(input.size()),
                       static_cast<unsigned char*>(GST_VIDEO_FRAME_PLANE_DATA(&picture, 0)), width,
@@ -164,8 +180,6 @@ void qmd_turbo_jpeg_dec_init(QmdTurboJpegDec* self)
     self->decompressor = nullptr;
     self->inputState = nullptr;
     self->width = self->height = 0;
-    self->skippedUnreported = 0;
-    self->lastReportUs = 0;
     // Every buffer a camera, a demuxer or a multipart stream gives is one whole image.
     gst_video_decoder_set_packetized(GST_VIDEO_DECODER(self), TRUE);
 }

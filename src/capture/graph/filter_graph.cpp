@@ -11,6 +11,7 @@
 #include "capture/sources/graph_elements.h"
 #include "capture/sources/jpeg_decoder.h"
 #include "capture/graph/render_chain.h"
+#include "capture/graph/skipped_images.h"
 #include "capture/grabber/sample_grabber.h"
 #include "capture/graph/video_renderer.h"
 #include "common/caught_exception.h"
@@ -318,11 +319,16 @@ void TFilterGraph::OnBusMessage(GstMessage* message)
         return;
     case GST_MESSAGE_WARNING: {
         // Our own elements say on the bus what they skipped; standard error
-        // hears it. Other elements' warnings stay in GStreamer's debug log.
+        // hears it, images skipped at most once a minute. Other elements'
+        // warnings stay in GStreamer's debug log.
         if (!FromOurElement(message)) return;
         gst::ErrorHandle warning;
         gst_message_parse_warning(message, warning.out(), nullptr);
-        if (warning && warning->message) qCWarning(lcCapture, "%s", warning->message);
+        if (!warning || !warning->message) return;
+        if (g_error_matches(warning.get(), GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE))
+            ReportSkippedImage(warning->message);
+        else
+            qCWarning(lcCapture, "%s", warning->message);
         return;
     }
     case GST_MESSAGE_LATENCY:

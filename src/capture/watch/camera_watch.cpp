@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "capture/elements/mjpeg_http_source.h"
 #include "capture/graph/capture_log.h"
 #include "capture/sources/extra_sources.h"
 #include "capture/sources/moniker.h"
@@ -86,7 +87,7 @@ void CameraWatch::ReopenFailed(const QString& reason)
 {
     if (state_ != State::Reopening) return;
     qCDebug(lcCapture, "%s: the camera is not back yet: %s", LocalTime().constData(), qUtf8Printable(reason));
-    ScheduleReopen();
+    ScheduleReopen(reason);
 }
 
 void CameraWatch::Forget()
@@ -165,19 +166,24 @@ void CameraWatch::LoseCamera(const QString& message)
         state_ = State::Gone;
         checkTimer_.stop();
     } else {
-        ScheduleReopen();
+        ScheduleReopen(message);
     }
     emit Lost(message);
 }
 
-void CameraWatch::ScheduleReopen()
+void CameraWatch::ScheduleReopen(const QString& reason)
 {
     state_ = State::Away;
     checkTimer_.stop();
     // 1, 2, 4, 8, then 10 s: a camera that reboots is back within seconds,
     // one that stays away is not knocked on more than every 10 s.
-    const int delayMs = std::min(1000 << std::min(failedAttempts_, 4), kLongestRetryMs);
+    int delayMs = std::min(1000 << std::min(failedAttempts_, 4), kLongestRetryMs);
     ++failedAttempts_;
+    if (reason.contains(QLatin1String(kRefusedCredentialsMessage))) {
+        delayMs = kRefusedCredentialsRetryMs;
+        qCWarning(lcCapture, "%s: the camera refused the user name or password: it is asked again only every %d min, "
+                  "lest it lock the account", LocalTime().constData(), kRefusedCredentialsRetryMs / 60'000);
+    }
     reopenTimer_.start(delayMs);
 }
 

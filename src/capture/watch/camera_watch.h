@@ -5,7 +5,9 @@
 // network camera keep its connection and send nothing. A camera that can come
 // back is asked for again (its owner reopens it) after 1 s, then after 2, 4,
 // 8 and from then on every 10 s; it is back when a frame arrives after a
-// reopen. Each loss and each return goes to standard error with the local
+// reopen. A camera that refused the credentials is asked again only every
+// 5 minutes: many cameras lock the account after a few failures, and
+// attempts every 10 s would keep it locked. Each loss and each return goes to standard error with the local
 // time. The frame times come from the grabber's atomics, so the streaming
 // thread never learns of this watch.
 #include <QObject>
@@ -42,6 +44,7 @@ public:
     // between two attempts to reopen.
     static constexpr std::int64_t kSilenceNs = 5'000'000'000;
     static constexpr int kLongestRetryMs = 10'000;
+    static constexpr int kRefusedCredentialsRetryMs = 5 * 60'000;
 
     explicit CameraWatch(FrameTimes frames, QObject* parent = nullptr);
 
@@ -64,6 +67,8 @@ public:
     bool Away() const { return state_ == State::Away; }
     // A source is watched: it runs, or it is lost and tried again.
     bool Watching() const { return state_ != State::Idle && state_ != State::Gone; }
+    // Milliseconds until the next attempt; -1 when none is due.
+    int NextAttemptInMs() const { return Away() ? reopenTimer_.remainingTime() : -1; }
 
 signals:
     // The first loss of an outage: the owner releases the camera (the
@@ -84,7 +89,8 @@ private:
     // Reopening and a frame has come since: back. Whether it is.
     bool NoticeReturn();
     void LoseCamera(const QString& message);
-    void ScheduleReopen();
+    // The next attempt, after `reason` made this one fail.
+    void ScheduleReopen(const QString& reason);
     std::int64_t SilenceBoundNs() const;
 
     FrameTimes frames_;

@@ -131,6 +131,10 @@ void MotionReactions::WriteLogLine()
     AppendToFileOrThrow(deps_.LogPath(), LogLine(date, time));
 }
 
+int StoredPowerIndex(int stored) { return stored >= -1 && stored <= 5 ? stored : -1; }
+
+bool IsPowerAction(int index) { return index >= 1 && index <= 5; }
+
 bool RequestPowerAction(PowerManager& power, int index)
 {
     switch (index) {

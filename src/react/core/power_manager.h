@@ -17,4 +17,12 @@ public:
 // (false for 0, -1 and anything else).
 bool RequestPowerAction(PowerManager& power, int index);
 
+// The index a stored "Tryb pracy" selects: -1 .. 5 as stored, and -1
+// (nothing chosen) for any other value. The program writes only -1 .. 5, so
+// anything else comes from a damaged or hand-edited file, and must never
+// choose a power action (least of all a reboot) that nobody chose.
+int StoredPowerIndex(int stored);
+// Whether the index is one of the five actions (1 .. 5).
+bool IsPowerAction(int index);
+
 }  // namespace qmd

@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <semaphore.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace qmd {
@@ -21,6 +24,12 @@ std::atomic<int> signalWriteFd{-1};
 int signalReadFd = -1;
 std::array<struct sigaction, kQuitSignals.size()> previousActions{};
 
+// Posted by the signal handler (sem_post is async-signal-safe) while start-up
+// is watched, and by the end of start-up.
+sem_t startupEvents;
+std::atomic<bool> startupWatched{false};
+std::atomic<bool> startupOver{false};
+
 void OnQuitSignal(int signalNumber)
 {
     const int savedErrno = errno;
@@ -30,10 +39,59 @@ void OnQuitSignal(int signalNumber)
         // A full pipe already holds a pending request; dropping this one loses nothing.
         [[maybe_unused]] const ssize_t written = write(fd, &byte, 1);
     }
+    if (startupWatched.load()) sem_post(&startupEvents);
     errno = savedErrno;
 }
 
+// Waits for a quit signal or the end of start-up; after a signal, start-up
+// has the grace to end before the process is ended here.
+void WatchStartup()
+{
+    while (sem_wait(&startupEvents) != 0 && errno == EINTR) {
+    }
+    if (startupOver.load()) return;
+    timespec deadline{};
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += QuitDuringStartup::kGraceMs / 1000;
+    for (;;) {
+        if (sem_timedwait(&startupEvents, &deadline) == 0) {
+            if (startupOver.load()) return;
+            continue;  // another signal
+        }
+        if (errno == EINTR) continue;
+        break;  // the grace is over
+    }
+    if (startupOver.load()) return;
+    static constexpr char kMessage[] = "qmd.shell: start-up did not end after a quit signal; ending at once\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    _exit(0);
+}
+
+std::thread startupWatch;
+
 }  // namespace
+
+QuitDuringStartup::QuitDuringStartup()
+{
+    // Made once and never destroyed: a handler may still be posting to it.
+    static const bool made = sem_init(&startupEvents, 0, 0) == 0;
+    if (!made || startupWatch.joinable()) return;
+    startupOver.store(false);
+    startupWatch = std::thread(WatchStartup);
+    startupWatched.store(true);
+}
+
+QuitDuringStartup::~QuitDuringStartup()
+{
+    if (!startupWatch.joinable()) return;
+    startupWatched.store(false);
+    startupOver.store(true);
+    sem_post(&startupEvents);
+    startupWatch.join();
+    // Whatever signals were counted belong to this start-up.
+    while (sem_trywait(&startupEvents) == 0) {
+    }
+}
 
 QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
 {
@@ -57,7 +115,11 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
 QuitSignals::~QuitSignals()
 {
     if (!notifier_) return;
-    for (size_t i = 0; i < kQuitSignals.size(); ++i) sigaction(kQuitSignals[i], &previousActions[i], nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (size_t i = 0; i < kQuitSignals.size(); ++i)
+        sigaction(kQuitSignals[i], ignoreOnceGone_ ? &ignore : &previousActions[i], nullptr);
     delete notifier_;
     const int writeFd = signalWriteFd.exchange(-1);
     close(writeFd);

@@ -9,7 +9,8 @@
 //     qmd::QuitSignals quitSignals;
 //     connect(&quitSignals, &qmd::QuitSignals::quitRequested, ...);
 // Only the first of several QuitSignals alive at once answers the signals; the
-// previous signal dispositions come back when it is destroyed.
+// previous signal dispositions come back when it is destroyed, unless the
+// program's end was under way (IgnoreOnceGone).
 #include <QObject>
 
 class QSocketNotifier;
@@ -22,6 +23,12 @@ public:
     explicit QuitSignals(QObject* parent = nullptr);
     ~QuitSignals() override;
 
+    // The program is ending: once this object is gone, the quit signals are
+    // ignored rather than given back their earlier disposition, so that one
+    // more (a second SIGTERM, while the closing steps run or the libraries
+    // tear down) changes nothing instead of killing the process with 143.
+    void IgnoreOnceGone() { ignoreOnceGone_ = true; }
+
 signals:
     // Emitted on the GUI thread, from the event loop, once per read of the
     // pipe: several signals in a row are one request.
@@ -31,6 +38,25 @@ private:
     void ReadSignals();
 
     QSocketNotifier* notifier_ = nullptr;
+    bool ignoreOnceGone_ = false;
+};
+
+// While it lives (start-up, until the event loop runs), a quit signal ends
+// the program even where the GUI thread can no longer take it: a call into
+// the X server that never returns (seen when the process had run out of
+// descriptors while an error box was being made) would otherwise leave it
+// hanging for good, holding the single-instance lock. A thread of its own
+// gives start-up a few seconds after the signal to end in order; after
+// that it says so on standard error and ends the process, with status 0 as
+// for any quit signal.
+class QuitDuringStartup {
+public:
+    static constexpr int kGraceMs = 5'000;
+
+    QuitDuringStartup();
+    ~QuitDuringStartup();  // start-up is over: the event loop answers from now on
+    QuitDuringStartup(const QuitDuringStartup&) = delete;
+    QuitDuringStartup& operator=(const QuitDuringStartup&) = delete;
 };
 
 }  // namespace qmd

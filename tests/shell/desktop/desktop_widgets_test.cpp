@@ -265,7 +265,37 @@ TEST(QuitSignals, TermHupAndIntAreRequestsFromTheEventLoop)
     // Gone with the object: the earlier disposition is back.
     raise(SIGTERM);
     EXPECT_EQ(previousHandlerCalls.load(), 1);
+
+    // Once the program's end was under way, a further signal (a second
+    // SIGTERM while the libraries tear down) changes nothing: before, the
+    // earlier disposition came back, and the default one killed the process
+    // with status 143.
+    {
+        QuitSignals quitSignals;
+        quitSignals.IgnoreOnceGone();
+    }
+    raise(SIGTERM);
+    EXPECT_EQ(previousHandlerCalls.load(), 1);
+    struct sigaction now {};
+    sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_IGN);
     sigaction(SIGTERM, &previous, nullptr);
+}
+
+// While start-up runs, a quit signal ends the program even where the GUI
+// thread never comes back to take it (blocked for good in a call to the X
+// server): before, it hung on, holding the single-instance lock.
+TEST(QuitSignalsDeathTest, DuringStartUpASignalEndsTheProgramWhereTheGuiThreadIsBlocked)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QuitSignals quitSignals;
+            QuitDuringStartup startup;
+            raise(SIGTERM);
+            for (;;) pause();
+        },
+        ::testing::ExitedWithCode(0), "start-up did not end after a quit signal");
 }
 
 // --- Icon and desktop entry -------------------------------------------------
