@@ -14,10 +14,15 @@ std::string_view Trim(std::string_view text)
     return text;
 }
 
+// A file saved by a Windows editor may begin with a UTF-8 byte-order mark;
+// it belongs to no line.
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Calls visit(line) for each line of the text; stops when visit returns false.
 template <typename Visit>
 void ForEachLine(std::string_view text, Visit visit)
 {
+    if (text.starts_with(kUtf8ByteOrderMark)) text.remove_prefix(kUtf8ByteOrderMark.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t end = text.find_first_of("\r\n", pos);

@@ -176,6 +176,7 @@ private:
     QList<QAction*> deviceEntries_;
     void RefreshDeviceMenu();
     void AwaitRememberedCamera();
+    void ForgetRememberedSourceUnlessCamera();
     void ReviewListedCameras();
     void OnCameraListed(const MonikerFields& camera, bool added);
     void CopyLatestFrameIntoSlots();

@@ -23,6 +23,33 @@
 
 namespace qmd {
 
+namespace {
+
+bool IsMonitoredCamera(const std::optional<MonikerFields>& fields)
+{
+    return fields && fields->Kind == SourceKind::SystemDevice;
+}
+
+// Only the device monitor's cameras are awaited by their identity, so no
+// other source's identity is kept: a network camera's would hold its
+// address, which earlier versions kept with the password in it.
+void RememberCamera(SettingsFile& settings, const std::optional<Moniker>& moniker)
+{
+    if (moniker && IsMonitoredCamera(moniker->Fields()))
+        settings.Write(keys::LastCamera, moniker->Hex());
+    else if (!settings.Read(keys::LastCamera).empty())
+        settings.Write(keys::LastCamera, "");
+}
+
+}  // namespace
+
+void TfmMainForm::ForgetRememberedSourceUnlessCamera()
+{
+    SettingsFile settings(SettingsPath());
+    const std::string kept = settings.Read(keys::LastCamera);
+    if (!kept.empty() && !IsMonitoredCamera(Moniker::FromHex(kept).Fields())) settings.Write(keys::LastCamera, "");
+}
+
 QAction* TfmMainForm::AddDeviceEntry(int position, const DeviceEntry& device)
 {
     QString caption = QString::fromStdString(device.FriendlyName);
@@ -78,7 +105,9 @@ void TfmMainForm::BuildDeviceMenu()
             RunCommand(this, [&] { DeviceSwitch(entry); });
         }
     }
-    if (Zapamitujostatniowybraneurzdzenie1->isChecked() && !rememberedOpened)
+    // -1 asks for nothing at start-up; only a position that names no camera
+    // now waits for the remembered one.
+    if (Zapamitujostatniowybraneurzdzenie1->isChecked() && LastDevice >= 0 && !rememberedOpened)
         RunCommand(this, [this] { AwaitRememberedCamera(); });
 }
 
@@ -90,7 +119,7 @@ void TfmMainForm::AwaitRememberedCamera()
 {
     const SettingsFile settings(SettingsPath());
     const auto camera = Moniker::FromHex(settings.Read(keys::LastCamera)).Fields();
-    if (!camera || camera->Kind != SourceKind::SystemDevice) return;
+    if (!IsMonitoredCamera(camera)) return;
     awaitedCamera_ = *camera;
     ReviewListedCameras();
 }
@@ -113,25 +142,29 @@ void TfmMainForm::ReviewListedCameras()
 void TfmMainForm::DeviceSwitch(QAction* sender)
 {
     const int tag = sender->data().toInt();
+    // The list is released when a close starts; a close that failed leaves
+    // the menu in use, so the list is made again rather than used released.
+    if (!DeviceEnum) DeviceEnum = std::make_unique<TSysDevEnum>();
+    const std::optional<Moniker> moniker = DeviceEnum->DeviceMoniker(tag);
+    // The lost source chosen again while it is away (a network camera stays
+    // listed) is still awaited should it not open now.
+    const bool stillAway = cameraWatch_->Away() && moniker && moniker->Bytes() == Filter->BaseFilter().Bytes();
     // The camera chosen now is watched from its start, as a new one.
     cameraWatch_->Forget();
     awaitedCamera_.reset();
     FilterGraph->StripGraph();
     FilterGraph->SetActive(false);
-    // The list is released when a close starts; a close that failed leaves
-    // the menu in use, so the list is made again rather than used released.
-    if (!DeviceEnum) DeviceEnum = std::make_unique<TSysDevEnum>();
-    const std::optional<Moniker> moniker = DeviceEnum->DeviceMoniker(tag);
     Filter->BaseFilter().StoreMoniker(moniker ? &*moniker : nullptr);
     LastDevice = tag;
     FilterGraph->SetActive(true);
+    if (stillAway) cameraWatch_->ResumeOutage();
     FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
     FilterGraph->RunGraph();
     cameraWatch_->Watch(ComebackOfSource(Filter->BaseFilter().Bytes()));
     {
         SettingsFile settings(SettingsPath());
         settings.Write(keys::LastDevice, LastDevice);
-        settings.Write(keys::LastCamera, moniker ? moniker->Hex() : std::string());
+        RememberCamera(settings, moniker);
     }
     CopyLatestFrameIntoSlots();
     Resetujpami1Click();
@@ -159,6 +192,7 @@ void TfmMainForm::Zmierozdzielczo1Click()
     // A camera stopped for the window sends nothing and is not lost; one
     // lost already is tried again once the window is closed.
     const bool watched = cameraWatch_->Watching();
+    const bool away = cameraWatch_->Away();
     cameraWatch_->Forget();
     FilterGraph->StopGraph();
     const int closeQueriesBefore = closeQueries_;
@@ -166,6 +200,8 @@ void TfmMainForm::Zmierozdzielczo1Click()
     // A quit while the window was open has released the capture for good.
     if (closeQueries_ != closeQueriesBefore) return;
     FilterGraph->SetActive(true);
+    // Without its camera the rendering fails; the camera is still awaited.
+    if (away) cameraWatch_->ResumeOutage();
     FilterGraph->RenderStream(Filter, SampleGrabber, &VideoWindow->Renderer());
     FilterGraph->RunGraph();
     if (watched) cameraWatch_->Watch(ComebackOfSource(Filter->BaseFilter().Bytes()));

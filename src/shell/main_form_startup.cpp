@@ -68,6 +68,8 @@ void TfmMainForm::FormCreate()
 
     Detection.Slots.Create();
     Detection.FrameCounter.store(2);
+    // A file that cannot be written is reported once the start is complete.
+    RunCommand(this, [this] { ForgetRememberedSourceUnlessCamera(); });
 }
 
 // The stored position goes to the slider, which brings it into 0 .. 255. The

@@ -81,6 +81,18 @@ TEST(SettingsRobustness, NulBytesAndInvalidUtf8InValues)
     EXPECT_NE(ReadFileBytes(path).find(std::string("ab\0cd", 5)), std::string::npos);
 }
 
+// Saved by a Windows editor: the byte-order mark is no part of the first section's header.
+TEST(SettingsRobustness, AByteOrderMarkBeforeTheFirstSection)
+{
+    TempDir dir;
+    const std::string path = dir.File("ustawienia.ini");
+    WriteFileBytes(path, "\xEF\xBB\xBF[Ruch]\r\nCzulosc=42\r\n");
+    SettingsFile s(path);
+    EXPECT_EQ(s.ReadInteger("Ruch", "Czulosc", 150), 42);
+    s.WriteInteger("Ruch", "Alarm", 0);
+    EXPECT_EQ(ReadFileBytes(path), "[Ruch]\r\nCzulosc=42\r\nAlarm=0\r\n");
+}
+
 TEST(SettingsRobustness, HugeLinesAndAHundredMegabyteFile)
 {
     TempDir dir;

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
@@ -95,9 +96,12 @@ protected:
     }
 
     // Chooses the camera the way the device menu does; returns its caption.
+    // The list stays set while the camera runs: its password is taken from
+    // there, never from the device's identity.
     std::string ChooseCamera(const std::string& uri)
     {
-        ScopedEnv extras(kExtraSourcesVariable, uri);
+        extras_.reset();
+        extras_ = std::make_unique<ScopedEnv>(kExtraSourcesVariable, uri);
         TSysDevEnum devices;
         EXPECT_GE(devices.DeviceCount(), 1);
         const int position = devices.DeviceCount() - 1;
@@ -136,6 +140,7 @@ protected:
     ReceivedFrames received;
     int errorReports = 0;
     std::string lastError;
+    std::unique_ptr<ScopedEnv> extras_;
 };
 
 TEST_F(HttpCamera, FramesArriveAsBgrOfTheServedSizeAndColourUnderTheUriCaption)
@@ -318,6 +323,9 @@ TEST_F(HttpCamera, CameraAskingForDigestOrBasicStreamsWithTheRightPasswordAndRep
         // The device menu shows the address without the password.
         EXPECT_EQ(ChooseCamera(address(camera, inAddress)),
                   "http://admin@127.0.0.1:" + std::to_string(camera.Port()) + "/video");
+        // Nor does the identity the program keeps and hands around hold it.
+        const auto& identity = filter.BaseFilter().Bytes();
+        EXPECT_EQ(std::search(identity.begin(), identity.end(), inAddress.begin(), inAddress.end()), identity.end());
         Start();
         ASSERT_TRUE(WaitForFrames(3)) << lastError;
         EXPECT_EQ(camera.Challenges(), 2u);

@@ -3,6 +3,8 @@
 # directory, and bounded waits.
 set -euo pipefail
 
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
 E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmd-e2e.XXXXXX")
 E2E_PIDS=()
 # Servers that start helpers of their own run in a session of their own:
@@ -116,6 +118,20 @@ start_wayland_session() {
     [ "${1:-}" != --xwayland ] || export DISPLAY="$(x_display)"
 }
 
+# start_window_manager NAME: openbox or metacity on the display, managing
+# its windows when this returns.
+start_window_manager() {
+    case "$1" in
+    openbox) openbox --sm-disable >>"$E2E_WORK/wm.log" 2>&1 & ;;
+    # Its settings from memory: no dconf, no session bus needed.
+    metacity) GSETTINGS_BACKEND=memory metacity --sm-disable --no-composite >>"$E2E_WORK/wm.log" 2>&1 & ;;
+    *) fail "unknown window manager $1" ;;
+    esac
+    E2E_PIDS+=($!)
+    _wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_until 20 _wm_running || fail "$1 did not start: $(tail -n 5 "$E2E_WORK/wm.log")"
+}
+
 # install_program EXE DIR: a copy of the executable alone in DIR.
 install_program() {
     mkdir -p "$2"
@@ -150,6 +166,10 @@ start_x11_tray() {
     tray_panel=$(trayer_panel)
 }
 tray_embedded_windows() { xwininfo -tree -id "$tray_panel" | grep -cE '^ +0x' || true; }
+# The program's icon in the X11 tray: the window there with the program's name.
+tray_icon_window() {
+    xwininfo -tree -id "$tray_panel" | sed -n 's/^ *\(0x[0-9a-f]*\) "Quisk Motion Detector".*/\1/p' | head -n 1
+}
 # start_in_x11_tray DIR: the program in DIR started with "-t" (its pid in pid)
 # and its icon embedded in the X11 tray, with no window shown.
 start_in_x11_tray() {
@@ -163,6 +183,33 @@ start_in_x11_tray() {
     kill -0 "$pid" || fail "the program ended"
     if has_visible_main_window; then fail "a window is shown"; fi
 }
+
+# The StatusNotifier tray on the session bus (start_session_bus first).
+bus_call() { dbus-send --session --print-reply --reply-timeout=5000 "$@"; }
+# property SERVICE PATH INTERFACE NAME
+property() { bus_call --dest="$1" "$2" org.freedesktop.DBus.Properties.Get string:"$3" string:"$4"; }
+has_owner() {
+    local reply
+    reply=$(bus_call --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string:"$1") &&
+        grep -q 'boolean true' <<<"$reply"
+}
+has_no_owner() { ! has_owner "$1"; }
+# start_watcher [PARAMETERS]: the mock watcher, with a host unless the
+# parameters say {"host": false}; its pid in watcher.
+start_watcher() {
+    /usr/bin/python3 -m dbusmock --session --template "$E2E_DIR/status_notifier_watcher.py" \
+        --parameters "${1:-"{}"}" >>"$E2E_WORK/watcher.log" 2>&1 &
+    watcher=$!
+    E2E_PIDS+=("$watcher")
+    wait_until 20 has_owner org.kde.StatusNotifierWatcher ||
+        fail "the watcher did not start: $(tail -n 5 "$E2E_WORK/watcher.log")"
+}
+# The first item the watcher lists, the program's icon.
+registered_item() {
+    property org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
+        RegisteredStatusNotifierItems | sed -n '/^ *string "/{s/^ *string "\(.*\)"$/\1/p;q}'
+}
+item_registered() { [ -n "$(registered_item)" ]; }
 
 process_ended() {
     ! kill -0 "$1" 2>/dev/null

@@ -14,35 +14,11 @@ start_session_bus
 app="$E2E_WORK/app"
 install_program "$exe" "$app"
 
-bus_call() { dbus-send --session --print-reply --reply-timeout=5000 "$@"; }
-# property SERVICE PATH INTERFACE NAME
-property() { bus_call --dest="$1" "$2" org.freedesktop.DBus.Properties.Get string:"$3" string:"$4"; }
-has_owner() {
-    local reply
-    reply=$(bus_call --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string:"$1") &&
-        grep -q 'boolean true' <<<"$reply"
-}
-has_no_owner() { ! has_owner "$1"; }
-
-# start_watcher [PARAMETERS]: the mock watcher, its pid in watcher.
-start_watcher() {
-    /usr/bin/python3 -m dbusmock --session --template "$(dirname "$0")/status_notifier_watcher.py" \
-        --parameters "${1:-"{}"}" >>"$E2E_WORK/watcher.log" 2>&1 &
-    watcher=$!
-    E2E_PIDS+=("$watcher")
-    wait_until 20 has_owner org.kde.StatusNotifierWatcher ||
-        fail "the watcher did not start: $(tail -n 5 "$E2E_WORK/watcher.log")"
-}
 start_watcher
 
 "$app/quisk-motion-detector" -t &
 pid=$!
 E2E_PIDS+=("$pid")
-registered_item() {
-    property org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
-        RegisteredStatusNotifierItems | sed -n '/^ *string "/{s/^ *string "\(.*\)"$/\1/p;q}'
-}
-item_registered() { [ -n "$(registered_item)" ]; }
 wait_until 30 item_registered || fail "no icon registered with the watcher"
 item=$(registered_item)
 has_visible_main_window && fail "a window is shown"

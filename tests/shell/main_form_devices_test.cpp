@@ -4,20 +4,38 @@
 #include <QSignalSpy>
 
 #include <atomic>
+#include <filesystem>
 
+#include "base/settings_keys.h"
+#include "capture/devices/sys_dev_enum.h"
+#include "capture/grabber/sample_grabber.h"
 #include "capture/graph/filter.h"
 #include "capture/graph/filter_graph.h"
-#include "capture/grabber/sample_grabber.h"
-#include "capture/devices/sys_dev_enum.h"
+#include "capture/sources/moniker.h"
 #include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
 #include "shell/selection_slider.h"
 #include "shell_test_support.h"
+#include "support/mjpeg_http_server.h"
 
 namespace qmd::test {
 namespace {
 
-using DevicesTest = MainFormTest;
+class DevicesTest : public MainFormTest {
+protected:
+    // A run of the program in which the USB camera was chosen and watched:
+    // the settings remember it at position 0.
+    void ChooseTheUsbCameraInAnEarlierRun()
+    {
+        InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
+        WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=1"});
+        Start()->Devices->actions().value(0)->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return form_->SampleGrabber->DeliveredFrames() >= 1; }));
+        form_->SampleGrabber->Shutdown();
+        ASSERT_TRUE(CloseForm());
+        form_.reset();
+    }
+};
 
 QStringList EntryCaptions(const TfmMainForm* form)
 {
@@ -200,13 +218,7 @@ TEST_F(DevicesTest, AnUnpluggedCameraIsWatchedAgainWhenItIsListedAgain)
 // comes, under whatever node it has then.
 TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
 {
-    InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
-    WriteSettings({"[Ogolne]", "Zapamietuj urzadzenie=1"});
-    Start()->Devices->actions().value(0)->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return form_->SampleGrabber->DeliveredFrames() >= 1; }));
-    form_->SampleGrabber->Shutdown();
-    ASSERT_TRUE(CloseForm());
-    form_.reset();
+    ASSERT_NO_FATAL_FAILURE(ChooseTheUsbCameraInAnEarlierRun());
     UnplugFakeCamera("/dev/video0");
 
     TfmMainForm* form = Start();
@@ -223,6 +235,95 @@ TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
     EXPECT_EQ(form->LastDevice, 0);
     form->SampleGrabber->Shutdown();
     InstallFakeCameras({});
+}
+
+// -1 opens nothing at start-up, whatever camera was chosen last and is there.
+TEST_F(DevicesTest, NoRememberedPositionOpensNothingWhileTheLastCameraIsThere)
+{
+    ASSERT_NO_FATAL_FAILURE(ChooseTheUsbCameraInAnEarlierRun());
+    std::string settings = SettingsText();
+    const auto position = settings.find("Ostatnie urzadzenie=0");
+    ASSERT_NE(position, std::string::npos);
+    settings.replace(position, 21, "Ostatnie urzadzenie=-1");
+    WriteSettings({settings});
+
+    TfmMainForm* form = Start();
+    QTest::qWait(300);
+    EXPECT_FALSE(form->FilterGraph->Active());
+    EXPECT_EQ(form->LastDevice, -1);
+    EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=-1\r\n"), std::string::npos);
+    InstallFakeCameras({});
+}
+
+// The format window opened while the camera is away (it fails without a
+// device, as it must) leaves the camera awaited: it is watched again when it
+// is plugged in.
+TEST_F(DevicesTest, TheCameraComesBackAfterTheFormatCommandDuringAnOutage)
+{
+    InstallFakeCameras({{"Kamera USB", "/dev/video0", 0, "SN-0042"}});
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=0", "Zapamietuj urzadzenie=1"});
+    TfmMainForm* form = Start();
+    const auto boxes = AcceptMessageBoxes();
+    ASSERT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+
+    UnplugFakeCamera("/dev/video0");
+    GST_ELEMENT_ERROR(form->Filter->DeviceElement(), RESOURCE, READ, ("Could not read from resource."), (nullptr));
+    ASSERT_TRUE(WaitUntil([&] { return !form->FilterGraph->Active() && boxes->Answered() == 1; }));
+    form->Zmierozdzielczo1->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return boxes->Answered() == 2; }));
+    EXPECT_TRUE(boxes->Texts().last().startsWith(u"Interface not supported"));
+
+    const auto before = form->SampleGrabber->DeliveredFrames();
+    PlugInFakeCamera({"Kamera USB", "/dev/video1", 0, "SN-0042"});
+    EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= before + 3; }));
+    form->SampleGrabber->Shutdown();
+    InstallFakeCameras({});
+}
+
+std::string Hex(const std::string& text)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : text) hex.append({kDigits[c >> 4], kDigits[c & 15]});
+    return hex;
+}
+
+// A network camera behind a password is watched with it, but the password
+// reaches no file: neither as the program keeps the camera now, nor as an
+// earlier version kept it, which the next start takes out.
+TEST_F(DevicesTest, ACamerasPasswordIsWrittenToNoFile)
+{
+    const std::string password = "tajne-Haslo-7";
+    const std::vector<std::uint8_t> bgr(32 * 24 * 3, 90);
+    MjpegHttpServer camera({EncodeBgrJpeg(bgr.data(), 32, 24, 32 * 3)},
+                           {.FramesPerSecond = 15, .AuthScheme = "Basic", .User = "ja", .Password = password});
+    const std::string url = "http://ja:" + password + "@127.0.0.1:" + std::to_string(camera.Port()) + "/video";
+    MonikerFields earlier{.Kind = SourceKind::ExtraSource,
+                          .DisplayName = "kamera",
+                          .Identity = url,
+                          .DeviceClass = "Video/Source",
+                          .StableIdentity = {}};
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=-1", "Zapamietuj urzadzenie=1",
+                   "Ostatnia kamera=" + Moniker::FromFields(earlier).Hex()});
+    ::setenv("QUISK_EXTRA_SOURCES", url.c_str(), 1);
+
+    TfmMainForm* form = Start();
+    const auto boxes = AcceptMessageBoxes();
+    EXPECT_EQ(SettingsText().find(Hex(password)), std::string::npos);
+    form->Devices->actions().value(0)->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+    form->SampleGrabber->Shutdown();
+    ASSERT_TRUE(CloseForm());
+    form_.reset();
+    EXPECT_EQ(boxes->Answered(), 0) << boxes->Texts().join(u'|').toStdString();
+
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.Path())) {
+        if (!entry.is_regular_file()) continue;
+        const std::string bytes = ReadFileBytes(entry.path().string());
+        EXPECT_EQ(bytes.find(password), std::string::npos) << entry.path();
+        EXPECT_EQ(bytes.find(Hex(password)), std::string::npos) << entry.path();
+    }
+    EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=0\r\n"), std::string::npos);
 }
 
 }  // namespace

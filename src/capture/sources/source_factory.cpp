@@ -16,7 +16,7 @@ namespace {
 
 gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
 {
-    const std::string uri = ExtraSourceUri(fields.Identity);
+    const std::string uri = ExtraSourceUri(ExtraSourceLocation(fields.Identity));
     if (uri.empty()) return {};
     if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
         return CreateHttpCameraSource(uri);

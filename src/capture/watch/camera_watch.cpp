@@ -97,6 +97,12 @@ void CameraWatch::Forget()
     state_ = State::Idle;
 }
 
+void CameraWatch::ResumeOutage()
+{
+    failedAttempts_ = 0;
+    ScheduleReopen(QString());
+}
+
 bool CameraWatch::OnGraphError(const QString& message)
 {
     // A camera that sent a frame before this error was back, however

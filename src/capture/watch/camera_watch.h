@@ -56,6 +56,9 @@ public:
     void ReopenFailed(const QString& reason);
     // Nothing is watched any more (a switch in progress, the program closing).
     void Forget();
+    // An outage that a command set aside with Forget goes on: the camera is
+    // asked for again after the first pause, and no second loss is reported.
+    void ResumeOutage();
     // The graph posted an error. false when nothing is watched, so the
     // owner reports it as any other error.
     bool OnGraphError(const QString& message);

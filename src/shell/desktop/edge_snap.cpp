@@ -47,16 +47,17 @@ void EdgeSnapper::SnapNow()
     // pos() and move() of a top-level widget are its frame's, like the size.
     const QPoint current = window_->pos();
     const QPoint snapped = SnapToWorkArea(current, window_->frameGeometry().size(), screen->availableGeometry());
-    if (snapped == current) {
-        hasPendingCorrection_ = false;
+    if (snapped == current) return;
+    // The window system put the window back at once where we had moved it
+    // from (a window manager keeping it on screen, say): asking again would
+    // only start a tug of war. A user who moves it there again later is
+    // answered as always.
+    if (lastCorrectionAsked_.isValid() && lastCorrectionAsked_.elapsed() < kRepeatedCorrectionMs &&
+        lastCorrectedFrom_ == current && lastCorrectedTo_ == snapped)
         return;
-    }
-    // The window system placed the window elsewhere than we asked last time
-    // (a window manager keeping it on screen, say): asking again would only
-    // start a tug of war.
-    if (hasPendingCorrection_ && pendingCorrection_ == snapped) return;
-    hasPendingCorrection_ = true;
-    pendingCorrection_ = snapped;
+    lastCorrectionAsked_.start();
+    lastCorrectedFrom_ = current;
+    lastCorrectedTo_ = snapped;
     window_->move(snapped);
 }
 

