@@ -7,11 +7,28 @@
 
 namespace qmd {
 
+namespace {
+
+std::vector<MonikerFields> SystemCameras()
+{
+    std::vector<MonikerFields> cameras;
+    for (auto& device : EnumerateSystemDevices()) cameras.push_back(std::move(device.Fields));
+    return cameras;
+}
+
+// The producers of the list, in its order: the system's cameras, then the
+// extra sources the environment names. Another producer (a list the user
+// keeps) joins here, after them, so that the positions of these stay put.
+using SourceProducer = std::vector<MonikerFields> (*)();
+constexpr SourceProducer kProducers[] = {SystemCameras, ExtraSourcesFromEnvironment};
+
+}  // namespace
+
 std::vector<MonikerFields> EnumerateSources()
 {
     std::vector<MonikerFields> sources;
-    for (auto& device : EnumerateSystemDevices()) sources.push_back(std::move(device.Fields));
-    for (auto& extra : ExtraSourcesFromEnvironment()) sources.push_back(std::move(extra));
+    for (SourceProducer produce : kProducers)
+        for (auto& source : produce()) sources.push_back(std::move(source));
     if (sources.empty()) {
         MonikerFields test;
         test.Kind = SourceKind::TestSource;
