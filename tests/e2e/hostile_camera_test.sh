@@ -19,7 +19,7 @@ log="$app/Dziennik.log"
 errors="$E2E_WORK/stderr"
 # Sanitizer builds keep shadow memory and quarantines of their own.
 rss_limit_kb=$((200 * 1024))
-if ldd "$exe" | grep -qE 'lib(a|t)san'; then rss_limit_kb=$((2048 * 1024)); fi
+if ldd "$exe" | grep -E 'lib(a|t)san' >/dev/null; then rss_limit_kb=$((2048 * 1024)); fi
 
 power_calls() {
     dbus-send --bus="$DBUS_SYSTEM_BUS_ADDRESS" --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 \
