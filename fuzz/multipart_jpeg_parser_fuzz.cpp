@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "capture/core/jpeg_picture_size.h"
-#include "capture/core/multipart_jpeg_parser.h"
+#include "capture/elements/jpeg_picture_size.h"
+#include "capture/elements/multipart_jpeg_parser.h"
 
 namespace {
 

@@ -25,14 +25,14 @@
 #include <string>
 #include <vector>
 
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/jpeg_decoder.h"
-#include "capture/core/moniker.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/sys_dev_enum.h"
-#include "capture/core/turbo_jpeg_decoder.h"
-#include "capture/core/video_renderer.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/sources/jpeg_decoder.h"
+#include "capture/sources/moniker.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/devices/sys_dev_enum.h"
+#include "capture/elements/turbo_jpeg_decoder.h"
+#include "capture/graph/video_renderer.h"
 #include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
 #include "gst/handles.h"
@@ -71,7 +71,7 @@ gst::ElementHandle Launch(const std::string& description)
     gst::ErrorHandle error;
     GstElement* pipeline = gst_parse_launch(description.c_str(), error.out());
     if (!pipeline) std::fprintf(stderr, "bench: %s\n", error ? error->message : description.c_str());
-    return gst::ElementHandle(pipeline ? GST_ELEMENT(gst_object_ref_sink(pipeline)) : nullptr);
+    return gst::Sink(pipeline);
 }
 
 bool RunToEos(GstElement* pipeline)
@@ -140,7 +140,7 @@ double OurGraph(Source source, const Size& size, bool preview)
         for (const auto& candidate : EnumerateSources())
             if (candidate.Kind == SourceKind::SystemDevice) fields = candidate;
     } else {
-        fields = MonikerFields{SourceKind::ExtraSource, "clip", ClipPath(size), "Video/Source"};
+        fields = MonikerFields{SourceKind::ExtraSource, "clip", ClipPath(size), kVideoSourceClass, ""};
     }
     if (!fields) return -1;
 

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/core/turbo_jpeg_decoder.h"
+#include "capture/elements/turbo_jpeg_decoder.h"
 
 namespace {
 

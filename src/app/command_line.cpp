@@ -57,11 +57,12 @@ void PrintUsage(std::FILE* stream)
                  "                       being played\n"
                  "\n"
                  "Data: %.*s (settings), %.*s (the program list) and\n"
-                 "Dziennik.log (the log) live next to the executable, or in\n"
+                 "%.*s (the log) live next to the executable, or in\n"
                  "$XDG_CONFIG_HOME/quisk-motion-detector (~/.config/quisk-motion-detector)\n"
                  "where that folder is not writable or lies in /usr. Here: %s\n",
                  kExtraSourcesVariable, static_cast<int>(keys::kFileName.size()), keys::kFileName.data(),
-                 static_cast<int>(kStartListFileName.size()), kStartListFileName.data(), appDir.c_str());
+                 static_cast<int>(kStartListFileName.size()), kStartListFileName.data(),
+                 static_cast<int>(keys::kLogFileName.size()), keys::kLogFileName.data(), appDir.c_str());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <pthread.h>
 
 #include "app/command_line.h"
+#include "common/application_title.h"
 #include "common/file_io.h"
 #include "gst/init.h"
 #include "gui/error_report.h"
@@ -85,7 +86,7 @@ int main(int argc, char** argv)
     x11WhereReachable.Forget();
     qmd::InstallPolishQtTranslations(application);
     qmd::gst::EnsureInitialized();
-    QApplication::setApplicationName(QStringLiteral("Quisk Motion Detector"));
+    QApplication::setApplicationName(QString::fromUtf8(qmd::kApplicationTitle));
     QApplication::setWindowIcon(qmd::ApplicationIcon());
     // Hidden in the tray, the main window is not the last visible window:
     // the program ends when the main window closes, and only then.

@@ -39,6 +39,8 @@ struct WindowEdgeKey {  // default: the window's current edge
 namespace keys {
 
 inline constexpr std::string_view kFileName = "ustawienia.ini";  // in AppDir
+// The log of motion the "Zapisz w dzienniku" reaction writes, in AppDir.
+inline constexpr std::string_view kLogFileName = "Dziennik.log";
 
 // The reactions and the sensitivity.
 inline constexpr std::string_view kMotion = "Ruch";

@@ -12,7 +12,7 @@
 
 #include <gst/video/video.h>
 
-#include "capture/core/video_renderer.h"
+#include "capture/graph/video_renderer.h"
 #include "capture/preview_scaler.h"
 #include "detect/ignore_areas.h"
 #include "gst/handles.h"

@@ -134,6 +134,20 @@ inline SampleHandle NewRef(GstSample* borrowed) noexcept { return SampleHandle::
 inline BufferHandle NewRef(GstBuffer* borrowed) noexcept { return BufferHandle::Ref(borrowed); }
 inline MessageHandle NewRef(GstMessage* borrowed) noexcept { return MessageHandle::Ref(borrowed); }
 
+// Adopts a new object whose one reference may be floating (gst_bin_new,
+// gst_element_factory_make, gst_parse_launch, gst_device_monitor_new): sinks
+// it, so that the handle owns a plain reference and a bin the object is
+// added to takes one of its own. Null stays null.
+template <typename T>
+ObjectHandle<T> Sink(T* fresh) noexcept
+{
+    return ObjectHandle<T>(fresh ? static_cast<T*>(gst_object_ref_sink(fresh)) : nullptr);
+}
+// The typed constructors of the containers we build.
+inline ElementHandle NewBin(const char* name = nullptr) noexcept { return Sink(gst_bin_new(name)); }
+inline ElementHandle NewPipeline(const char* name = nullptr) noexcept { return Sink(gst_pipeline_new(name)); }
+inline DeviceMonitorHandle NewDeviceMonitor() noexcept { return Sink(gst_device_monitor_new()); }
+
 // A mapped buffer, unmapped when it goes away.
 class MappedBuffer {
 public:

@@ -1,5 +1,6 @@
 #include "gui/error_report.h"
 
+#include "common/application_title.h"
 #include "common/file_io.h"
 #include "gui/full_stop.h"
 
@@ -12,7 +13,6 @@
 namespace qmd {
 
 namespace {
-const QString kApplicationTitle = QStringLiteral("Quisk Motion Detector");
 
 // A window needs descriptors of its own (the shared memory of its picture,
 // among others). With none left, making the box blocked for good in a call
@@ -26,7 +26,7 @@ void ReportApplicationError(QWidget* parent, const QString& message) noexcept
     // program, unable to make windows, ends.
     if (!DescriptorsToSpare(kDescriptorsForABox)) EndWithErrorOnStandardError(message);
     try {
-        QMessageBox box(QMessageBox::Critical, kApplicationTitle, WithClosingFullStop(message), QMessageBox::Ok,
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), WithClosingFullStop(message), QMessageBox::Ok,
                         parent);
         box.exec();
     } catch (...) {
@@ -36,7 +36,7 @@ void ReportApplicationError(QWidget* parent, const QString& message) noexcept
 
 void EndWithErrorOnStandardError(const QString& message) noexcept
 {
-    std::fprintf(stderr, "%s: %s\n", qUtf8Printable(kApplicationTitle), qUtf8Printable(WithClosingFullStop(message)));
+    std::fprintf(stderr, "%s: %s\n", kApplicationTitle, qUtf8Printable(WithClosingFullStop(message)));
     std::fflush(stderr);
     _exit(1);
 }

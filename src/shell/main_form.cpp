@@ -7,11 +7,12 @@
 #include <QMenuBar>
 #include <QPalette>
 
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/sys_dev_enum.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/devices/sys_dev_enum.h"
 #include "capture/video_window.h"
+#include "common/application_title.h"
 #include "gui/error_report.h"
 #include "shell/anchor_layout.h"
 #include "shell/desktop/edge_snap.h"
@@ -26,7 +27,7 @@ TfmMainForm* fmMainForm = nullptr;
 TfmMainForm::TfmMainForm(Options options, QWidget* parent) : QMainWindow(parent), options_(std::move(options))
 {
     fmMainForm = this;
-    setWindowTitle(QStringLiteral("Quisk Motion Detector"));
+    setWindowTitle(QString::fromUtf8(kApplicationTitle));
     QFont windowFont = font();
     windowFont.setPixelSize(11);
     setFont(windowFont);

@@ -25,7 +25,7 @@
 #include <optional>
 
 #include "base/settings_keys.h"
-#include "capture/core/moniker.h"
+#include "capture/sources/moniker.h"
 #include "detect/detection.h"
 #include "gui/open_file_dialog.h"
 #include "react/core/reaction_switches.h"
@@ -183,6 +183,8 @@ private:
     void RunMenuCommand(void (TfmMainForm::*handler)());
     void BuildDeviceMenu();
     QAction* AddDeviceEntry(int position, const DeviceEntry& device);
+    // The entries of "Urządzenia" that are sources, in list order.
+    QList<QAction*> deviceEntries_;
     void RefreshDeviceMenu();
     void AwaitRememberedCamera();
     void ForgetRememberedSourceUnlessCamera();

@@ -4,13 +4,13 @@
 // without the user, until it delivers.
 #include <QTimer>
 
-#include "capture/core/camera_monitor.h"
-#include "capture/core/camera_watch.h"
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/moniker.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/system_device_source.h"
+#include "capture/devices/camera_monitor.h"
+#include "capture/watch/camera_watch.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/sources/moniker.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/sources/system_device_source.h"
 #include "capture/video_window.h"
 #include "common/caught_exception.h"
 #include "gui/error_report.h"

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "base/settings_file.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/sample_grabber.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/grabber/sample_grabber.h"
 #include "gui/input_query.h"
 #include "shell/main_form.h"
 #include "shell/selection_slider.h"

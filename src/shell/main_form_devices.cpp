@@ -1,18 +1,21 @@
 // "Urządzenia": one entry per capture device, and the device switch that
-// rebuilds the capture graph around the chosen one.
+// rebuilds the capture graph around the chosen one. The sources come first;
+// commands may follow them (after a separator) and stay when the sources
+// are listed again. An entry's position counts sources only.
 #include <QAction>
 #include <QMenu>
 
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "base/settings_file.h"
-#include "capture/core/camera_watch.h"
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/sys_dev_enum.h"
-#include "capture/core/system_device_source.h"
+#include "capture/watch/camera_watch.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/devices/sys_dev_enum.h"
+#include "capture/sources/system_device_source.h"
 #include "capture/format_window/format_window.h"
 #include "capture/video_window.h"
 #include "gui/error_report.h"
@@ -52,7 +55,17 @@ QAction* TfmMainForm::AddDeviceEntry(int position, const DeviceEntry& device)
     QString caption = QString::fromStdString(device.FriendlyName);
     // A device name is shown as it is, never read as a keyboard accelerator.
     caption.replace(QLatin1Char('&'), QLatin1String("&&"));
-    QAction* entry = Devices->addAction(caption);
+    // Before the first command, if the menu has any.
+    QAction* firstCommand = nullptr;
+    for (QAction* action : Devices->actions()) {
+        if (!deviceEntries_.contains(action)) {
+            firstCommand = action;
+            break;
+        }
+    }
+    auto* entry = new QAction(caption, Devices);
+    Devices->insertAction(firstCommand, entry);
+    deviceEntries_.append(entry);
     entry->setData(position);
     connect(entry, &QAction::triggered, this, [this, entry] { RunCommand(this, [&] { DeviceSwitch(entry); }); });
     return entry;
@@ -64,7 +77,7 @@ QAction* TfmMainForm::AddDeviceEntry(int position, const DeviceEntry& device)
 void TfmMainForm::RefreshDeviceMenu()
 {
     if (closeQueries_ > 0) return;
-    for (QAction* entry : Devices->actions()) {
+    for (QAction* entry : std::exchange(deviceEntries_, {})) {
         Devices->removeAction(entry);
         entry->deleteLater();
     }
@@ -120,7 +133,7 @@ void TfmMainForm::ReviewListedCameras()
     const auto sources = EnumerateSources();
     for (std::size_t position = 0; position < sources.size(); ++position) {
         if (!SameSystemDevice(sources[position], *awaitedCamera_)) continue;
-        if (QAction* entry = Devices->actions().value(static_cast<int>(position)))
+        if (QAction* entry = deviceEntries_.value(static_cast<int>(position)))
             RunCommand(this, [&] { DeviceSwitch(entry); });
         return;
     }

@@ -61,7 +61,7 @@ void TfmMainForm::Oprogramie1Click()
                        "<p>Licencja: wszelkie prawa zastrzeżone przez autorów (licencja nie została jeszcze "
                        "udzielona).</p>"
                        "<p>Ustawienia: %2<br>Dziennik: %3<br>Lista programów: %4</p>")
-            .arg(QString::fromLatin1(ProgramVersion()), HtmlPath(SettingsPath()), HtmlPath(AppFile("Dziennik.log")),
+            .arg(QString::fromLatin1(ProgramVersion()), HtmlPath(SettingsPath()), HtmlPath(AppFile(keys::kLogFileName)),
                  HtmlPath(AppFile(kStartListFileName)));
     ShowOnce(about, this, QStringLiteral("O programie"), text);
 }

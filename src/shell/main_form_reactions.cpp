@@ -5,7 +5,8 @@
 
 #include "base/app_dir.h"
 #include "base/settings_file.h"
-#include "capture/core/filter_graph.h"
+#include "base/settings_keys.h"
+#include "capture/graph/filter_graph.h"
 #include "gui/browse_for_folder.h"
 #include "gui/input_query.h"
 #include "react/autostart_window.h"
@@ -92,7 +93,7 @@ void TfmMainForm::Pokapowiadomienie1Click()
 void TfmMainForm::Pokadziennik1Click()
 {
     // The same name the log is written under: file names are case-sensitive here.
-    const std::string path = AppFile("Dziennik.log");
+    const std::string path = AppFile(keys::kLogFileName);
     std::error_code ignored;
     if (std::filesystem::is_regular_file(path, ignored)) {
         // The viewer runs on its own; whether it could be started is not examined.

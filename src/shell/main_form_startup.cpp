@@ -10,9 +10,9 @@
 
 #include "base/app_dir.h"
 #include "base/settings_file.h"
-#include "capture/core/camera_watch.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/sys_dev_enum.h"
+#include "capture/watch/camera_watch.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/devices/sys_dev_enum.h"
 #include "common/caught_exception.h"
 #include "common/file_io.h"
 #include "gui/error_report.h"

@@ -1,6 +1,6 @@
 #include "shell/program_windows.h"
 
-#include "capture/core/sample_grabber.h"
+#include "capture/grabber/sample_grabber.h"
 #include "capture/format_window/format_window.h"
 #include "gui/error_report.h"
 #include "react/autostart_window.h"

@@ -6,6 +6,7 @@
 
 #include "base/settings_file.h"
 #include "common/quisk_error.h"
+#include "support/repeated_text.h"
 #include "support/temp_dir.h"
 
 using qmd::SettingsFile;
@@ -87,7 +88,7 @@ TEST_F(SettingsFileTest, LongTextIsCutAt2047BytesOnACharacterBoundary)
     EXPECT_NE(Bytes().find(ascii), std::string::npos) << "the file keeps the whole value";
 
     // 2046 ASCII bytes and then two-byte letters: byte 2047 would split "ł".
-    const std::string mixed = std::string(2046, 'x') + "łłł";
+    const std::string mixed = qmd::test::Repeated(2046, 'x', "łłł");
     s.WriteString("Ruch", "Informacja", mixed);
     EXPECT_EQ(s.ReadString("Ruch", "Informacja"), std::string(2046, 'x'));
 }

@@ -46,7 +46,7 @@ void WriteClip(const std::string& path, int width, int height, int fps,
     const std::string description =
         "appsrc name=source format=time ! videoconvert ! " + encoding + " ! filesink location=\"" + path + "\"";
     gst::ErrorHandle error;
-    gst::ElementHandle pipeline{GST_ELEMENT(gst_object_ref_sink(gst_parse_launch(description.c_str(), error.out())))};
+    gst::ElementHandle pipeline = gst::Sink(gst_parse_launch(description.c_str(), error.out()));
     ASSERT_TRUE(pipeline) << (error ? error->message : "");
     gst::ElementHandle source{gst_bin_get_by_name(GST_BIN(pipeline.get()), "source")};
     gst::CapsHandle caps{gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, width,

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "capture/capture_test_support.h"
-#include "capture/core/filter.h"
-#include "capture/core/source_caps.h"
-#include "capture/core/source_factory.h"
-#include "capture/core/sys_dev_enum.h"
+#include "capture/graph/filter.h"
+#include "capture/sources/source_caps.h"
+#include "capture/sources/source_factory.h"
+#include "capture/devices/sys_dev_enum.h"
 #include "capture/fake_device_provider.h"
 
 namespace qmd::test {

@@ -9,8 +9,8 @@
 #include <mutex>
 
 #include "capture/capture_test_support.h"
-#include "capture/core/check_graph_result.h"
-#include "capture/core/turbo_jpeg_decoder.h"
+#include "capture/graph/check_graph_result.h"
+#include "capture/elements/turbo_jpeg_decoder.h"
 #include "capture/graph_fixture.h"
 #include "support/temp_dir.h"
 

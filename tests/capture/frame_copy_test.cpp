@@ -5,10 +5,10 @@
 #include <cstring>
 #include <utility>
 
-#include "capture/core/frame_pixels.h"
-#include "capture/core/grabber_media_type.h"
-#include "capture/core/graph_elements.h"
-#include "capture/core/sample_grabber.h"
+#include "capture/grabber/frame_pixels.h"
+#include "capture/grabber/grabber_media_type.h"
+#include "capture/sources/graph_elements.h"
+#include "capture/grabber/sample_grabber.h"
 #include "common/frame_image.h"
 #include "common/quisk_error.h"
 #include "gst/handles.h"

@@ -1,6 +1,6 @@
 #include "capture/graph_fixture.h"
 
-#include "capture/core/graph_elements.h"
+#include "capture/sources/graph_elements.h"
 
 namespace qmd::test {
 

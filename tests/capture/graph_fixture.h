@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/moniker.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/sys_dev_enum.h"
-#include "capture/core/video_renderer.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/sources/moniker.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/devices/sys_dev_enum.h"
+#include "capture/graph/video_renderer.h"
 
 namespace qmd::test {
 

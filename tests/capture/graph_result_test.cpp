@@ -1,9 +1,10 @@
 // Result codes, monikers and render chains: the small pure pieces.
 #include <gtest/gtest.h>
 
-#include "capture/core/check_graph_result.h"
-#include "capture/core/moniker.h"
-#include "capture/core/render_chain.h"
+#include "capture/graph/check_graph_result.h"
+#include "capture/sources/moniker.h"
+#include "capture/graph/render_chain.h"
+#include "support/repeated_text.h"
 #include "gst/handles.h"
 
 namespace qmd {
@@ -32,11 +33,11 @@ TEST(CheckGraphResultTest, FailureCodesThrowWithTextAndCode)
 TEST(CheckGraphResultTest, PlatformTextIsCutAt255AndAtAZero)
 {
     EXPECT_EQ(std::string(EDirectShowException(0x80004005u, std::string(300, 'x')).what()),
-              std::string(255, 'x') + " ($80004005).");
+              test::Repeated(255, 'x', " ($80004005)."));
     EXPECT_STREQ(EDirectShowException(0x80004005u, std::string("ab\0cd", 5)).what(), "ab ($80004005).");
     // A character the cut would split (a GStreamer message in Polish) is left out whole.
-    EXPECT_EQ(std::string(EDirectShowException(0x80004005u, std::string(254, 'x') + "\xC4\x85").what()),
-              std::string(254, 'x') + " ($80004005).");
+    EXPECT_EQ(std::string(EDirectShowException(0x80004005u, test::Repeated(254, 'x', "\xC4\x85")).what()),
+              test::Repeated(254, 'x', " ($80004005)."));
 }
 
 TEST(MonikerTest, RoundTripsThroughBytes)

@@ -3,16 +3,21 @@
 // never waiting for a frame handler.
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "capture/capture_test_support.h"
-#include "capture/core/check_graph_result.h"
-#include "capture/core/system_device_source.h"
+#include "capture/graph/check_graph_result.h"
+#include "capture/graph/stream_branch.h"
+#include "capture/sources/graph_elements.h"
+#include "capture/sources/system_device_source.h"
 #include "capture/graph_fixture.h"
 #include "common/frame_image.h"
 #include "common/quisk_error.h"
@@ -316,6 +321,80 @@ TEST_F(Graph, AnErrorOnTheBusIsReportedOnce)
     ASSERT_TRUE(WaitUntil([&] { return !reports.empty() && !gst_bus_have_pending(bus.get()); }));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports.front(), "Device is gone ($8007001F).");
+}
+
+// The time stamps of the buffers that pass a pad, in order.
+struct PassingBuffers {
+    std::mutex mutex;
+    std::vector<GstClockTime> stamps;
+
+    gulong Follow(GstPad* pad)
+    {
+        return gst_pad_add_probe(
+            pad, GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad*, GstPadProbeInfo* info, gpointer self) {
+                auto* passing = static_cast<PassingBuffers*>(self);
+                std::lock_guard lock(passing->mutex);
+                passing->stamps.push_back(GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info)));
+                return GST_PAD_PROBE_OK;
+            },
+            this, nullptr);
+    }
+    std::vector<GstClockTime> Stamps()
+    {
+        std::lock_guard lock(mutex);
+        return stamps;
+    }
+};
+
+TEST_F(Graph, ConsumerAttachedAndDetachedWhileFramesFlowTakesNoFrameFromTheGrabber)
+{
+    StoreTestSource();
+    Start();
+    gst::ElementHandle tee{gst_bin_get_by_name(GST_BIN(graph.Pipeline()), kBranchPointName)};
+    ASSERT_TRUE(tee);
+    gst::PadHandle fromSource{gst_element_get_static_pad(tee.get(), "sink")};
+    gst::PadHandle toGrabber{gst_element_get_static_pad(grabber.MemberFilter(), "sink")};
+    PassingBuffers given, grabbed;
+    const gulong givenProbe = given.Follow(fromSource.get());
+    const gulong grabbedProbe = grabbed.Follow(toGrabber.get());
+    ASSERT_TRUE(WaitUntil([&] { return grabbed.Stamps().size() >= 2; }));
+
+    auto consumed = std::make_shared<std::atomic<int>>(0);
+    for (int round = 0; round < 50; ++round) {
+        gst::ElementHandle consumer = gst::MakeElement("fakesink");
+        g_object_set(consumer.get(), "sync", FALSE, nullptr);
+        gst::PadHandle sink{gst_element_get_static_pad(consumer.get(), "sink")};
+        gst_pad_add_probe(
+            sink.get(), GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad*, GstPadProbeInfo*, gpointer count) {
+                ++**static_cast<std::shared_ptr<std::atomic<int>>*>(count);
+                return GST_PAD_PROBE_OK;
+            },
+            new std::shared_ptr<std::atomic<int>>(consumed),
+            [](gpointer held) { delete static_cast<std::shared_ptr<std::atomic<int>>*>(held); });
+        const int id = graph.AttachConsumer(std::move(consumer));
+        ASSERT_NE(id, 0) << "round " << round;
+        const int before = *consumed;
+        ASSERT_TRUE(WaitUntil([&] { return *consumed > before; })) << "round " << round;
+        graph.DetachConsumer(id);
+    }
+    EXPECT_EQ(graph.ConsumerCount(), 0u);
+    // Every consumer leaves the pipeline; the grabber's frames flow on.
+    const std::size_t grabbedBefore = grabbed.Stamps().size();
+    EXPECT_TRUE(WaitUntil([&] { return !HasElementFrom(graph.Pipeline(), "fakesink"); }));
+    EXPECT_TRUE(WaitUntil([&] { return grabbed.Stamps().size() >= grabbedBefore + 2; }));
+
+    graph.StopGraph();
+    gst_pad_remove_probe(fromSource.get(), givenProbe);
+    gst_pad_remove_probe(toGrabber.get(), grabbedProbe);
+    // The grabber saw every buffer the source gave, in order; at most the
+    // one in passing when the graph stopped is missing.
+    const std::vector<GstClockTime> sourceStamps = given.Stamps();
+    const std::vector<GstClockTime> grabberStamps = grabbed.Stamps();
+    ASSERT_LE(grabberStamps.size(), sourceStamps.size());
+    EXPECT_LE(sourceStamps.size() - grabberStamps.size(), 1u);
+    EXPECT_TRUE(std::equal(grabberStamps.begin(), grabberStamps.end(), sourceStamps.begin()));
 }
 
 TEST_F(Graph, TestSourceShowsMotionAtTheDefaultSensitivity)

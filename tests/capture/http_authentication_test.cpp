@@ -3,7 +3,7 @@
 // whose responses were computed by their authors.
 #include <gtest/gtest.h>
 
-#include "capture/core/http_authentication.h"
+#include "capture/elements/http_authentication.h"
 
 namespace qmd {
 namespace {

@@ -17,9 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "capture/core/jpeg_picture_size.h"
-#include "capture/core/mjpeg_http_source.h"
-#include "capture/core/multipart_jpeg_parser.h"
+#include "capture/elements/jpeg_picture_size.h"
+#include "capture/elements/mjpeg_http_source.h"
+#include "capture/elements/multipart_jpeg_parser.h"
+#include "capture/elements/register_elements.h"
 #include "gst/handles.h"
 #include "support/mjpeg_http_server.h"
 
@@ -313,13 +314,14 @@ private:
 // The source into an appsink, played until it errs or ends.
 class SourcePipeline {
 public:
-    explicit SourcePipeline(const std::string& location)
+    explicit SourcePipeline(const std::string& location, const char* user = nullptr, const char* password = nullptr)
     {
-        EXPECT_TRUE(RegisterMjpegHttpSource());
-        pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+        EXPECT_TRUE(RegisterOwnElements());
+        pipeline_ = gst::NewPipeline();
         GstElement* source = gst_element_factory_make(kMjpegHttpSourceName, nullptr);
         sink_ = gst_element_factory_make("appsink", nullptr);
         g_object_set(source, "location", location.c_str(), nullptr);
+        if (user) g_object_set(source, "user-id", user, "user-pw", password, nullptr);
         g_object_set(sink_, "sync", FALSE, nullptr);
         gst_bin_add_many(GST_BIN(pipeline_.get()), source, sink_, nullptr);
         gst_element_link(source, sink_);
@@ -417,6 +419,22 @@ TEST(MjpegHttpSourceTest, ReportsAStreamOfAnotherKindAndAddressesItCannotRead)
         EXPECT_EQ(error.Domain, GST_RESOURCE_ERROR) << location;
         EXPECT_NE(error.Message.find("not an http:// address"), std::string::npos) << error.Message;
     }
+}
+
+TEST(MjpegHttpSourceTest, AnswersTheCameraWithItsUserIdAndUserPwProperties)
+{
+    const std::vector<std::uint8_t> image(kFirst.begin(), kFirst.end());
+    MjpegHttpServer camera({image}, {.FramesPerSecond = 50,
+                                     .FrameLimit = 2,
+                                     .AuthScheme = "Digest",
+                                     .User = "admin",
+                                     .Password = "p@ss:w%rd"});
+    {
+        SourcePipeline pipeline(camera.Url(), "admin", "p@ss:w%rd");
+        EXPECT_EQ(pipeline.Images(), (std::vector<std::string>{kFirst, kFirst}));
+    }
+    SourcePipeline refused(camera.Url(), "admin", "wrong");
+    EXPECT_EQ(ErrorOf(refused.End()).Code, GST_RESOURCE_ERROR_NOT_AUTHORIZED);
 }
 
 }  // namespace

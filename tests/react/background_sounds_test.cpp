@@ -21,7 +21,7 @@ gst::ElementHandle TimedSound(int ms)
     const std::string description = "audiotestsrc samplesperbuffer=480 num-buffers=" + std::to_string(ms / 10) +
                                     " ! audio/x-raw,rate=48000 ! fakesink sync=true";
     GstElement* parsed = gst_parse_launch(description.c_str(), nullptr);
-    return gst::ElementHandle(parsed ? GST_ELEMENT(gst_object_ref_sink(parsed)) : nullptr);
+    return gst::Sink(parsed);
 }
 
 GstState StateOf(GstElement* pipeline)
@@ -84,7 +84,7 @@ TEST(BackgroundSounds, FailedSoundIsReleased)
     BackgroundSounds sounds;
     gst::EnsureInitialized();
     GstElement* parsed = gst_parse_launch("filesrc location=/nonexistent/sound.wav ! fakesink", nullptr);
-    gst::ElementHandle sound(GST_ELEMENT(gst_object_ref_sink(parsed)));
+    gst::ElementHandle sound = gst::Sink(parsed);
     gst::ElementHandle watched = gst::NewRef(sound.get());
     sounds.Play(Channel::Wave, std::move(sound));
     EXPECT_TRUE(Ends(sounds, Channel::Wave));

@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "base/settings_keys.h"
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/moniker.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/sys_dev_enum.h"
+#include "capture/devices/sys_dev_enum.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/sources/moniker.h"
 #include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
 #include "shell/selection_slider.h"
@@ -223,11 +223,16 @@ TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
 
     TfmMainForm* form = Start();
     EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera testowa"}));
+    // A command after the sources stays after them, and the camera's
+    // position still counts sources only.
+    form->Devices->addSeparator();
+    form->Devices->addAction(QStringLiteral("Polecenie"));
     QTest::qWait(300);
     EXPECT_FALSE(form->FilterGraph->Active());
     PlugInFakeCamera({"Kamera USB", "/dev/video1", 0, "SN-0042"});
     EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
-    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera USB"}));
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera USB", "", "Polecenie"}));
+    EXPECT_EQ(form->LastDevice, 0);
     form->SampleGrabber->Shutdown();
     InstallFakeCameras({});
 }

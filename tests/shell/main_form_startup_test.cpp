@@ -8,10 +8,10 @@
 
 #include <filesystem>
 
-#include "capture/core/filter.h"
-#include "capture/core/filter_graph.h"
-#include "capture/core/sample_grabber.h"
-#include "capture/core/sys_dev_enum.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/devices/sys_dev_enum.h"
 #include "shell/desktop/tray_controller.h"
 #include "shell/selection_slider.h"
 #include "shell_test_support.h"

@@ -14,7 +14,7 @@
 
 #include "base/app_dir.h"
 #include "base/program_version.h"
-#include "capture/core/filter_graph.h"
+#include "capture/graph/filter_graph.h"
 #include "capture/video_window.h"
 #include "shell/anchor_layout.h"
 #include "shell/selection_slider.h"

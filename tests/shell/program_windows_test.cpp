@@ -9,8 +9,8 @@
 #include <mutex>
 #include <vector>
 
-#include "capture/core/filter_graph.h"
-#include "capture/core/sample_grabber.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/grabber/sample_grabber.h"
 #include "capture/format_window/format_window.h"
 #include "react/autostart_window.h"
 #include "react/core/motion_reactions.h"

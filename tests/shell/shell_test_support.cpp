@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "base/app_dir.h"
-#include "capture/core/sample_grabber.h"
+#include "capture/grabber/sample_grabber.h"
 #include "gst/handles.h"
 
 namespace qmd::test {

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "capture/core/capture_log.h"
-#include "capture/core/filter.h"
+#include "capture/graph/capture_log.h"
+#include "capture/graph/filter.h"
 #include "capture/formats/enum_media_type.h"
 #include "common/quisk_error.h"
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "common/application_title.h"
 #include "react/core/react_log.h"
 
 namespace qmd {
@@ -95,7 +96,7 @@ void DesktopNotifier::Send(const QString& text, const NotificationPicture& pictu
                                                        QStringLiteral("Notify"));
     QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("quisk-motion-detector")}};
     if (!picture.Rgb.empty()) hints.insert(QStringLiteral("image-data"), QVariant::fromValue(ImageData(picture)));
-    call << QStringLiteral("Quisk Motion Detector") << static_cast<uint>(lastId_)
+    call << QString::fromUtf8(kApplicationTitle) << static_cast<uint>(lastId_)
          << QStringLiteral("quisk-motion-detector") << kNotificationSummary << text << QStringList() << hints
          << kExpireAsTheDesktopChooses;
     auto* answer = new QDBusPendingCallWatcher(bus.asyncCall(call), context_.get());

@@ -4,6 +4,7 @@
 
 #include "base/app_dir.h"
 #include "base/settings_file.h"
+#include "base/settings_keys.h"
 #include "common/caught_exception.h"
 #include "common/quisk_error.h"
 #include "react/core/bmp_file.h"
@@ -41,7 +42,7 @@ MotionReactions::MotionReactions(Dependencies deps) : deps_(std::move(deps))
     }
     if (!deps_.Audio) deps_.Audio = &DefaultAudioOutput();
     if (!deps_.SettingsPath) deps_.SettingsPath = [] { return SettingsFilePath(); };
-    if (!deps_.LogPath) deps_.LogPath = [] { return AppFile("Dziennik.log"); };
+    if (!deps_.LogPath) deps_.LogPath = [] { return AppFile(keys::kLogFileName); };
     if (!deps_.Clock) deps_.Clock = ReadLocalClock;
 }
 

@@ -11,7 +11,7 @@ gst::ElementHandle ParsePipeline(const char* description)
     gst::ErrorHandle error;
     GstElement* parsed = gst_parse_launch(description, error.out());
     // The parsed pipeline comes floating: sinking it makes it the one reference we hold.
-    gst::ElementHandle pipeline(parsed ? GST_ELEMENT(gst_object_ref_sink(parsed)) : nullptr);
+    gst::ElementHandle pipeline = gst::Sink(parsed);
     if (error) pipeline.reset();
     return pipeline;
 }

@@ -12,9 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/application_title.h"
+
 namespace qmd {
 
-inline constexpr std::string_view kAutostartValueName = "Quisk Motion Detector";
+inline constexpr std::string_view kAutostartValueName = kApplicationTitle;
 
 // Full path of the autostart entry for the current environment.
 std::string AutostartEntryPath();

@@ -1,3 +1,0 @@
-#include "capture/core/capture_log.h"
-
-Q_LOGGING_CATEGORY(lcCapture, "qmd.capture")

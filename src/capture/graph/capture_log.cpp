@@ -1,0 +1,3 @@
+#include "capture/graph/capture_log.h"
+
+Q_LOGGING_CATEGORY(lcCapture, "qmd.capture")

@@ -1,0 +1,80 @@
+#include "capture/graph/render_chain.h"
+
+#include <vector>
+
+#include "capture/graph/stream_branch.h"
+#include "capture/sources/graph_elements.h"
+#include "capture/sources/jpeg_decoder.h"
+
+namespace qmd {
+
+namespace {
+
+bool CanIntersectWith(const GstCaps* offered, const char* text)
+{
+    gst::CapsHandle wanted = gst::CapsFromString(text);
+    return gst_caps_can_intersect(offered, wanted.get());
+}
+
+// decodebin exposes its output once it has seen the stream.
+void LinkDecodedPad(GstElement*, GstPad* pad, gpointer converter)
+{
+    gst::PadHandle sink{gst_element_get_static_pad(GST_ELEMENT(converter), "sink")};
+    if (sink && !gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
+}
+
+}  // namespace
+
+RenderChainKind ChooseRenderChain(const GstCaps* offered)
+{
+    if (!offered || gst_caps_is_empty(offered)) return RenderChainKind::Decode;
+    if (CanIntersectWith(offered, "video/x-raw")) return RenderChainKind::Raw;
+    if (CanIntersectWith(offered, "image/jpeg")) return RenderChainKind::Jpeg;
+    return RenderChainKind::Decode;
+}
+
+bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grabber)
+{
+    gst::CapsHandle offered{gst_pad_query_caps(sourcePad, nullptr)};
+    const RenderChainKind kind = ChooseRenderChain(offered.get());
+
+    std::vector<gst::ElementHandle> chain;
+    bool bgrAlready = false;
+    if (kind == RenderChainKind::Jpeg) {
+        JpegDecoder decoder = MakeJpegDecoder();
+        // A decoder that gives nothing but BGR needs no converter to pass each frame through.
+        bgrAlready = decoder.WritesBgr;
+        chain.push_back(std::move(decoder.Element));
+    }
+    if (kind == RenderChainKind::Decode) chain.push_back(gst::MakeElement("decodebin"));
+    if (!bgrAlready) chain.push_back(gst::MakeElement("videoconvert"));
+    for (const auto& element : chain)
+        if (!element) return false;
+
+    // The source's own stream branches before it is decoded.
+    gst::PadHandle decodedBranch = InsertBranchPoint(pipeline, sourcePad);
+    if (!decodedBranch) return false;
+    for (const auto& element : chain) gst_bin_add(pipeline, element.get());
+
+    bool linked = true;
+    {
+        gst::PadHandle firstSink{gst_element_get_static_pad(chain.front().get(), "sink")};
+        linked = firstSink && gst_pad_link(decodedBranch.get(), firstSink.get()) == GST_PAD_LINK_OK;
+    }
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+        if (kind == RenderChainKind::Decode && i == 0) {
+            GstElement* converter = chain[1].get();
+            // Disconnected by GObject when the converter goes away.
+            g_signal_connect_object(chain[0].get(), "pad-added", G_CALLBACK(LinkDecodedPad), converter,
+                                    GConnectFlags(0));
+            continue;
+        }
+        linked = gst_element_link(chain[i].get(), chain[i + 1].get()) && linked;
+    }
+    linked = gst_element_link(chain.back().get(), grabber) && linked;
+
+    for (const auto& element : chain) gst_element_sync_state_with_parent(element.get());
+    return linked;
+}
+
+}  // namespace qmd

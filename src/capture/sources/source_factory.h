@@ -1,0 +1,13 @@
+#pragma once
+// Source elements for the three kinds of source a moniker can name.
+#include "capture/sources/moniker.h"
+#include "gst/handles.h"
+
+namespace qmd {
+
+// A new source element for fields, or null when it names nothing that exists
+// now. The element carries the media types it offers and its default format
+// (see source_caps.h).
+gst::ElementHandle CreateSourceElement(const MonikerFields& fields);
+
+}  // namespace qmd
