@@ -7,7 +7,7 @@
 #include "base/app_dir.h"
 #include "base/program_version.h"
 #include "base/settings_keys.h"
-#include "capture/core/sys_dev_enum.h"
+#include "capture/sources/extra_sources.h"
 #include "react/core/start_list_file.h"
 
 namespace qmd {

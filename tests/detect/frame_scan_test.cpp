@@ -259,8 +259,9 @@ TEST(FrameScan, CountKernelsCountWhatTheRuleCounts)
         EXPECT_EQ(detail::ChangedInRowPortable(a.get(), b.get(), pixels, threshold), expected);
 #if defined(QMD_HAVE_X86_SCAN_KERNELS)
         EXPECT_EQ(detail::ChangedInRowSse2(a.get(), b.get(), pixels, threshold), expected) << pixels;
-        if (detail::ProcessorHasAvx2())
+        if (detail::ProcessorHasAvx2()) {
             EXPECT_EQ(detail::ChangedInRowAvx2(a.get(), b.get(), pixels, threshold), expected) << pixels;
+        }
 #endif
         if (HasFailure()) FAIL() << "round " << round;
     }
