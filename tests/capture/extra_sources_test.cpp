@@ -10,6 +10,7 @@
 
 #include "capture/capture_test_support.h"
 #include "capture/graph/check_graph_result.h"
+#include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
 #include "capture/graph_fixture.h"
 #include "support/temp_dir.h"
@@ -185,6 +186,30 @@ TEST_F(ExtraSources, RtspH264CameraPlaysAsBgrFrames)
     graph.StripGraph();
     graph.SetActive(false);
     EXPECT_EQ(reports, 0);
+}
+
+TEST_F(ExtraSources, RtspCameraRefusingThePasswordIsSaidSoInOurWords)
+{
+    // Served by tests/support/with_rtsp_camera.sh, behind admin/secret.
+    const char* locked = std::getenv("QMD_RTSP_LOCKED_CAMERA");
+    if (!locked) GTEST_SKIP() << "built without gst-rtsp-server";
+    std::string address = locked;
+    address.insert(address.find("//") + 2, "admin:wrong@");
+    // The password stays in the list the user gave, where opening finds it.
+    ScopedEnv extras("QUISK_EXTRA_SOURCES", address);
+    std::string lastError;
+    QObject::connect(&graph, &TFilterGraph::GraphError,
+                     [&](const QString& message) { lastError = message.toStdString(); });
+    ASSERT_NO_FATAL_FAILURE(ChooseClip(address));
+    try {
+        Start();
+    } catch (const EDirectShowException& error) {
+        lastError = error.what();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !lastError.empty(); }));
+    EXPECT_NE(lastError.find(kRefusedCredentialsMessage), std::string::npos) << lastError;
+    graph.StripGraph();
+    graph.SetActive(false);
 }
 
 }  // namespace

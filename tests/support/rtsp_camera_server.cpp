@@ -2,13 +2,15 @@
 // sources: serves a moving test picture as H.264 over RTSP (gst-rtsp-server)
 // at rtsp://127.0.0.1:PORT/camera, writes PORT on a line of its own once it
 // listens, and runs until SIGTERM or SIGINT (tests/support/with_rtsp_camera.sh
-// starts and ends it).
+// starts and ends it). With --locked it asks for the user "admin" and the
+// password "secret" (Basic).
 #include <glib-unix.h>
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
 
 #include <csignal>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
@@ -35,6 +37,20 @@ int main(int argc, char** argv)
                                                "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
                                                "! rtph264pay name=pay0 pt=96 config-interval=1 )");
     gst_rtsp_media_factory_set_shared(factory, TRUE);
+    if (argc > 1 && std::string_view(argv[1]) == "--locked") {
+        // Behind a user and password (Basic): "admin" with "secret" only;
+        // without them the camera answers 401, as IP cameras do.
+        gst_rtsp_media_factory_add_role(factory, "user", GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,
+                                        GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE, nullptr);
+        GstRTSPAuth* auth = gst_rtsp_auth_new();
+        GstRTSPToken* user = gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, "user", nullptr);
+        gchar* basic = gst_rtsp_auth_make_basic("admin", "secret");
+        gst_rtsp_auth_add_basic(auth, basic, user);
+        g_free(basic);
+        gst_rtsp_token_unref(user);
+        gst_rtsp_server_set_auth(server, auth);
+        g_object_unref(auth);
+    }
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server);
     gst_rtsp_mount_points_add_factory(mounts, "/camera", factory);
     g_object_unref(mounts);

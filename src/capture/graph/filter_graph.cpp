@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/register_elements.h"
 #include "capture/graph/capture_log.h"
 #include "capture/graph/check_graph_result.h"
@@ -36,6 +37,11 @@ std::string ErrorText(GstMessage* message)
     gst::ErrorHandle error;
     gst::CharsHandle debug;
     gst_message_parse_error(message, error.out(), debug.out());
+    // GStreamer's own sources (souphttpsrc for https://, rtspsrc) say only
+    // "Unauthorized"; in our words the user learns what to fix, and the
+    // camera watch knows to ask a camera that may lock the account rarely.
+    if (g_error_matches(error.get(), GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_AUTHORIZED))
+        return kRefusedCredentialsMessage;
     return error && error->message ? error->message : "";
 }
 
