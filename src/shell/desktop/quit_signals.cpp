@@ -72,8 +72,8 @@ void WatchAnswers()
             if (errno == EINTR) continue;
             if (static_cast<int>(signalsRead.load() - sent) >= 0) break;
             static constexpr char kMessage[] = "qmd.shell: a quit signal was not taken within "
-                                               "5 s (the GUI thread is blocked); ending at once\n";
-            static_assert(QuitSignals::kGraceMs == 5'000, "the message names the grace");
+                                               "8 s (the GUI thread is blocked); ending at once\n";
+            static_assert(QuitSignals::kGraceMs == 8'000, "the message names the grace");
             [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
             _exit(0);
         }

@@ -29,7 +29,10 @@ namespace qmd {
 class QuitSignals : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kGraceMs = 5'000;
+    // Longer than the GUI thread's longest bounded wait (a state change of
+    // the capture graph, 5 s, and the 0.5 s its reason may take), so that a
+    // camera slow to answer never costs the orderly close.
+    static constexpr int kGraceMs = 8'000;
 
     explicit QuitSignals(QObject* parent = nullptr);
     ~QuitSignals() override;
