@@ -189,7 +189,7 @@ private:
     void AwaitRememberedCamera();
     void ForgetRememberedSourceUnlessCamera();
     void ReviewListedCameras();
-    void OnCameraListed(const MonikerFields& camera, bool added);
+    void OnCameraListed(const VideoSource& camera, bool added);
     void CopyLatestFrameIntoSlots();
     void WatchCamera();
     void OnCameraLost(const QString& message);
@@ -212,7 +212,7 @@ private:
     CameraMonitor* cameraMonitor_ = nullptr;
     bool menuRefreshDue_ = false;
     // The remembered camera, not there at start-up, opened when it comes.
-    std::optional<MonikerFields> awaitedCamera_;
+    std::optional<VideoSource> awaitedCamera_;
     bool lossBoxOpen_ = false;  // a lost camera's box waits for OK
     EdgeSnapper* snapper_ = nullptr;
 };

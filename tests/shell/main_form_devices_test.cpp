@@ -8,11 +8,11 @@
 
 #include "base/settings_keys.h"
 #include "capture/devices/sys_dev_enum.h"
+#include "capture/fake_device_provider.h"
 #include "capture/grabber/sample_grabber.h"
 #include "capture/graph/filter.h"
 #include "capture/graph/filter_graph.h"
 #include "capture/sources/moniker.h"
-#include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
 #include "shell/selection_slider.h"
 #include "shell_test_support.h"
@@ -298,11 +298,13 @@ TEST_F(DevicesTest, ACamerasPasswordIsWrittenToNoFile)
     MjpegHttpServer camera({EncodeBgrJpeg(bgr.data(), 32, 24, 32 * 3)},
                            {.FramesPerSecond = 15, .AuthScheme = "Basic", .User = "ja", .Password = password});
     const std::string url = "http://ja:" + password + "@127.0.0.1:" + std::to_string(camera.Port()) + "/video";
-    MonikerFields earlier{.Kind = SourceKind::ExtraSource,
-                          .DisplayName = "kamera",
-                          .Identity = url,
-                          .DeviceClass = "Video/Source",
-                          .StableIdentity = {}};
+    VideoSource earlier{.Kind = SourceKind::ExtraSource,
+                        .DisplayName = "kamera",
+                        .Identity = url,
+                        .DeviceClass = "Video/Source",
+                        .StableIdentity = {},
+                        .Address = url,
+                        .Credentials = CredentialsKept::Environment};
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=-1", "Zapamietuj urzadzenie=1",
                    "Ostatnia kamera=" + Moniker::FromFields(earlier).Hex()});
     ::setenv("QUISK_EXTRA_SOURCES", url.c_str(), 1);

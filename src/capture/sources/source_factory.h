@@ -8,6 +8,6 @@ namespace qmd {
 // A new source element for fields, or null when it names nothing that exists
 // now. The element carries the media types it offers and its default format
 // (see source_caps.h).
-gst::ElementHandle CreateSourceElement(const MonikerFields& fields);
+gst::ElementHandle CreateSourceElement(const VideoSource& fields);
 
 }  // namespace qmd
