@@ -36,18 +36,18 @@ std::optional<AddressCredentials> ResolveAddress(const VideoSource& source)
     return resolved;
 }
 
-gst::ElementHandle CreateNetworkOrFileSource(const VideoSource& source)
-{
-    const std::optional<AddressCredentials> address = ResolveAddress(source);
-    if (!address || address->Address.empty()) return {};
-    const std::string& uri = address->Address;
-    if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
-        return CreateHttpCameraSource(*address);
-    if (g_str_has_prefix(uri.c_str(), "file:")) return CreateClipSource(uri);
-    return CreateUriSource(*address);
-}
-
 }  // namespace
+
+gst::ElementHandle CreateAddressSource(const AddressCredentials& address)
+{
+    gst::EnsureInitialized();
+    const std::string& uri = address.Address;
+    if (uri.empty()) return {};
+    if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
+        return CreateHttpCameraSource(address);
+    if (g_str_has_prefix(uri.c_str(), "file:")) return CreateClipSource(uri);
+    return CreateUriSource(address);
+}
 
 gst::ElementHandle CreateSourceElement(const VideoSource& fields)
 {
@@ -55,7 +55,10 @@ gst::ElementHandle CreateSourceElement(const VideoSource& fields)
     switch (fields.Kind) {
     case SourceKind::SystemDevice: return CreateSystemDeviceSource(fields);
     case SourceKind::ExtraSource:
-    case SourceKind::SavedCamera: return CreateNetworkOrFileSource(fields);
+    case SourceKind::SavedCamera: {
+        const std::optional<AddressCredentials> address = ResolveAddress(fields);
+        return address ? CreateAddressSource(*address) : gst::ElementHandle();
+    }
     case SourceKind::TestSource: return CreateTestSource();
     }
     return {};
