@@ -2,9 +2,12 @@
 
 #include <vector>
 
+#include "capture/elements/register_elements.h"
+#include "capture/elements/yuv_to_bgr.h"
 #include "capture/graph/stream_branch.h"
 #include "capture/sources/graph_elements.h"
 #include "capture/sources/jpeg_decoder.h"
+#include "capture/sources/video_decoder.h"
 
 namespace qmd {
 
@@ -14,6 +17,12 @@ bool CanIntersectWith(const GstCaps* offered, const char* text)
 {
     gst::CapsHandle wanted = gst::CapsFromString(text);
     return gst_caps_can_intersect(offered, wanted.get());
+}
+
+bool IsSubsetOf(const GstCaps* offered, const char* text)
+{
+    gst::CapsHandle wanted = gst::CapsFromString(text);
+    return gst_caps_is_subset(offered, wanted.get());
 }
 
 // decodebin exposes its output once it has seen the stream.
@@ -29,7 +38,9 @@ RenderChainKind ChooseRenderChain(const GstCaps* offered)
 {
     if (!offered || gst_caps_is_empty(offered)) return RenderChainKind::Decode;
     if (CanIntersectWith(offered, "video/x-raw")) return RenderChainKind::Raw;
-    if (CanIntersectWith(offered, "image/jpeg")) return RenderChainKind::Jpeg;
+    // Only JPEG: a source that may also give other compressed video (a
+    // network camera that has not said yet which) needs decodebin.
+    if (IsSubsetOf(offered, "image/jpeg")) return RenderChainKind::Jpeg;
     return RenderChainKind::Decode;
 }
 
@@ -46,7 +57,13 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
         bgrAlready = decoder.WritesBgr;
         chain.push_back(std::move(decoder.Element));
     }
-    if (kind == RenderChainKind::Decode) chain.push_back(gst::MakeElement("decodebin"));
+    if (kind == RenderChainKind::Decode) {
+        chain.push_back(gst::MakeElement("decodebin"));
+        if (chain.back()) ChooseVideoDecoders(chain.back().get());
+        // The decoders' YUV 4:2:0 into BGR with SIMD kernels; whatever else
+        // a decoder gives passes on to videoconvert.
+        if (RegisterOwnElements()) chain.push_back(gst::MakeElement(kYuvToBgrName));
+    }
     if (!bgrAlready) chain.push_back(gst::MakeElement("videoconvert"));
     for (const auto& element : chain)
         if (!element) return false;
