@@ -10,13 +10,13 @@
 #include <mutex>
 
 #include "capture/capture_test_support.h"
-#include "capture/graph/check_graph_result.h"
 #include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
 #include "capture/elements/yuv_to_bgr.h"
+#include "capture/graph/check_graph_result.h"
 #include "capture/graph/stream_branch.h"
-#include "capture/sources/video_decoder.h"
 #include "capture/graph_fixture.h"
+#include "capture/sources/video_decoder.h"
 #include "support/temp_dir.h"
 
 namespace qmd::test {
@@ -223,6 +223,24 @@ TEST_F(ExtraSources, RtspH265CameraPlaysAsBgrFrames)
     const char* camera = std::getenv("QMD_RTSP_H265_CAMERA");
     if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
     ExpectRtspCameraPlays(camera, "video/x-h265, stream-format=byte-stream, alignment=au", "avdec_h265");
+}
+
+// Opening a camera, the program resets the detection's memory at once,
+// pausing the graph and running it again, before an rtsp:// camera has sent
+// its first picture; the decoder still waiting for it must not hold the
+// graph paused.
+TEST_F(ExtraSources, RtspCameraPausedBeforeItsFirstPictureRunsAgain)
+{
+    const char* camera = std::getenv("QMD_RTSP_CAMERA");
+    if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
+    grabber.SetOnBuffer(received.Handler());
+    ASSERT_NO_FATAL_FAILURE(ChooseClip(camera));
+    Start();
+    graph.PauseGraph();
+    graph.RunGraph();
+    EXPECT_TRUE(WaitUntil([&] { return received.Count() >= 3; }));
+    graph.StripGraph();
+    graph.SetActive(false);
 }
 
 TEST_F(ExtraSources, RtspCameraRefusingThePasswordIsSaidSoInOurWords)

@@ -87,8 +87,8 @@ TEST_F(YuvToBgrTest, MatchesVideoconvertInEveryMatrixAndRange)
         for (const char* colorimetry : {"bt601", "bt709", "bt2020", "1:4:0:0", "1:3:0:0"}) {
             for (const char* format : {"I420", "NV12"}) {
                 for (const char* pattern : {"colors", "smpte", "snow"}) {
-                    const std::string caps = std::string("video/x-raw,format=") + format + ",width=" +
-                                             std::to_string(width) + ",height=" + std::to_string(height) +
+                    const std::string caps = std::string("video/x-raw,format=") + format +
+                                             ",width=" + std::to_string(width) + ",height=" + std::to_string(height) +
                                              ",colorimetry=" + colorimetry;
                     SCOPED_TRACE(caps + " " + pattern);
                     const auto ours = Convert(caps, pattern, kYuvToBgrName);

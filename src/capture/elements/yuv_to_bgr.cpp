@@ -25,10 +25,10 @@ struct QmdYuvToBgrClass {
 
 G_DEFINE_TYPE(QmdYuvToBgr, qmd_yuv_to_bgr, GST_TYPE_VIDEO_FILTER)
 
-GstStaticPadTemplate sinkTemplate =
-    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE(GST_VIDEO_FORMATS_ALL)));
-GstStaticPadTemplate srcTemplate =
-    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE(GST_VIDEO_FORMATS_ALL)));
+GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
+    "sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE(GST_VIDEO_FORMATS_ALL)));
+GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
+                                                           GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE(GST_VIDEO_FORMATS_ALL)));
 
 QmdYuvToBgr* Self(GstVideoFilter* filter) { return reinterpret_cast<QmdYuvToBgr*>(filter); }
 
@@ -75,7 +75,8 @@ GstCaps* TransformCaps(GstBaseTransform*, GstPadDirection direction, GstCaps* ca
     for (guint i = 0; i < gst_caps_get_size(caps); ++i) {
         const GstStructure* structure = gst_caps_get_structure(caps, i);
         GstCapsFeatures* features = gst_caps_get_features(caps, i);
-        const bool systemMemory = !features || gst_caps_features_is_equal(features, GST_CAPS_FEATURES_MEMORY_SYSTEM_MEMORY);
+        const bool systemMemory =
+            !features || gst_caps_features_is_equal(features, GST_CAPS_FEATURES_MEMORY_SYSTEM_MEMORY);
         if (direction == GST_PAD_SINK && systemMemory && (MayBe(structure, "I420") || MayBe(structure, "NV12")))
             result = gst_caps_merge_structure(result, Converted(structure, &bgr));
         result = gst_caps_merge_structure_full(result, gst_structure_copy(structure),
@@ -109,9 +110,9 @@ const libyuv::YuvConstants* MatrixOf(const GstVideoInfo* info)
 gboolean SetInfo(GstVideoFilter* filter, GstCaps*, GstVideoInfo* in, GstCaps*, GstVideoInfo* out)
 {
     Self(filter)->matrix = MatrixOf(in);
-    const bool converts = GST_VIDEO_INFO_FORMAT(out) == GST_VIDEO_FORMAT_BGR &&
-                          (GST_VIDEO_INFO_FORMAT(in) == GST_VIDEO_FORMAT_I420 ||
-                           GST_VIDEO_INFO_FORMAT(in) == GST_VIDEO_FORMAT_NV12);
+    const bool converts =
+        GST_VIDEO_INFO_FORMAT(out) == GST_VIDEO_FORMAT_BGR &&
+        (GST_VIDEO_INFO_FORMAT(in) == GST_VIDEO_FORMAT_I420 || GST_VIDEO_INFO_FORMAT(in) == GST_VIDEO_FORMAT_NV12);
     if (!converts && GST_VIDEO_INFO_FORMAT(in) != GST_VIDEO_INFO_FORMAT(out)) return FALSE;
     gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(filter), !converts);
     return TRUE;
@@ -129,10 +130,9 @@ GstFlowReturn TransformFrame(GstVideoFilter* filter, GstVideoFrame* in, GstVideo
     // libyuv's "RGB24" is B, G, R in memory: GStreamer's BGR.
     const int failed =
         GST_VIDEO_FRAME_FORMAT(in) == GST_VIDEO_FORMAT_NV12
-            ? libyuv::NV12ToRGB24Matrix(plane(0), stride(0), plane(1), stride(1), bgr, bgrStride, matrix, width,
-                                        height)
-            : libyuv::I420ToRGB24Matrix(plane(0), stride(0), plane(1), stride(1), plane(2), stride(2), bgr,
-                                        bgrStride, matrix, width, height);
+            ? libyuv::NV12ToRGB24Matrix(plane(0), stride(0), plane(1), stride(1), bgr, bgrStride, matrix, width, height)
+            : libyuv::I420ToRGB24Matrix(plane(0), stride(0), plane(1), stride(1), plane(2), stride(2), bgr, bgrStride,
+                                        matrix, width, height);
     if (failed) {
         GST_ELEMENT_ERROR(filter, STREAM, FORMAT, (nullptr), ("libyuv refused a %dx%d frame", width, height));
         return GST_FLOW_ERROR;

@@ -14,8 +14,8 @@ namespace {
 struct RtpVideo {
     std::string_view EncodingName;  // as the camera's SDP names it
     const char* Depayloader;
-    const char* Parser;             // null when the depayloader gives whole images
-    const char* Caps;               // what the bin's "src" pad then gives
+    const char* Parser;  // null when the depayloader gives whole images
+    const char* Caps;    // what the bin's "src" pad then gives
 };
 
 constexpr std::array kRtpVideo{
@@ -63,8 +63,8 @@ void LinkCameraStream(GstElement*, GstPad* pad, gpointer user)
     GstElement* bin = GST_ELEMENT(user);
     gst::CapsHandle caps{gst_pad_get_current_caps(pad)};
     if (!caps) caps.reset(gst_pad_query_caps(pad, nullptr));
-    const GstStructure* rtp = caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0)
-                                                                         : nullptr;
+    const GstStructure* rtp =
+        caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
     if (!IsVideo(rtp)) return;
     gst::PadHandle ghost{gst_element_get_static_pad(bin, "src")};
     if (gst::PadHandle target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))}) return;  // one video only
@@ -116,8 +116,8 @@ gst::ElementHandle CreateRtspCameraSource(const std::string& uri)
     gst::ElementHandle source = gst::MakeElement("rtspsrc");
     if (!source) return {};
     const AddressCredentials address = SplitCredentials(uri);
-    g_object_set(source.get(), "location", address.Address.c_str(), "latency", kRtspLatencyMs, "drop-on-latency",
-                 TRUE, nullptr);
+    g_object_set(source.get(), "location", address.Address.c_str(), "latency", kRtspLatencyMs, "drop-on-latency", TRUE,
+                 nullptr);
     if (!address.User.empty())
         g_object_set(source.get(), "user-id", address.User.c_str(), "user-pw", address.Password.c_str(), nullptr);
     // UDP first; rtspsrc asks again for RTP over the RTSP connection (TCP)
@@ -130,8 +130,7 @@ gst::ElementHandle CreateRtspCameraSource(const std::string& uri)
     auto templ = gst::Sink(gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, stream.get()));
     GstPad* src = gst_ghost_pad_new_no_target_from_template("src", templ.get());
     gst_element_add_pad(bin.get(), src);
-    g_signal_connect_object(source.get(), "select-stream", G_CALLBACK(SelectVideoStream), bin.get(),
-                            GConnectFlags(0));
+    g_signal_connect_object(source.get(), "select-stream", G_CALLBACK(SelectVideoStream), bin.get(), GConnectFlags(0));
     g_signal_connect_object(source.get(), "pad-added", G_CALLBACK(LinkCameraStream), bin.get(), GConnectFlags(0));
     ReportEndOfCameraStream(src, bin.get());
     return bin;

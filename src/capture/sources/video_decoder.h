@@ -10,15 +10,22 @@
 
 #include <gst/gst.h>
 
+#include "gst/handles.h"
+
 namespace qmd {
+
+// A bin with a "sink" and a "src" pad that decodes whatever compressed video
+// reaches it: once the stream's caps arrive, the first of VideoDecodersFor()
+// that opens, for JPEG our JPEG decoder, for anything else decodebin. Not
+// decodebin for all: decodebin holds its change to paused open until the
+// stream's first data, and a live graph paused before the camera sent any
+// (the program resets the detection's memory right after opening a camera,
+// and rtspsrc then asks the camera to pause) would wait for it for good.
+gst::ElementHandle MakeVideoDecoderBin();
 
 // The decoder factories to try for a stream of these caps, in order, only
 // those this machine has; empty for a stream of any other kind.
 std::vector<std::string> VideoDecodersFor(const GstCaps* caps);
-
-// Makes decodebin try VideoDecodersFor() first and sets up the decoders it
-// makes as ConfigureVideoDecoder() does.
-void ChooseVideoDecoders(GstElement* decodebin);
 
 // The software decoder decodes on slice threads only: frame threads hold
 // back a picture per thread and cost the most CPU in all; a decoder that is
