@@ -8,6 +8,7 @@
 #include "capture/sources/clip_source.h"
 #include "capture/sources/extra_sources.h"
 #include "capture/sources/http_camera_source.h"
+#include "capture/sources/rtsp_camera_source.h"
 #include "capture/sources/saved_cameras.h"
 #include "capture/sources/system_device_source.h"
 #include "capture/sources/test_source.h"
@@ -46,6 +47,8 @@ gst::ElementHandle CreateAddressSource(const AddressCredentials& address)
     if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
         return CreateHttpCameraSource(address);
     if (g_str_has_prefix(uri.c_str(), "file:")) return CreateClipSource(uri);
+    // rtsp://, and rtsps:// (TLS), rtspt:// (TCP only), rtspu:// (UDP only)
+    if (g_str_has_prefix(uri.c_str(), "rtsp")) return CreateRtspCameraSource(address);
     return CreateUriSource(address);
 }
 
