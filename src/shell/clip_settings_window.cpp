@@ -1,0 +1,66 @@
+#include "shell/clip_settings_window.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace qmd {
+namespace {
+
+QSpinBox* NumberBox(const char* name, std::int32_t value, int most, const QString& suffix, QWidget* parent)
+{
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(0, most);
+    box->setSuffix(suffix);
+    box->setValue(value);
+    return box;
+}
+
+}  // namespace
+
+ClipSettingsWindow::ClipSettingsWindow(std::int32_t secondsBefore, std::int32_t secondsAfter,
+                                       std::int32_t limitMegabytes, QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("fmNagrywanieFilmu"));
+    setWindowTitle(QStringLiteral("Nagrywanie filmu"));
+    // The ring before motion is held in memory: a minute at most.
+    before_ = NumberBox("FilmPrzedRuchem", secondsBefore, 60, QStringLiteral(" s"), this);
+    after_ = NumberBox("FilmPoRuchu", secondsAfter, 3600, QStringLiteral(" s"), this);
+    limit_ = NumberBox("LimitFilmow", limitMegabytes, 1024 * 1024, QStringLiteral(" MB"), this);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Film przed ruchem:"), before_);
+    form->addRow(QStringLiteral("Film po ruchu:"), after_);
+    form->addRow(QStringLiteral("Limit filmów:"), limit_);
+    auto* explanation = new QLabel(QStringLiteral("Gdy filmy zajmą więcej miejsca, program usunie najstarsze z "
+                                                  "nich (tylko nagrane przez siebie). 0 – bez limitu."),
+                                   this);
+    explanation->setWordWrap(true);
+    form->addRow(explanation);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OK"));
+    auto* cancel = new QPushButton(QStringLiteral("Anuluj"), this);
+    cancel->setObjectName(QStringLiteral("Anuluj"));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    setFixedWidth(340);
+}
+
+std::int32_t ClipSettingsWindow::SecondsBefore() const { return before_->value(); }
+std::int32_t ClipSettingsWindow::SecondsAfter() const { return after_->value(); }
+std::int32_t ClipSettingsWindow::LimitMegabytes() const { return limit_->value(); }
+
+}  // namespace qmd
