@@ -6,18 +6,27 @@
 # Xvfb or started in the tray ("-t", with a StatusNotifier host on a private
 # session bus); motion with pictures and movies off.
 #
-#   bench/program/compare_with_motion.sh BUILD_DIR [SECONDS] [CASE...]
+#   bench/program/compare_with_motion.sh [--rtsp] BUILD_DIR [SECONDS] [CASE...]
+#
+# With --rtsp the camera is an rtsp:// H.264 one instead: the same footage
+# encoded beforehand as an IP camera encodes it (make_footage.sh ... h264)
+# and sent, without encoding anything while measuring, by the loopback RTSP
+# server tests/support/qmd_rtsp_camera_server, started anew for each round.
 #
 # A case is WIDTHxHEIGHT@FPS/shown or /tray; by default 640x480@15,
 # 1280x720@30 and 1920x1080@30, each shown and in the tray. Each case runs
 # two rounds of SECONDS (default 30), the two programs started in either
 # order, and prints both programs' CPU, the ratio, and where ours spent it,
-# thread by thread. CPU is the scheduler's exact count, not clock ticks.
+# thread by thread, and both programs' peak RSS. CPU is the scheduler's exact
+# count, not clock ticks.
 # BUILD_DIR is a build with the tests (it holds the program and the loopback
 # camera tests/support/qmd_mjpeg_http_camera). motion is not a dependency of
 # the project: install it for this measurement with `apt-get install motion`.
+# QMD_FOOTAGE_DIR keeps the footage made for a case for the next run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+kind=mjpeg
+if [ "${1:-}" = --rtsp ]; then kind=rtsp; shift; fi
 build=$(cd "$1" && pwd)
 seconds=${2:-30}
 shift $(( $# >= 2 ? 2 : 1 ))
@@ -26,6 +35,7 @@ cases=("$@")
     1920x1080@30/shown 1920x1080@30/tray)
 program="$build/src/app/quisk-motion-detector"
 camera="$build/tests/support/qmd_mjpeg_http_camera"
+if [ "$kind" = rtsp ]; then camera="$build/tests/support/qmd_rtsp_camera_server"; fi
 for tool in motion Xvfb bc dbus-daemon gst-launch-1.0; do
     command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 2; }
 done
@@ -41,6 +51,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+footage_dir=${QMD_FOOTAGE_DIR:-$work}
 
 stop() {
     kill -TERM "$@" 2>/dev/null || true
@@ -51,7 +62,8 @@ stop() {
 }
 
 start_camera() {  # WIDTH HEIGHT FPS
-    local footage="$work/footage-$1x$2@$3"
+    if [ "$kind" = rtsp ]; then start_rtsp_camera "$@"; return; fi
+    local footage="$footage_dir/footage-$1x$2@$3"
     [ -d "$footage" ] || "$here/make_footage.sh" "$1" "$2" "$3" $(( $3 * 10 )) "$footage"
     "$camera" --fps "$3" --frames-from "$footage" >"$work/camera.out" 2>"$work/camera.err" &
     pids+=($!)
@@ -59,6 +71,19 @@ start_camera() {  # WIDTH HEIGHT FPS
     for _ in $(seq 100); do [ -s "$work/camera.out" ] && break; sleep 0.1; done
     url=$(head -n 1 "$work/camera.out")
     [ -n "$url" ] || { echo "the camera did not start: $(cat "$work/camera.err")" >&2; exit 1; }
+}
+
+# Footage long enough for a round (the file is sent once, from the start,
+# when motion first connects), encoded once per case.
+start_rtsp_camera() {  # WIDTH HEIGHT FPS
+    local footage="$footage_dir/h264-$1x$2@$3-$(( seconds + 40 ))s"
+    [ -f "$footage/footage.mkv" ] || "$here/make_footage.sh" "$1" "$2" "$3" $(( $3 * (seconds + 40) )) "$footage" h264
+    "$camera" --file "$footage/footage.mkv" >"$work/camera.out" 2>"$work/camera.err" &
+    pids+=($!)
+    camera_pid=$!
+    for _ in $(seq 100); do [ -s "$work/camera.out" ] && break; sleep 0.1; done
+    [ -s "$work/camera.out" ] || { echo "the camera did not start: $(cat "$work/camera.err")" >&2; exit 1; }
+    url="rtsp://127.0.0.1:$(head -n 1 "$work/camera.out")/camera"
 }
 
 start_motion() {  # WIDTH HEIGHT FPS
@@ -138,15 +163,25 @@ thread_ns() {
     done
 }
 percent_of() { echo "scale=2; $1 / 10000000 / $seconds" | bc; }
+peak_mb() { awk '/^VmHWM:/ { printf "%.0f", $2 / 1024 }' /proc/"$1"/status; }
 
-echo "CPU over $seconds s per round, % of one core; the camera sends camera-like footage as JPEG of quality 85."
+if [ "$kind" = rtsp ]; then
+    echo "CPU over $seconds s per round, % of one core; the camera sends camera-like footage as H.264 over RTSP."
+else
+    echo "CPU over $seconds s per round, % of one core; the camera sends camera-like footage as JPEG of quality 85."
+fi
 for case in "${cases[@]}"; do
     size=${case%@*} rest=${case#*@}
     width=${size%x*} height=${size#*x} fps=${rest%/*} window=${rest#*/}
-    start_camera "$width" "$height" "$fps"
-    echo "$case ($(tail -n 1 "$work/camera.err" | sed 's/^mjpeg_http_camera: //')):"
+    if [ "$kind" = mjpeg ]; then
+        start_camera "$width" "$height" "$fps"
+        echo "$case ($(tail -n 1 "$work/camera.err" | sed 's/^mjpeg_http_camera: //')):"
+    else
+        echo "$case:"
+    fi
     total_ratio=0
     for first in motion program; do
+        if [ "$kind" = rtsp ]; then start_camera "$width" "$height" "$fps"; fi
         bus=
         [ "$window" = tray ] && start_tray_host
         start_x_server
@@ -173,11 +208,13 @@ for case in "${cases[@]}"; do
                 for (name in now) if (now[name] - seen[name] > 1000000) printf "%.0f %s\n", now[name] - seen[name], name }' \
             "$work/threads.before" "$work/threads.after" | sort -rn |
             while read -r ns name; do printf '%s %s, ' "$name" "$(percent_of "$ns")"; done)
-        echo "  $first started first: ours $ours, motion $theirs, ratio $ratio; X server $x"
+        echo "  $first started first: ours $ours, motion $theirs, ratio $ratio; X server $x;" \
+            "peak RSS ours $(peak_mb "$program_pid") MB, motion $(peak_mb "$motion_pid") MB"
         echo "    our threads: ${threads%, }"
         stop "$program_pid" "$motion_pid" "$xvfb_pid"
         [ "$window" = tray ] && stop "$watcher_pid" "$bus_pid"
+        if [ "$kind" = rtsp ]; then stop "$camera_pid"; fi
     done
     echo "  mean ratio $(echo "scale=2; $total_ratio / 2" | bc)"
-    stop "$camera_pid"
+    if [ "$kind" = mjpeg ]; then stop "$camera_pid"; fi
 done

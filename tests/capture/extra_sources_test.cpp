@@ -1,18 +1,22 @@
 // Clips named in QUISK_EXTRA_SOURCES: every frame reaches the handler, in
 // order and (for uncompressed frames) with exactly the clip's pixels; a
-// stream that cannot be read is reported once. An rtsp:// H.264 camera named
-// there plays through Debian's plugins.
+// stream that cannot be read is reported once. rtsp:// H.264 and H.265
+// cameras named there play through Debian's plugins.
 #include <QObject>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <mutex>
 
 #include "capture/capture_test_support.h"
-#include "capture/graph/check_graph_result.h"
 #include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
+#include "capture/elements/yuv_to_bgr.h"
+#include "capture/graph/check_graph_result.h"
+#include "capture/graph/stream_branch.h"
 #include "capture/graph_fixture.h"
+#include "capture/sources/video_decoder.h"
 #include "support/temp_dir.h"
 
 namespace qmd::test {
@@ -39,6 +43,44 @@ protected:
         ASSERT_NO_FATAL_FAILURE(ChooseClip(location));
         Start();
         ASSERT_TRUE(WaitUntil([&] { return received.Count() >= frames; }));
+    }
+    // An rtsp:// camera: the branch point sees the camera's own access units,
+    // the chosen decoder (the software one where the machine has no VA-API
+    // decoder) and our converter make them BGR frames.
+    void ExpectRtspCameraPlays(const char* camera, const char* accessUnits, const char* software)
+    {
+        int reports = 0;
+        QObject::connect(&graph, &TFilterGraph::GraphError, [&](const QString& message) {
+            ++reports;
+            ADD_FAILURE() << message.toStdString();
+        });
+        ASSERT_NO_FATAL_FAILURE(PlayClip(camera, 5));
+        {
+            std::lock_guard lock(received.mutex);
+            for (const auto& frame : received.frames) EXPECT_EQ(frame.Type, GrabberMediaType::TopDownBgr(160, 120));
+        }
+        gst::ElementHandle tee{gst_bin_get_by_name(GST_BIN(graph.Pipeline()), kBranchPointName)};
+        ASSERT_TRUE(tee);
+        gst::PadHandle teeSink{gst_element_get_static_pad(tee.get(), "sink")};
+        gst::CapsHandle compressed{gst_pad_get_current_caps(teeSink.get())};
+        ASSERT_TRUE(compressed);
+        gst::CapsHandle expected{gst_caps_from_string(accessUnits)};
+        EXPECT_TRUE(gst_caps_is_subset(compressed.get(), expected.get()))
+            << gst::CharsHandle{gst_caps_to_string(compressed.get())}.get();
+
+        const std::vector<std::string> decoders = VideoDecodersFor(compressed.get());
+        ASSERT_FALSE(decoders.empty());
+        EXPECT_EQ(decoders.back(), software) << "the fallback is always there";
+        EXPECT_TRUE(std::any_of(decoders.begin(), decoders.end(), [this](const std::string& decoder) {
+            return HasElementFrom(graph.Pipeline(), decoder.c_str());
+        }));
+        if (decoders.size() == 1) {
+            EXPECT_TRUE(HasElementFrom(graph.Pipeline(), software)) << "no VA-API here";
+        }
+        EXPECT_TRUE(HasElementFrom(graph.Pipeline(), kYuvToBgrName));
+        graph.StripGraph();
+        graph.SetActive(false);
+        EXPECT_EQ(reports, 0);
     }
     TempDir dir;
     ReceivedFrames received;
@@ -173,19 +215,32 @@ TEST_F(ExtraSources, RtspH264CameraPlaysAsBgrFrames)
     // Served by tests/support/with_rtsp_camera.sh.
     const char* camera = std::getenv("QMD_RTSP_CAMERA");
     if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
-    int reports = 0;
-    QObject::connect(&graph, &TFilterGraph::GraphError, [&](const QString& message) {
-        ++reports;
-        ADD_FAILURE() << message.toStdString();
-    });
-    ASSERT_NO_FATAL_FAILURE(PlayClip(camera, 5));
-    {
-        std::lock_guard lock(received.mutex);
-        for (const auto& frame : received.frames) EXPECT_EQ(frame.Type, GrabberMediaType::TopDownBgr(160, 120));
-    }
+    ExpectRtspCameraPlays(camera, "video/x-h264, stream-format=byte-stream, alignment=au", "avdec_h264");
+}
+
+TEST_F(ExtraSources, RtspH265CameraPlaysAsBgrFrames)
+{
+    const char* camera = std::getenv("QMD_RTSP_H265_CAMERA");
+    if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
+    ExpectRtspCameraPlays(camera, "video/x-h265, stream-format=byte-stream, alignment=au", "avdec_h265");
+}
+
+// Opening a camera, the program resets the detection's memory at once,
+// pausing the graph and running it again, before an rtsp:// camera has sent
+// its first picture; the decoder still waiting for it must not hold the
+// graph paused.
+TEST_F(ExtraSources, RtspCameraPausedBeforeItsFirstPictureRunsAgain)
+{
+    const char* camera = std::getenv("QMD_RTSP_CAMERA");
+    if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
+    grabber.SetOnBuffer(received.Handler());
+    ASSERT_NO_FATAL_FAILURE(ChooseClip(camera));
+    Start();
+    graph.PauseGraph();
+    graph.RunGraph();
+    EXPECT_TRUE(WaitUntil([&] { return received.Count() >= 3; }));
     graph.StripGraph();
     graph.SetActive(false);
-    EXPECT_EQ(reports, 0);
 }
 
 TEST_F(ExtraSources, RtspCameraRefusingThePasswordIsSaidSoInOurWords)

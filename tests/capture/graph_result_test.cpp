@@ -80,6 +80,8 @@ TEST(RenderChainTest, ChosenByWhatTheSourceOffers)
     EXPECT_EQ(kindOf("image/jpeg,width=1280,height=720; video/x-raw,format=YUY2"), RenderChainKind::Raw);
     EXPECT_EQ(kindOf("image/jpeg,width=1280,height=720"), RenderChainKind::Jpeg);
     EXPECT_EQ(kindOf("video/x-h264,stream-format=byte-stream"), RenderChainKind::Decode);
+    // A network camera that has not yet said whether it sends H.264 or JPEG.
+    EXPECT_EQ(kindOf("video/x-h264; video/x-h265; image/jpeg"), RenderChainKind::Decode);
     EXPECT_EQ(kindOf("ANY"), RenderChainKind::Raw);
     EXPECT_EQ(ChooseRenderChain(nullptr), RenderChainKind::Decode);
 }

@@ -3,7 +3,10 @@
 // at rtsp://127.0.0.1:PORT/camera, writes PORT on a line of its own once it
 // listens, and runs until SIGTERM or SIGINT (tests/support/with_rtsp_camera.sh
 // starts and ends it). With --locked it asks for the user "admin" and the
-// password "secret" (Basic).
+// password "secret" (Basic); with --h265 it sends H.265 instead. With
+// --file FILE it sends the H.264 video of a Matroska file as it is, at the
+// file's pace, from its start for the first viewer (the benchmarks' camera,
+// which encodes nothing while they measure).
 #include <glib-unix.h>
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
@@ -31,13 +34,29 @@ int main(int argc, char** argv)
 
     // Small, few frames, a key frame every second: quick to encode on a
     // loaded machine and quick to start decoding.
+    const std::string_view option = argc > 1 ? argv[1] : "";
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
-    gst_rtsp_media_factory_set_launch(factory, "( videotestsrc is-live=true pattern=ball "
-                                               "! video/x-raw,width=160,height=120,framerate=10/1 "
-                                               "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
-                                               "! rtph264pay name=pay0 pt=96 config-interval=1 )");
+    if (option == "--file" && argc > 2) {
+        gchar* file = g_strescape(argv[2], nullptr);
+        gchar* launch = g_strdup_printf("( filesrc location=\"%s\" ! matroskademux ! h264parse "
+                                        "! rtph264pay name=pay0 pt=96 config-interval=-1 )",
+                                        file);
+        gst_rtsp_media_factory_set_launch(factory, launch);
+        g_free(launch);
+        g_free(file);
+    } else {
+        gst_rtsp_media_factory_set_launch(
+            factory, option == "--h265" ? "( videotestsrc is-live=true pattern=ball "
+                                          "! video/x-raw,width=160,height=120,framerate=10/1 "
+                                          "! x265enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
+                                          "! rtph265pay name=pay0 pt=96 config-interval=1 )"
+                                        : "( videotestsrc is-live=true pattern=ball "
+                                          "! video/x-raw,width=160,height=120,framerate=10/1 "
+                                          "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
+                                          "! rtph264pay name=pay0 pt=96 config-interval=1 )");
+    }
     gst_rtsp_media_factory_set_shared(factory, TRUE);
-    if (argc > 1 && std::string_view(argv[1]) == "--locked") {
+    if (option == "--locked") {
         // Behind a user and password (Basic): "admin" with "secret" only;
         // without them the camera answers 401, as IP cameras do.
         gst_rtsp_media_factory_add_role(factory, "user", GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,

@@ -4,6 +4,7 @@
 
 #include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
+#include "capture/elements/yuv_to_bgr.h"
 #include "gst/init.h"
 
 namespace qmd {
@@ -18,7 +19,8 @@ bool RegisterOwnElements()
                                                   TurboJpegDecoderType()) == TRUE;
         const bool source =
             gst_element_register(nullptr, kMjpegHttpSourceName, GST_RANK_NONE, MjpegHttpSourceType()) == TRUE;
-        return decoder && source;
+        const bool converter = gst_element_register(nullptr, kYuvToBgrName, GST_RANK_NONE, YuvToBgrType()) == TRUE;
+        return decoder && source && converter;
     }();
     return registered;
 }

@@ -2,9 +2,12 @@
 
 #include <vector>
 
+#include "capture/elements/register_elements.h"
+#include "capture/elements/yuv_to_bgr.h"
 #include "capture/graph/stream_branch.h"
 #include "capture/sources/graph_elements.h"
 #include "capture/sources/jpeg_decoder.h"
+#include "capture/sources/video_decoder.h"
 
 namespace qmd {
 
@@ -16,11 +19,10 @@ bool CanIntersectWith(const GstCaps* offered, const char* text)
     return gst_caps_can_intersect(offered, wanted.get());
 }
 
-// decodebin exposes its output once it has seen the stream.
-void LinkDecodedPad(GstElement*, GstPad* pad, gpointer converter)
+bool IsSubsetOf(const GstCaps* offered, const char* text)
 {
-    gst::PadHandle sink{gst_element_get_static_pad(GST_ELEMENT(converter), "sink")};
-    if (sink && !gst_pad_is_linked(sink.get())) gst_pad_link(pad, sink.get());
+    gst::CapsHandle wanted = gst::CapsFromString(text);
+    return gst_caps_is_subset(offered, wanted.get());
 }
 
 }  // namespace
@@ -29,7 +31,9 @@ RenderChainKind ChooseRenderChain(const GstCaps* offered)
 {
     if (!offered || gst_caps_is_empty(offered)) return RenderChainKind::Decode;
     if (CanIntersectWith(offered, "video/x-raw")) return RenderChainKind::Raw;
-    if (CanIntersectWith(offered, "image/jpeg")) return RenderChainKind::Jpeg;
+    // Only JPEG: a source that may also give other compressed video (a
+    // network camera that has not said yet which) needs decodebin.
+    if (IsSubsetOf(offered, "image/jpeg")) return RenderChainKind::Jpeg;
     return RenderChainKind::Decode;
 }
 
@@ -46,7 +50,12 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
         bgrAlready = decoder.WritesBgr;
         chain.push_back(std::move(decoder.Element));
     }
-    if (kind == RenderChainKind::Decode) chain.push_back(gst::MakeElement("decodebin"));
+    if (kind == RenderChainKind::Decode) {
+        chain.push_back(MakeVideoDecoderBin());
+        // The decoders' YUV 4:2:0 into BGR with SIMD kernels; whatever else
+        // a decoder gives passes on to videoconvert.
+        if (RegisterOwnElements()) chain.push_back(gst::MakeElement(kYuvToBgrName));
+    }
     if (!bgrAlready) chain.push_back(gst::MakeElement("videoconvert"));
     for (const auto& element : chain)
         if (!element) return false;
@@ -61,16 +70,8 @@ bool LinkThroughConverters(GstBin* pipeline, GstPad* sourcePad, GstElement* grab
         gst::PadHandle firstSink{gst_element_get_static_pad(chain.front().get(), "sink")};
         linked = firstSink && gst_pad_link(decodedBranch.get(), firstSink.get()) == GST_PAD_LINK_OK;
     }
-    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
-        if (kind == RenderChainKind::Decode && i == 0) {
-            GstElement* converter = chain[1].get();
-            // Disconnected by GObject when the converter goes away.
-            g_signal_connect_object(chain[0].get(), "pad-added", G_CALLBACK(LinkDecodedPad), converter,
-                                    GConnectFlags(0));
-            continue;
-        }
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i)
         linked = gst_element_link(chain[i].get(), chain[i + 1].get()) && linked;
-    }
     linked = gst_element_link(chain.back().get(), grabber) && linked;
 
     for (const auto& element : chain) gst_element_sync_state_with_parent(element.get());

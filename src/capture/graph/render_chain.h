@@ -9,7 +9,8 @@ namespace qmd {
 enum class RenderChainKind { Raw, Jpeg, Decode };
 
 // What the source pad can deliver decides the chain: raw video only needs a
-// converter, JPEG a decoder first, anything else a decodebin.
+// converter, JPEG alone a decoder first, anything else a decodebin (with the
+// decoder capture/sources/video_decoder.h chooses).
 RenderChainKind ChooseRenderChain(const GstCaps* offered);
 
 // Adds the chain to the pipeline and links sourcePad -> tee -> chain -> grabber.

@@ -5,6 +5,7 @@
 #include "capture/sources/clip_source.h"
 #include "capture/sources/extra_sources.h"
 #include "capture/sources/http_camera_source.h"
+#include "capture/sources/rtsp_camera_source.h"
 #include "capture/sources/system_device_source.h"
 #include "capture/sources/test_source.h"
 #include "capture/sources/uri_source.h"
@@ -21,6 +22,9 @@ gst::ElementHandle CreateExtraSource(const MonikerFields& fields)
     if (g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://"))
         return CreateHttpCameraSource(uri);
     if (g_str_has_prefix(uri.c_str(), "file:")) return CreateClipSource(uri);
+    // rtsp://, and rtsps:// (TLS), rtspt:// (TCP only), rtspu:// (UDP only)
+    if (g_str_has_prefix(uri.c_str(), "rtsp"))
+        return CreateRtspCameraSource(uri);
     return CreateUriSource(uri);
 }
 

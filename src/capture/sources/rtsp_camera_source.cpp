@@ -1,0 +1,139 @@
+#include "capture/sources/rtsp_camera_source.h"
+
+#include <array>
+#include <string_view>
+
+#include "capture/sources/address_credentials.h"
+#include "capture/sources/graph_elements.h"
+#include "capture/sources/source_bin_pads.h"
+
+namespace qmd {
+
+namespace {
+
+struct RtpVideo {
+    std::string_view EncodingName;  // as the camera's SDP names it
+    const char* Depayloader;
+    const char* Parser;  // null when the depayloader gives whole images
+    const char* Caps;    // what the bin's "src" pad then gives
+};
+
+constexpr std::array kRtpVideo{
+    RtpVideo{"H264", "rtph264depay", "h264parse", "video/x-h264, stream-format=byte-stream, alignment=au"},
+    RtpVideo{"H265", "rtph265depay", "h265parse", "video/x-h265, stream-format=byte-stream, alignment=au"},
+    RtpVideo{"JPEG", "rtpjpegdepay", nullptr, "image/jpeg"},
+};
+
+const RtpVideo* FindRtpVideo(const GstStructure* rtp)
+{
+    const char* name = rtp ? gst_structure_get_string(rtp, "encoding-name") : nullptr;
+    if (!name) return nullptr;
+    for (const RtpVideo& video : kRtpVideo)
+        if (g_ascii_strcasecmp(video.EncodingName.data(), name) == 0) return &video;
+    return nullptr;
+}
+
+bool IsVideo(const GstStructure* rtp)
+{
+    const char* media = rtp ? gst_structure_get_string(rtp, "media") : nullptr;
+    return media && g_str_equal(media, "video");
+}
+
+// rtspsrc sets up only the streams this lets through: the camera's sound
+// would cost a port and bandwidth for nothing.
+gboolean SelectVideoStream(GstElement*, guint, GstCaps* caps, gpointer)
+{
+    return caps && gst_caps_get_size(caps) > 0 && IsVideo(gst_caps_get_structure(caps, 0));
+}
+
+// Said on the bus, as an element says it, in GStreamer's own words.
+void ReportStreamError(GstElement* bin, GstStreamError code, const char* what, const char* encoding)
+{
+    gst::CharsHandle text{gst_error_get_message(GST_STREAM_ERROR, code)};
+    gst::ErrorHandle error{g_error_new_literal(GST_STREAM_ERROR, code, text.get())};
+    gst::CharsHandle debug{g_strdup_printf("%s: %s", what, encoding ? encoding : "unnamed")};
+    gst_element_post_message(bin, gst_message_new_error(GST_OBJECT(bin), error.get(), debug.get()));
+}
+
+// rtspsrc shows a pad for the camera's video once the camera described it,
+// on rtspsrc's own thread: the depayloader and parser go behind it, and the
+// bin's "src" pad shows what the parser gives.
+void LinkCameraStream(GstElement*, GstPad* pad, gpointer user)
+{
+    GstElement* bin = GST_ELEMENT(user);
+    gst::CapsHandle caps{gst_pad_get_current_caps(pad)};
+    if (!caps) caps.reset(gst_pad_query_caps(pad, nullptr));
+    const GstStructure* rtp =
+        caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
+    if (!IsVideo(rtp)) return;
+    gst::PadHandle ghost{gst_element_get_static_pad(bin, "src")};
+    if (gst::PadHandle target{gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get()))}) return;  // one video only
+
+    const RtpVideo* video = FindRtpVideo(rtp);
+    if (!video) {
+        ReportStreamError(bin, GST_STREAM_ERROR_CODEC_NOT_FOUND, "the camera sends video of an unknown encoding",
+                          gst_structure_get_string(rtp, "encoding-name"));
+        return;
+    }
+    gst::ElementHandle depayloader = gst::MakeElement(video->Depayloader);
+    gst::ElementHandle parser = video->Parser ? gst::MakeElement(video->Parser) : gst::ElementHandle{};
+    gst::ElementHandle filter = gst::MakeElement("capsfilter");
+    if (!depayloader || (video->Parser && !parser) || !filter) {
+        ReportStreamError(bin, GST_STREAM_ERROR_CODEC_NOT_FOUND, "the camera sends video of an unknown encoding",
+                          gst_structure_get_string(rtp, "encoding-name"));
+        return;
+    }
+    gst::CapsHandle out = gst::CapsFromString(video->Caps);
+    g_object_set(filter.get(), "caps", out.get(), nullptr);
+    // The parameter sets before every key frame: the decoder and any
+    // consumer of the stream can start at the next key frame.
+    if (parser) g_object_set(parser.get(), "config-interval", -1, nullptr);
+
+    GstElement* last = filter.get();
+    gst_bin_add_many(GST_BIN(bin), depayloader.get(), filter.get(), nullptr);
+    bool linked = true;
+    if (parser) {
+        gst_bin_add(GST_BIN(bin), parser.get());
+        linked = gst_element_link_many(depayloader.get(), parser.get(), filter.get(), nullptr);
+    } else {
+        linked = gst_element_link(depayloader.get(), filter.get());
+    }
+    gst::PadHandle filtered{gst_element_get_static_pad(last, "src")};
+    gst_ghost_pad_set_target(GST_GHOST_PAD(ghost.get()), filtered.get());
+    gst::PadHandle sink{gst_element_get_static_pad(depayloader.get(), "sink")};
+    linked = linked && gst_pad_link(pad, sink.get()) == GST_PAD_LINK_OK;
+    gst_element_sync_state_with_parent(filter.get());
+    if (parser) gst_element_sync_state_with_parent(parser.get());
+    gst_element_sync_state_with_parent(depayloader.get());
+    if (!linked)
+        ReportStreamError(bin, GST_STREAM_ERROR_FAILED, "cannot link the camera's stream", video->EncodingName.data());
+}
+
+}  // namespace
+
+gst::ElementHandle CreateRtspCameraSource(const std::string& uri)
+{
+    gst::ElementHandle source = gst::MakeElement("rtspsrc");
+    if (!source) return {};
+    const AddressCredentials address = SplitCredentials(uri);
+    g_object_set(source.get(), "location", address.Address.c_str(), "latency", kRtspLatencyMs, "drop-on-latency", TRUE,
+                 nullptr);
+    if (!address.User.empty())
+        g_object_set(source.get(), "user-id", address.User.c_str(), "user-pw", address.Password.c_str(), nullptr);
+    // UDP first; rtspsrc asks again for RTP over the RTSP connection (TCP)
+    // when no UDP packet arrives within its timeout (a firewall, a NAT).
+
+    gst::ElementHandle bin = gst::NewBin();
+    gst_bin_add(GST_BIN(bin.get()), source.get());
+    gst::CapsHandle stream = gst::CapsFromString(kRtspCameraStreamCaps);
+    // Until the camera has described its stream, the pad tells what it may give.
+    auto templ = gst::Sink(gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, stream.get()));
+    GstPad* src = gst_ghost_pad_new_no_target_from_template("src", templ.get());
+    gst_element_add_pad(bin.get(), src);
+    g_signal_connect_object(source.get(), "select-stream", G_CALLBACK(SelectVideoStream), bin.get(), GConnectFlags(0));
+    g_signal_connect_object(source.get(), "pad-added", G_CALLBACK(LinkCameraStream), bin.get(), GConnectFlags(0));
+    ReportEndOfCameraStream(src, bin.get());
+    return bin;
+}
+
+}  // namespace qmd

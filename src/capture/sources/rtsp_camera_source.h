@@ -1,0 +1,30 @@
+#pragma once
+// The source of an rtsp:// network camera.
+#include <string>
+
+#include "gst/handles.h"
+
+namespace qmd {
+
+// What the bin's "src" pad gives: the camera's own stream, not decoded, so
+// that the graph's branch point sees it as it came: H.264 or H.265 access
+// units (byte-stream, the parameter sets before every key frame, so that a
+// consumer attaching later can start at any key frame), or JPEG images.
+inline constexpr const char* kRtspCameraStreamCaps =
+    "video/x-h264, stream-format=byte-stream, alignment=au; "
+    "video/x-h265, stream-format=byte-stream, alignment=au; "
+    "image/jpeg";
+
+// How long the jitter buffer holds a picture to put late packets in order,
+// in ms. rtspsrc's 2 s default made every picture that old before the
+// detection saw it; what arrives later than this is dropped.
+inline constexpr unsigned kRtspLatencyMs = 200;
+
+// A bin around rtspsrc, its depayloader and parser. The user and password of
+// the address go to rtspsrc's "user-id" and "user-pw", never into its
+// "location". Only the camera's video is set up; a stream the program cannot
+// decode is reported on the bus; the end of the stream is reported as an
+// error, as a camera's.
+gst::ElementHandle CreateRtspCameraSource(const std::string& uri);
+
+}  // namespace qmd
