@@ -1,11 +1,11 @@
 // Reads a clip back as a player does (filesrc ! matroskademux) and prints one
 // line per frame: its presentation time in nanoseconds and the SHA-256 of its
-// bytes in hexadecimal. With --nal the digest is of the frame's NAL units
-// alone (each without its start code or length), so that H.264/H.265 access
-// units compare whatever framing carried them. Ends with status 1 when the
-// file cannot be read to its last frame that was written whole.
+// bytes in hexadecimal. With --slices the digest is of an H.264/H.265
+// access unit's coded slices alone (support/coded_slices.h), as the loopback
+// RTSP camera writes them. Ends with status 1 when the file cannot be read to
+// its last frame that was written whole.
 //
-//   qmd_clip_frames [--nal] FILE
+//   qmd_clip_frames [--slices] FILE
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
@@ -14,52 +14,16 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-// The NAL units of an access unit, in length-prefixed (avc, hvc1) or
-// start-code (byte-stream) framing, joined without their framing.
-std::vector<guint8> NalUnits(const guint8* data, gsize size, bool lengthPrefixed)
-{
-    std::vector<guint8> units;
-    if (lengthPrefixed) {
-        for (gsize at = 0; at + 4 <= size;) {
-            const gsize length =
-                (gsize{data[at]} << 24) | (gsize{data[at + 1]} << 16) | (gsize{data[at + 2]} << 8) | data[at + 3];
-            at += 4;
-            if (length > size - at) break;
-            units.insert(units.end(), data + at, data + at + length);
-            at += length;
-        }
-        return units;
-    }
-    gsize at = 0;
-    const auto startCode = [&](gsize i) {
-        return i + 3 <= size && data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1;
-    };
-    while (at < size && !startCode(at)) ++at;
-    while (at < size) {
-        at += 3;
-        gsize end = at;
-        while (end < size && !startCode(end)) ++end;
-        // A zero before the next start code is its four-byte form's.
-        gsize last = end;
-        while (last > at && end < size && data[last - 1] == 0) --last;
-        units.insert(units.end(), data + at, data + last);
-        at = end;
-    }
-    return units;
-}
-
-}  // namespace
+#include "support/coded_slices.h"
 
 int main(int argc, char** argv)
 {
     gst_init(&argc, &argv);
-    bool nal = false;
+    bool slices = false;
     int arg = 1;
-    if (arg < argc && std::strcmp(argv[arg], "--nal") == 0) nal = true, ++arg;
+    if (arg < argc && std::strcmp(argv[arg], "--slices") == 0) slices = true, ++arg;
     if (arg + 1 != argc) {
-        std::fprintf(stderr, "usage: %s [--nal] FILE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--slices] FILE\n", argv[0]);
         return 2;
     }
     GError* error = nullptr;
@@ -83,8 +47,9 @@ int main(int argc, char** argv)
         GstMapInfo map;
         if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
             gchar* hex = nullptr;
-            if (nal) {
-                const std::vector<guint8> units = NalUnits(map.data, map.size, lengthPrefixed);
+            if (slices) {
+                const bool h265 = gst_structure_has_name(format, "video/x-h265");
+                const std::vector<guint8> units = qmd::test::CodedSlices(map.data, map.size, lengthPrefixed, h265);
                 hex = g_compute_checksum_for_data(G_CHECKSUM_SHA256, units.data(), units.size());
             } else {
                 hex = g_compute_checksum_for_data(G_CHECKSUM_SHA256, map.data, map.size);
