@@ -1,11 +1,11 @@
 #include "shell/clip_settings_window.h"
 
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include "gui/ok_cancel_row.h"
 
 namespace qmd {
 namespace {
@@ -43,19 +43,9 @@ ClipSettingsWindow::ClipSettingsWindow(std::int32_t secondsBefore, std::int32_t 
     explanation->setWordWrap(true);
     form->addRow(explanation);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OK"));
-    auto* cancel = new QPushButton(QStringLiteral("Anuluj"), this);
-    cancel->setObjectName(QStringLiteral("Anuluj"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addLayout(OkCancelRow(this));
     setFixedWidth(340);
 }
 
