@@ -48,17 +48,17 @@ gst::CapsHandle ClipCaps(GstSample* sample)
     return clip;
 }
 
-// The elements between appsrc and the muxer, as gst-launch text; none for a
-// stream the muxer takes as it is.
+// The elements between appsrc and the muxer, as gst-launch text ending in
+// a link; empty for a stream the muxer takes as it is.
 std::optional<std::string> Preparation(GstCaps* caps)
 {
     const GstStructure* format = gst_caps_get_structure(caps, 0);
-    if (gst_structure_has_name(format, "image/jpeg")) return std::string("identity");
+    if (gst_structure_has_name(format, "image/jpeg")) return std::string();
     // The access units stay as they are; the parser moves the parameter sets
     // into the track's header, which Matroska asks for.
-    if (gst_structure_has_name(format, "video/x-h264")) return std::string("h264parse");
-    if (gst_structure_has_name(format, "video/x-h265")) return std::string("h265parse");
-    if (gst_structure_has_name(format, "video/x-raw")) return std::string("videoconvert ! jpegenc");
+    if (gst_structure_has_name(format, "video/x-h264")) return std::string("h264parse ! ");
+    if (gst_structure_has_name(format, "video/x-h265")) return std::string("h265parse ! ");
+    if (gst_structure_has_name(format, "video/x-raw")) return std::string("videoconvert ! jpegenc ! ");
     return std::nullopt;
 }
 
@@ -77,7 +77,7 @@ std::optional<std::string> ClipWriter::Open(const std::string& path, GstSample* 
         return "a stream of " + std::string(text.get()) + " cannot go into a clip";
     }
     const std::string description =
-        "appsrc name=source format=time ! " + *preparation + " ! matroskamux name=muxer ! filesink name=file";
+        "appsrc name=source format=time ! " + *preparation + "matroskamux name=muxer ! filesink name=file";
     gst::ErrorHandle error;
     pipeline_ = gst::Sink(gst_parse_launch(description.c_str(), error.out()));
     if (!pipeline_ || error) {
