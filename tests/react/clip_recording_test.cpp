@@ -11,6 +11,7 @@
 #include "react/core/clip_recorder.h"
 #include "react/core/clip_ring.h"
 #include "react/core/reaction_texts.h"
+#include "support/captured_log.h"
 #include "support/temp_dir.h"
 
 namespace qmd {
@@ -90,31 +91,39 @@ TEST(ClipFiles, NamedAsPhotosAndOnlyOursPruned)
     EXPECT_TRUE(PruneClips(dir.Path().string(), 0, {}).empty());
 }
 
-// Frames of a live raw source (as a USB camera's) through the recorder's
-// own sink: a clip of JPEG images that a player reads, from before the
-// motion to after it.
-TEST(ClipRecorder, RawCameraClipIsCompressedAndPlays)
+// A live raw source (as a USB camera's) feeding the recorder's own sink.
+gst::ElementHandle RawCamera(ClipRecorder& recorder)
 {
-    gst::EnsureInitialized();
-    test::TempDir dir;
-    ClipRecorder recorder({[&] {
-                               ClipSettings settings;
-                               settings.Folder = dir.Path().string();
-                               settings.SecondsBefore = 1;
-                               settings.SecondsAfter = 1;
-                               return settings;
-                           },
-                           {}});
     gst::ElementHandle pipeline = gst::Sink(gst_parse_launch(
         "videotestsrc is-live=true pattern=ball ! video/x-raw,format=YUY2,width=320,height=240,framerate=30/1 "
         "! queue name=branch",
         nullptr));
-    ASSERT_TRUE(pipeline);
+    if (!pipeline) return {};
     gst::ElementHandle sink = recorder.NewConsumer();
     gst_bin_add(GST_BIN(pipeline.get()), sink.get());
     gst::ElementHandle branch{gst_bin_get_by_name(GST_BIN(pipeline.get()), "branch")};
-    ASSERT_TRUE(gst_element_link(branch.get(), sink.get()));
+    if (!gst_element_link(branch.get(), sink.get())) return {};
     gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    return pipeline;
+}
+
+ClipSettings SettingsFor(const std::string& folder, std::int64_t before, std::int64_t after)
+{
+    ClipSettings settings;
+    settings.Folder = folder;
+    settings.SecondsBefore = before;
+    settings.SecondsAfter = after;
+    return settings;
+}
+
+// A clip of JPEG images that a player reads, from before the motion to after it.
+TEST(ClipRecorder, RawCameraClipIsCompressedAndPlays)
+{
+    gst::EnsureInitialized();
+    test::TempDir dir;
+    ClipRecorder recorder({[&] { return SettingsFor(dir.Path().string(), 1, 1); }, {}});
+    gst::ElementHandle pipeline = RawCamera(recorder);
+    ASSERT_TRUE(pipeline);
 
     const auto clips = [&] {
         std::vector<std::filesystem::path> found;
@@ -157,6 +166,49 @@ TEST(ClipRecorder, RawCameraClipIsCompressedAndPlays)
     EXPECT_GE(count, 45);
     EXPECT_GE(last - first, 1500 * GST_MSECOND);
     EXPECT_LE(last - first, 3000 * GST_MSECOND);
+}
+
+// A clip that cannot be written (its folder is gone) ends, said once however
+// long its event goes on; the next event writes its clip.
+TEST(ClipRecorder, AFailedClipIsSaidOnceAndTheNextEventTriesAgain)
+{
+    gst::EnsureInitialized();
+    test::TempDir dir;
+    const std::string folder = dir.File("filmy");
+    ClipRecorder recorder({[&] { return SettingsFor(folder, 0, 1); }, {}});
+    gst::ElementHandle pipeline = RawCamera(recorder);
+    ASSERT_TRUE(pipeline);
+    const auto failures = [](const std::string& text) {
+        std::size_t count = 0;
+        for (std::size_t at = text.find("ends here"); at != std::string::npos; at = text.find("ends here", at + 1))
+            ++count;
+        return count;
+    };
+    std::string said;
+    {
+        test::CapturedLog log;
+        // Motion for two seconds: one event, its tail a second long.
+        const auto motionEnds = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (std::chrono::steady_clock::now() < motionEnds) {
+            recorder.NoteMotion();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (failures(log.str()) == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        said = log.str();
+    }
+    EXPECT_EQ(failures(said), 1u) << said;
+
+    // Single detections further apart than the tail: each one an event of its own.
+    std::filesystem::create_directory(folder);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::filesystem::is_empty(folder) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        recorder.NoteMotion();
+    }
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    EXPECT_FALSE(std::filesystem::is_empty(folder));
 }
 
 }  // namespace
