@@ -225,6 +225,28 @@ TEST_F(ExtraSources, RtspH265CameraPlaysAsBgrFrames)
     ExpectRtspCameraPlays(camera, "video/x-h265, stream-format=byte-stream, alignment=au", "avdec_h265");
 }
 
+// A camera sending JPEG over RTSP: its images reach the branch point as they
+// came and our decoder makes them BGR frames.
+TEST_F(ExtraSources, RtspJpegCameraPlaysAsBgrFrames)
+{
+    const char* camera = std::getenv("QMD_RTSP_JPEG_CAMERA");
+    if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
+    ASSERT_NO_FATAL_FAILURE(PlayClip(camera, 5));
+    {
+        std::lock_guard lock(received.mutex);
+        for (const auto& frame : received.frames) EXPECT_EQ(frame.Type, GrabberMediaType::TopDownBgr(160, 120));
+    }
+    gst::ElementHandle tee{gst_bin_get_by_name(GST_BIN(graph.Pipeline()), kBranchPointName)};
+    ASSERT_TRUE(tee);
+    gst::PadHandle teeSink{gst_element_get_static_pad(tee.get(), "sink")};
+    gst::CapsHandle images{gst_pad_get_current_caps(teeSink.get())};
+    ASSERT_TRUE(images);
+    EXPECT_TRUE(gst_structure_has_name(gst_caps_get_structure(images.get(), 0), "image/jpeg"));
+    EXPECT_TRUE(HasElementFrom(graph.Pipeline(), kTurboJpegDecoderName));
+    graph.StripGraph();
+    graph.SetActive(false);
+}
+
 // Opening a camera, the program resets the detection's memory at once,
 // pausing the graph and running it again, before an rtsp:// camera has sent
 // its first picture; the decoder still waiting for it must not hold the

@@ -3,7 +3,8 @@
 // at rtsp://127.0.0.1:PORT/camera, writes PORT on a line of its own once it
 // listens, and runs until SIGTERM or SIGINT (tests/support/with_rtsp_camera.sh
 // starts and ends it). With --locked it asks for the user "admin" and the
-// password "secret" (Basic); with --h265 it sends H.265 instead. With
+// password "secret" (Basic); with --h265 it sends H.265 instead, with --jpeg
+// JPEG images (RTP/JPEG). With
 // --file FILE it sends the H.264 video of a Matroska file as it is, at the
 // file's pace, from its start for the first viewer (the benchmarks' camera,
 // which encodes nothing while they measure). With --digests FILE (before the
@@ -94,15 +95,17 @@ int main(int argc, char** argv)
         g_free(launch);
         g_free(file);
     } else {
-        gst_rtsp_media_factory_set_launch(
-            factory, option == "--h265" ? "( videotestsrc is-live=true pattern=ball "
-                                          "! video/x-raw,width=160,height=120,framerate=10/1 "
-                                          "! x265enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
-                                          "! rtph265pay name=pay0 pt=96 config-interval=1 )"
-                                        : "( videotestsrc is-live=true pattern=ball "
-                                          "! video/x-raw,width=160,height=120,framerate=10/1 "
-                                          "! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
-                                          "! rtph264pay name=pay0 pt=96 config-interval=1 )");
+        const char* encoder = "x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
+                              "! rtph264pay name=pay0 pt=96 config-interval=1";
+        if (option == "--h265")
+            encoder = "x265enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
+                      "! rtph265pay name=pay0 pt=96 config-interval=1";
+        if (option == "--jpeg") encoder = "jpegenc ! rtpjpegpay name=pay0 pt=26";
+        gchar* launch = g_strdup_printf("( videotestsrc is-live=true pattern=ball "
+                                        "! video/x-raw,format=I420,width=160,height=120,framerate=10/1 ! %s )",
+                                        encoder);
+        gst_rtsp_media_factory_set_launch(factory, launch);
+        g_free(launch);
     }
     gst_rtsp_media_factory_set_shared(factory, TRUE);
     if (option == "--locked") {

@@ -2,8 +2,9 @@
 # with_rtsp_camera.sh SERVER COMMAND...: runs COMMAND while SERVER (the
 # program of tests/support/rtsp_camera_server.cpp) serves a loopback RTSP
 # camera, whose address QMD_RTSP_CAMERA holds, and the same camera behind the
-# user "admin" and the password "secret", at QMD_RTSP_LOCKED_CAMERA, and an
-# H.265 camera at QMD_RTSP_H265_CAMERA. Started
+# user "admin" and the password "secret", at QMD_RTSP_LOCKED_CAMERA, an
+# H.265 camera at QMD_RTSP_H265_CAMERA and a JPEG one at QMD_RTSP_JPEG_CAMERA.
+# Started
 # here rather than by the test: a process started from a sanitized,
 # multi-threaded test cannot go on to start threads under ThreadSanitizer.
 # The servers end with this script, even when it is killed.
@@ -37,7 +38,9 @@ serve() {
 serve open
 serve locked --locked
 serve h265 --h265
+serve jpeg --jpeg
 export QMD_RTSP_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/open.port")/camera"
 export QMD_RTSP_LOCKED_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/locked.port")/camera"
 export QMD_RTSP_H265_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/h265.port")/camera"
+export QMD_RTSP_JPEG_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/jpeg.port")/camera"
 "$@"

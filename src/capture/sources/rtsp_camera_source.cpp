@@ -121,7 +121,8 @@ gst::ElementHandle CreateRtspCameraSource(const std::string& uri)
     if (!address.User.empty())
         g_object_set(source.get(), "user-id", address.User.c_str(), "user-pw", address.Password.c_str(), nullptr);
     // UDP first; rtspsrc asks again for RTP over the RTSP connection (TCP)
-    // when no UDP packet arrives within its timeout (a firewall, a NAT).
+    // when no UDP packet arrives within the timeout (a firewall, a NAT).
+    g_object_set(source.get(), "timeout", kRtspUdpTimeoutUs, nullptr);
 
     gst::ElementHandle bin = gst::NewBin();
     gst_bin_add(GST_BIN(bin.get()), source.get());

@@ -1,5 +1,7 @@
 #pragma once
 // The source of an rtsp:// network camera.
+#include <glib.h>
+
 #include <string>
 
 #include "gst/handles.h"
@@ -19,6 +21,12 @@ inline constexpr const char* kRtspCameraStreamCaps =
 // in ms. rtspsrc's 2 s default made every picture that old before the
 // detection saw it; what arrives later than this is dropped.
 inline constexpr unsigned kRtspLatencyMs = 200;
+
+// How long rtspsrc waits for the first UDP packet before it asks for the
+// stream over the RTSP connection (TCP) instead, in µs. Its 5 s default
+// reached the camera watch's 5 s bound for a silent camera: behind a
+// firewall the camera was taken for lost and opened again over UDP, forever.
+inline constexpr guint64 kRtspUdpTimeoutUs = 2 * G_USEC_PER_SEC;
 
 // A bin around rtspsrc, its depayloader and parser. The user and password of
 // the address go to rtspsrc's "user-id" and "user-pw", never into its
