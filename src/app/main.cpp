@@ -67,6 +67,11 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // A file grown past the user's size limit (ulimit -f) fails its write,
+    // as a full disk does, rather than ending the program: a clip ends
+    // there and watching goes on.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // Only the first argument counts, compared whole and case-sensitively,
     // before Qt takes its own options out of the list.
     const QString firstArgument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();

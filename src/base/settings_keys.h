@@ -72,6 +72,13 @@ inline constexpr FlagKey MinimiseToTray{kMotion, "Minimalizuj do Traya", false};
 inline constexpr FlagKey KeepLog{kMotion, "Prowadz dziennik", true};
 // "Pokaż powiadomienie": a desktop notification on motion.
 inline constexpr FlagKey Notification{kMotion, "Powiadomienie", false};
+// "Nagraj film": the clip folder (the reaction is on while it is not empty),
+// the seconds kept from before the first detection and recorded after the
+// last, and the most the program's own clips may take in that folder, in MB.
+inline constexpr TextKey ClipFolder{kMotion, "Nagraj film"};
+inline constexpr IntegerKey ClipSecondsBefore{kMotion, "Film przed ruchem", 3};
+inline constexpr IntegerKey ClipSecondsAfter{kMotion, "Film po ruchu", 5};
+inline constexpr IntegerKey ClipFolderLimit{kMotion, "Limit filmow", 2048};
 // The position of the last chosen device in the device menu, from 0.
 inline constexpr IntegerKey LastDevice{kGeneral, "Ostatnie urzadzenie", -1};
 inline constexpr FlagKey RememberDevice{kGeneral, "Zapamietuj urzadzenie", true};

@@ -2,13 +2,13 @@
 
 #include <QDoubleSpinBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
+
+#include "gui/ok_cancel_row.h"
 
 namespace qmd {
 namespace {
@@ -55,19 +55,9 @@ DetectionSettingsWindow::DetectionSettingsWindow(std::int32_t smallestArea, std:
                                             "chmury), nie jest to ruch. 0 – wyłączone."),
                              this));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OK"));
-    auto* cancel = new QPushButton(QStringLiteral("Anuluj"), this);
-    cancel->setObjectName(QStringLiteral("Anuluj"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addLayout(OkCancelRow(this));
     setFixedWidth(380);
 }
 

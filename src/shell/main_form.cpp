@@ -14,6 +14,7 @@
 #include "capture/video_window.h"
 #include "common/application_title.h"
 #include "gui/error_report.h"
+#include "react/core/clip_recorder.h"
 #include "shell/anchor_layout.h"
 #include "shell/desktop/edge_snap.h"
 #include "shell/desktop/no_taskbar.h"
@@ -36,6 +37,7 @@ TfmMainForm::TfmMainForm(Options options, QWidget* parent) : QMainWindow(parent)
     BuildLayout();
     BuildMenu();
     WireReactionSwitches();
+    WireClipRecorder();
 
     // The area under the menu bar is the designed 307 x 285.
     resize(kDesignClientWidth, kDesignClientHeight + MainMenu1->sizeHint().height());

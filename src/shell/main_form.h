@@ -14,6 +14,7 @@
 //   main_form_detection_rules.cpp  the areas to ignore and the detection settings
 //   main_form_options.cpp    "Opcje" caption refresh and the stored options
 //   main_form_reactions.cpp  the reaction configuration commands
+//   main_form_clips.cpp      "Nagraj film": its folder, its window, its branch
 //   main_form_help.cpp       the guide and the About window of "Pomoc"
 #include <QMainWindow>
 #include <QString>
@@ -38,6 +39,7 @@ class QMenuBar;
 namespace qmd {
 
 class CameraMonitor;
+class ClipRecorder;
 class SettingsFile;
 class CameraWatch;
 struct DeviceEntry;
@@ -106,6 +108,7 @@ public:
     QAction* MinimalizujdoTraya1 = nullptr;
     QAction* Dopiszdodziennika1 = nullptr;
     QAction* Pokapowiadomienie1 = nullptr;
+    QAction* Nagrajfilm1 = nullptr;
     QAction* N2 = nullptr;
     QAction* Pokadziennik1 = nullptr;
     QAction* Zapamitujostatniowybraneurzdzenie1 = nullptr;
@@ -137,6 +140,7 @@ public:
     void MinimalizujdoTraya1Click();
     void Dopiszdodziennika1Click();
     void Pokapowiadomienie1Click();
+    void Nagrajfilm1Click();
     void Pokadziennik1Click();
     void Zapamitujostatniowybraneurzdzenie1Click();
     void Zapamitajpozycjokna1Click();
@@ -168,6 +172,10 @@ public:
     // What runs when a cycle finds motion; null runs nothing. Set once the
     // windows the sequence reads exist (after this one).
     void SetReactions(ReactionSequence* reactions) { reactions_.store(reactions); }
+
+    // The recorder of "Nagraj film", fed from the graph's branch point while
+    // the item is checked.
+    ClipRecorder* Clips() const { return clipRecorder_.get(); }
 
     TrayController* Tray() const { return tray_; }
     // Path of the settings file in AppDir.
@@ -210,6 +218,10 @@ private:
     void ApplyStoredSensitivity(int storedPosition);
     void LoadDetectionRules(const SettingsFile& settings);
     void SyncSwitchesWithMarks();
+    // Attaches the recorder to the stream while "Nagraj film" is checked and
+    // a stream is rendered, and takes it away when the mark goes off.
+    void FollowClipMark();
+    void WireClipRecorder();
 
     Options options_;
     // FormCloseQuery runs so far: a command that waits in a modal window
@@ -227,6 +239,8 @@ private:
     std::optional<VideoSource> awaitedCamera_;
     bool lossBoxOpen_ = false;  // a lost camera's box waits for OK
     EdgeSnapper* snapper_ = nullptr;
+    std::unique_ptr<ClipRecorder> clipRecorder_;
+    int clipConsumer_ = 0;  // the recorder's branch in FilterGraph, 0: none
 };
 
 // The main window, valid from the start of its construction.

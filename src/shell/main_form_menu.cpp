@@ -73,9 +73,11 @@ void TfmMainForm::BuildMenu()
                              &TfmMainForm::Przecztrybpracykomputera1Click);
     Dopiszdodziennika1 =
         AddToggleItem(Gdywykryjeszruch1, QStringLiteral("Dopisz do dziennika"), &TfmMainForm::Dopiszdodziennika1Click);
-    // The newest reaction, kept the last item.
+    // The newer reactions follow the original seven.
     Pokapowiadomienie1 =
         AddToggleItem(Gdywykryjeszruch1, QStringLiteral("Pokaż powiadomienie"), &TfmMainForm::Pokapowiadomienie1Click);
+    Nagrajfilm1 =
+        AddProgramMarkedItem(Gdywykryjeszruch1, QStringLiteral("Nagraj film..."), &TfmMainForm::Nagrajfilm1Click);
 
     Opnieniepowczeniuwykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Opóźnienie po włączeniu wykrywania..."),
                                                   &TfmMainForm::Opnieniepowczeniuwykrywania1Click);
@@ -118,6 +120,7 @@ void TfmMainForm::BuildMenu()
         {Przecztrybpracykomputera1, "Przecztrybpracykomputera1"},
         {Dopiszdodziennika1, "Dopiszdodziennika1"},
         {Pokapowiadomienie1, "Pokapowiadomienie1"},
+        {Nagrajfilm1, "Nagrajfilm1"},
         {Opnieniepowczeniuwykrywania1, "Opnieniepowczeniuwykrywania1"},
         {Obszarybezwykrywania1, "Obszarybezwykrywania1"},
         {Ustawieniawykrywania1, "Ustawieniawykrywania1"},
@@ -157,6 +160,7 @@ constexpr ReactionMark kReactionMarks[] = {
     {&TfmMainForm::Przecztrybpracykomputera1, &ReactionSwitches::Power, true},
     {&TfmMainForm::Dopiszdodziennika1, &ReactionSwitches::Log, false},
     {&TfmMainForm::Pokapowiadomienie1, &ReactionSwitches::Notification, false},
+    {&TfmMainForm::Nagrajfilm1, &ReactionSwitches::Clip, true},
 };
 
 }  // namespace

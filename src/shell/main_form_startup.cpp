@@ -50,6 +50,7 @@ void TfmMainForm::FormCreate()
         MinimalizujdoTraya1->setChecked(settings.Read(keys::MinimiseToTray));
         Dopiszdodziennika1->setChecked(settings.Read(keys::KeepLog));
         Pokapowiadomienie1->setChecked(settings.Read(keys::Notification));
+        Nagrajfilm1->setChecked(!settings.Read(keys::ClipFolder).empty());
         LastDevice = settings.Read(keys::LastDevice);
         Zapamitujostatniowybraneurzdzenie1->setChecked(settings.Read(keys::RememberDevice));
         Zapamitajpozycjokna1->setChecked(settings.Read(keys::RememberWindowPosition));

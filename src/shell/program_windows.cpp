@@ -46,6 +46,7 @@ void ProgramWindows::Build(TfmMainForm::Options options, const std::function<voi
     dependencies.Programs = &fmAutostart->Programs();
     dependencies.PowerIndex = &fmTrybPracy->LiveIndex();
     dependencies.Ui = reactionUi_.get();
+    dependencies.Clips = main->Clips();
     if (customise) customise(dependencies);
     reactions_ = std::make_unique<MotionReactions>(std::move(dependencies));
     main->SetReactions(reactions_.get());

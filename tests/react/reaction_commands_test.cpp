@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include "react/core/motion_reactions.h"
 #include "react/modal_helpers.h"
 #include "react/tryb_pracy_window.h"
+#include "shell/clip_settings_window.h"
 #include "shell/program_windows.h"
 #include "support/temp_dir.h"
 
@@ -99,6 +101,41 @@ TEST_F(ReactionCommandsTest, PhotoFolderChosenOrCancelled)
     EXPECT_EQ(openedAt, QString::fromStdString(folder));
     EXPECT_EQ(Stored("Zrob zdjecie"), "");
     EXPECT_FALSE(main->Zrbzdjcie1->isChecked());
+}
+
+// As the photo folder, then the clip's times and the folder's limit, stored
+// on OK only.
+TEST_F(ReactionCommandsTest, ClipFolderAndTimesChosenOrCancelled)
+{
+    const std::string folder = dir.File("filmy");
+    fs::create_directory(folder);
+    QString title;
+    test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        test::TypeFileName(dialog, folder);
+        test::Accept(dialog);
+        test::WhenShown<ClipSettingsWindow>([](ClipSettingsWindow* window) {
+            EXPECT_EQ(window->findChild<QSpinBox*>(QStringLiteral("FilmPrzedRuchem"))->value(), 3);
+            EXPECT_EQ(window->findChild<QSpinBox*>(QStringLiteral("LimitFilmow"))->value(), 2048);
+            window->findChild<QSpinBox*>(QStringLiteral("FilmPrzedRuchem"))->setValue(7);
+            window->findChild<QSpinBox*>(QStringLiteral("FilmPoRuchu"))->setValue(12);
+            window->findChild<QSpinBox*>(QStringLiteral("LimitFilmow"))->setValue(500);
+            test::Accept(window);
+        });
+    });
+    main->Nagrajfilm1Click();
+    EXPECT_EQ(title, QStringLiteral("Wskaż katalog, w którym program ma zapisywać filmy z kamery."));
+    EXPECT_EQ(Stored("Nagraj film"), folder);
+    EXPECT_EQ(Stored("Film przed ruchem"), "7");
+    EXPECT_EQ(Stored("Film po ruchu"), "12");
+    EXPECT_EQ(Stored("Limit filmow"), "500");
+    EXPECT_TRUE(main->Nagrajfilm1->isChecked());
+
+    test::WhenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    main->Nagrajfilm1Click();
+    EXPECT_EQ(Stored("Nagraj film"), "");
+    EXPECT_EQ(Stored("Film po ruchu"), "12");
+    EXPECT_FALSE(main->Nagrajfilm1->isChecked());
 }
 
 TEST_F(ReactionCommandsTest, InformationTextEnteredEmptyOrCancelled)

@@ -122,7 +122,7 @@ TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder)
     EXPECT_EQ(Captions(form->Gdywykryjeszruch1),
               QStringList({"Uruchom programy...", "Zrób zdjęcie...", "Uruchom alarm", "Odtwórz plik dźwiękowy...",
                            "Wyświetl informację...", "Przełącz tryb pracy komputera...", "Dopisz do dziennika",
-                           "Pokaż powiadomienie"}));
+                           "Pokaż powiadomienie", "Nagraj film..."}));
     EXPECT_EQ(Captions(form->Pomoc1), QStringList({"Jak korzystać z programu?", "O programie"}));
     EXPECT_TRUE(form->N1->isSeparator());
     EXPECT_TRUE(form->N2->isSeparator());
@@ -131,7 +131,8 @@ TEST_F(WindowTest, MenuTreeHasEveryCaptionInOrder)
 
     for (QAction* mark : {form->Uruchomprogramy1, form->Zrbzdjcie1, form->Uruchomalarm1, form->Odtwrzplikdwikowy1,
                           form->Wywietlinformacj1, form->Przecztrybpracykomputera1, form->Dopiszdodziennika1,
-                          form->Pokapowiadomienie1, form->Uruchamiajprzystarciesystemu1, form->MinimalizujdoTraya1,
+                          form->Pokapowiadomienie1, form->Nagrajfilm1, form->Uruchamiajprzystarciesystemu1,
+                          form->MinimalizujdoTraya1,
                           form->Zapamitujostatniowybraneurzdzenie1, form->Zapamitajpozycjokna1})
         EXPECT_TRUE(mark->isCheckable()) << mark->text().toStdString();
     for (QAction* command : {form->Opnieniepowczeniuwykrywania1, form->Resetujpami1, form->Pokadziennik1,

@@ -5,13 +5,18 @@
 // their names, served as an MJPEG-over-HTTP stream to any number of clients at
 // a steady frame rate until SIGINT or SIGTERM. With --hostile-every N, every
 // Nth image is instead a tiny JPEG declaring a picture of --hostile-side
-// pixels a side (65500 unless told), as a hostile camera sends. The stream's address is the
-// first line on stdout; SIGUSR1 writes how much was sent so far to stderr.
-// With --auth, only a client that answers the Basic or Digest challenge with
-// --user and --password gets the stream.
+// pixels a side (65500 unless told), as a hostile camera sends. With
+// --still-seconds S and --moving-seconds M it plays a scene once, from the
+// first request for the stream on: the background alone for S seconds, the
+// moving ball for M, then the background for good. --digests FILE writes the
+// SHA-256 of every image it may send, one a line in hexadecimal. With --auth,
+// only a client that answers the Basic or Digest challenge with --user and
+// --password gets the stream. The stream's address is the first line on
+// stdout; SIGUSR1 writes how much was sent so far to stderr.
 //
 //   mjpeg_http_camera [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]
 //                     [--still-shade 0..255] [--frames-from DIR] [--hostile-every N] [--hostile-side 65500]
+//                     [--still-seconds S --moving-seconds M] [--digests FILE]
 //                     [--auth Basic|Digest --user U --password P]
 #include <signal.h>
 
@@ -27,6 +32,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <glib.h>
 
 #include "support/mjpeg_http_server.h"
 
@@ -46,6 +53,9 @@ struct Settings {
     std::string Auth;
     std::string User;
     std::string Password;
+    double StillSeconds = -1;  // -1: no scene
+    double MovingSeconds = 0;
+    std::string Digests;
 };
 
 [[noreturn]] void Usage(const char* program)
@@ -53,6 +63,7 @@ struct Settings {
     std::fprintf(stderr,
                  "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150] "
                  "[--still-shade 0..255] [--frames-from DIR] [--hostile-every N] [--hostile-side 65500] "
+                 "[--still-seconds S --moving-seconds M] [--digests FILE] "
                  "[--auth Basic|Digest --user U --password P]\n",
                  program);
     std::exit(2);
@@ -72,8 +83,8 @@ Settings ParseArguments(int argc, char** argv)
             if (option == "--auth" && value != "Basic" && value != "Digest") Usage(argv[0]);
             continue;
         }
-        if (option == "--frames-from") {
-            settings.FramesFrom = argv[++i];
+        if (option == "--frames-from" || option == "--digests") {
+            (option == "--digests" ? settings.Digests : settings.FramesFrom) = argv[++i];
             continue;
         }
         char* end = nullptr;
@@ -96,6 +107,10 @@ Settings ParseArguments(int argc, char** argv)
             settings.HostileEvery = static_cast<int>(value);
         else if (option == "--hostile-side" && value >= 1 && value <= 65535)
             settings.HostileSide = static_cast<int>(value);
+        else if (option == "--still-seconds" && value >= 0 && value <= 600)
+            settings.StillSeconds = value;
+        else if (option == "--moving-seconds" && value >= 0 && value <= 600)
+            settings.MovingSeconds = value;
         else
             Usage(argv[0]);
     }
@@ -104,7 +119,7 @@ Settings ParseArguments(int argc, char** argv)
 
 // One frame of the loop: the ball goes once round an ellipse per loop, so the
 // stream repeats without a jump.
-std::vector<std::uint8_t> RenderFrame(const Settings& settings, int index)
+std::vector<std::uint8_t> RenderFrame(const Settings& settings, int index, bool withBall = true)
 {
     const int width = settings.Width, height = settings.Height;
     const int stride = (width * 3 + 3) / 4 * 4;
@@ -117,7 +132,7 @@ std::vector<std::uint8_t> RenderFrame(const Settings& settings, int index)
         std::uint8_t* row = pixels.data() + static_cast<std::size_t>(y) * stride;
         for (int x = 0; x < width; ++x) {
             const double dx = x + 0.5 - centreX, dy = y + 0.5 - centreY;
-            const bool ball = settings.StillShade < 0 && dx * dx + dy * dy <= radius * radius;
+            const bool ball = withBall && settings.StillShade < 0 && dx * dx + dy * dy <= radius * radius;
             if (settings.StillShade >= 0) {
                 std::fill_n(row + x * 3, 3, static_cast<std::uint8_t>(settings.StillShade));
                 continue;
@@ -146,6 +161,28 @@ std::vector<std::vector<std::uint8_t>> ReadFrames(const std::string& folder)
     return frames;
 }
 
+// Still background, the ball moving, still background again.
+std::vector<std::vector<std::uint8_t>> RenderScene(const Settings& settings)
+{
+    const auto frames = [&](double seconds) { return static_cast<int>(std::lround(seconds * settings.FramesPerSecond)); };
+    const std::vector<std::uint8_t> still = RenderFrame(settings, 0, false);
+    std::vector<std::vector<std::uint8_t>> scene(static_cast<std::size_t>(frames(settings.StillSeconds)), still);
+    for (int i = 0; i < frames(settings.MovingSeconds); ++i) scene.push_back(RenderFrame(settings, i));
+    scene.push_back(still);
+    return scene;
+}
+
+void WriteDigests(const std::string& path, const std::vector<std::vector<std::uint8_t>>& frames)
+{
+    std::ofstream out(path, std::ios::trunc);
+    for (const auto& frame : frames) {
+        gchar* hex = g_compute_checksum_for_data(G_CHECKSUM_SHA256, frame.data(), frame.size());
+        out << hex << '\n';
+        g_free(hex);
+    }
+    if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -164,6 +201,8 @@ int main(int argc, char** argv)
         std::vector<std::vector<std::uint8_t>> frames;
         if (!settings.FramesFrom.empty()) {
             frames = ReadFrames(settings.FramesFrom);
+        } else if (settings.StillSeconds >= 0) {
+            frames = RenderScene(settings);
         } else {
             const int framesInLoop = settings.StillShade < 0 ? settings.FramesInLoop : 1;
             for (int i = 0; i < framesInLoop; ++i) frames.push_back(RenderFrame(settings, i));
@@ -174,6 +213,7 @@ int main(int argc, char** argv)
             for (std::size_t i = every - 1; i < frames.size(); i += every)
                 frames[i] = hostile;
         }
+        if (!settings.Digests.empty()) WriteDigests(settings.Digests, frames);
         std::size_t bytes = 0;
         for (const auto& frame : frames) bytes += frame.size();
         if (frames.empty()) throw std::runtime_error("no frame to send");
@@ -184,6 +224,7 @@ int main(int argc, char** argv)
         options.AuthScheme = settings.Auth;
         options.User = settings.User;
         options.Password = settings.Password;
+        options.SceneOnce = settings.StillSeconds >= 0;
         qmd::test::MjpegHttpServer server(std::move(frames), options);
         std::printf("%s\n", server.Url().c_str());
         std::fflush(stdout);

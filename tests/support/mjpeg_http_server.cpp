@@ -283,8 +283,13 @@ void MjpegHttpServer::Run()
     while (!stopping_.load()) {
         const auto now = Clock::now();
         if (now >= nextFrame) {
-            if (sending_.load()) QueueFrameToStreamingClients(tick % parts_.size());
-            ++tick;
+            if (!options_.SceneOnce) {
+                if (sending_.load()) QueueFrameToStreamingClients(tick % parts_.size());
+                ++tick;
+            } else if (streamRequests_.load() > 0) {
+                if (sending_.load()) QueueFrameToStreamingClients(std::min(tick, parts_.size() - 1));
+                ++tick;
+            }
             nextFrame += framePeriod_;
             // Fallen far behind (a stopped debugger, a loaded machine): a
             // camera skips frames rather than sending a burst.

@@ -44,6 +44,9 @@ struct MjpegHttpServerOptions {
     // false: clients get the response headers but no frame until
     // SetSendingFrames(true) (a camera that is slow to deliver its first).
     bool SendingFrames = true;
+    // true: the frames are a scene sent once, from the first request for
+    // the stream on, and its last frame is sent from then on.
+    bool SceneOnce = false;
     // 0: a port chosen by the kernel.
     std::uint16_t Port = 0;
     // "Basic" or "Digest": the stream only for requests that answer the

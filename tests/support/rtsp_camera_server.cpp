@@ -7,7 +7,9 @@
 // JPEG images (RTP/JPEG). With
 // --file FILE it sends the H.264 video of a Matroska file as it is, at the
 // file's pace, from its start for the first viewer (the benchmarks' camera,
-// which encodes nothing while they measure).
+// which encodes nothing while they measure). With --digests FILE (before the
+// other options) it writes the SHA-256 of every access unit's coded slices
+// (support/coded_slices.h) it sends to FILE, one a line in hexadecimal.
 #include <glib-unix.h>
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
@@ -16,12 +18,48 @@
 #include <cstdio>
 #include <string_view>
 
+#include "support/coded_slices.h"
+
 namespace {
 
 gboolean Quit(gpointer loop)
 {
     g_main_loop_quit(static_cast<GMainLoop*>(loop));
     return G_SOURCE_REMOVE;
+}
+
+// The coded slices of each access unit the encoder hands the payloader.
+GstPadProbeReturn WriteDigest(GstPad* pad, GstPadProbeInfo* info, gpointer file)
+{
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    if (!caps) return GST_PAD_PROBE_OK;
+    const GstStructure* format = gst_caps_get_structure(caps, 0);
+    const gchar* framing = gst_structure_get_string(format, "stream-format");
+    const bool lengthPrefixed = framing && std::string_view(framing) != "byte-stream";
+    const bool h265 = gst_structure_has_name(format, "video/x-h265");
+    gst_caps_unref(caps);
+    GstMapInfo map;
+    if (!buffer || !gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
+    const std::vector<std::uint8_t> slices = qmd::test::CodedSlices(map.data, map.size, lengthPrefixed, h265);
+    gst_buffer_unmap(buffer, &map);
+    gchar* hex = g_compute_checksum_for_data(G_CHECKSUM_SHA256, slices.data(), slices.size());
+    std::fprintf(static_cast<FILE*>(file), "%s\n", hex);
+    std::fflush(static_cast<FILE*>(file));
+    g_free(hex);
+    return GST_PAD_PROBE_OK;
+}
+
+void WatchPayloader(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer file)
+{
+    GstElement* element = gst_rtsp_media_get_element(media);
+    if (GstElement* payloader = gst_bin_get_by_name(GST_BIN(element), "pay0")) {
+        GstPad* sink = gst_element_get_static_pad(payloader, "sink");
+        gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_BUFFER, WriteDigest, file, nullptr);
+        gst_object_unref(sink);
+        gst_object_unref(payloader);
+    }
+    gst_object_unref(element);
 }
 
 }  // namespace
@@ -35,8 +73,19 @@ int main(int argc, char** argv)
 
     // Small, few frames, a key frame every second: quick to encode on a
     // loaded machine and quick to start decoding.
+    FILE* digests = nullptr;
+    if (argc > 2 && std::string_view(argv[1]) == "--digests") {
+        digests = std::fopen(argv[2], "w");
+        if (!digests) {
+            std::perror(argv[2]);
+            return 1;
+        }
+        argv += 2;
+        argc -= 2;
+    }
     const std::string_view option = argc > 1 ? argv[1] : "";
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
+    if (digests) g_signal_connect(factory, "media-constructed", G_CALLBACK(WatchPayloader), digests);
     if (option == "--file" && argc > 2) {
         gchar* file = g_strescape(argv[2], nullptr);
         gchar* launch = g_strdup_printf("( filesrc location=\"%s\" ! matroskademux ! h264parse "

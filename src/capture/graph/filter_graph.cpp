@@ -290,6 +290,7 @@ void TFilterGraph::RenderStream(TFilter* source, TSampleGrabber* grabber, TVideo
     gst_element_link(grabber->MemberFilter(), renderer->MemberFilter());
     // With GST_DEBUG_DUMP_DOT_DIR set, the graph can be inspected as built.
     GST_DEBUG_BIN_TO_DOT_FILE(GST_BIN(pipeline_.get()), GST_DEBUG_GRAPH_SHOW_ALL, "FilterGraph");
+    emit StreamRendered();
 }
 
 int TFilterGraph::AttachConsumer(gst::ElementHandle consumer)

@@ -66,6 +66,9 @@ public:
     void DetachConsumer(int id);
     // Consumers attached and not yet detached.
     std::size_t ConsumerCount() const { return branches_.size(); }
+    // Whether this consumer is still attached (a strip or a release of the
+    // graph takes every consumer away).
+    bool HasConsumer(int id) const { return branches_.count(id) != 0; }
 
     // The pipeline while active (for tests and diagnostics).
     GstElement* Pipeline() const { return pipeline_.get(); }
@@ -75,6 +78,8 @@ signals:
     // An error posted by the pipeline (device unplugged, unreadable stream),
     // emitted once per failure on the GUI thread.
     void GraphError(const QString& message);
+    // RenderStream has linked a source: consumers may attach to its stream.
+    void StreamRendered();
 
 private:
     friend class IGraphMember;

@@ -51,6 +51,7 @@ MotionReactions::~MotionReactions() = default;
 void MotionReactions::Run(DetectionState& state)
 {
     const ReactionSwitches& on = *deps_.Switches;
+    if (on.Clip && deps_.Clips) deps_.Clips->NoteMotion();
     if (on.Photo) RunContained("photo", [&] { TakePhoto(state); });
     if (on.Alarm) RunContained("alarm", [&] { SoundAlarm(); });
     if (on.Programs && !state.ProgramsLaunched) RunContained("program list", [&] { LaunchPrograms(state); });

@@ -2,7 +2,10 @@
 // The reaction sequence run by a detection cycle that found motion: photo,
 // alarm, program list (once per reset), sound, information window (once per
 // reset), power action, log line, desktop notification (at most one every
-// 30 s), in that order, each while its switch is on.
+// 30 s), in that order, each while its switch is on. A clip ("Nagraj film")
+// is only told of the detection, before the others, so that a clip starts
+// from the moment of motion even while the information window holds the
+// sequence.
 // Switches, the live program list, the live power index and the three text
 // settings are read at the moment their step runs. A failing step is reported
 // on the error stream and skipped; the later steps still run.
@@ -16,6 +19,7 @@
 #include "base/settings_keys.h"
 #include "detect/detection.h"
 #include "react/core/audio_output.h"
+#include "react/core/clip_recorder.h"
 #include "react/core/desktop_notifier.h"
 #include "react/core/launcher.h"
 #include "react/core/local_time.h"
@@ -35,6 +39,7 @@ struct ReactionDependencies {
     PowerManager* Power = nullptr;                 // null: the logind power manager
     Launcher* Opener = nullptr;                    // null: the process launcher
     MotionNotifier* Notifier = nullptr;            // null: desktop notifications (made on this thread)
+    MotionClips* Clips = nullptr;                  // null: no clips
     // Empty: SettingsFilePath() / AppFile("Dziennik.log") at each use.
     std::function<std::string()> SettingsPath;
     std::function<std::string()> LogPath;

@@ -15,6 +15,7 @@ struct ReactionSwitches {
     std::atomic<bool> Power{false};
     std::atomic<bool> Log{false};
     std::atomic<bool> Notification{false};
+    std::atomic<bool> Clip{false};
 };
 
 }  // namespace qmd
