@@ -97,10 +97,10 @@ bool SoapFault::IsRefusal() const
 
 std::optional<SoapFault> FaultOf(QByteArrayView reply)
 {
-    const auto xml = XmlElements::Read(reply);
-    if (!xml) return std::nullopt;
-    const int fault = xml->Find(u"Fault");
-    if (fault < 0) return std::nullopt;
+    const auto read = ReadAnswer(reply, u"Fault");
+    if (!read) return std::nullopt;
+    const XmlElements* xml = &read->Xml;
+    const int fault = read->At;
     SoapFault result;
     const int code = xml->Find(u"Code", fault);
     if (code >= 0) {
@@ -119,19 +119,17 @@ std::optional<SoapFault> FaultOf(QByteArrayView reply)
 
 std::optional<DeviceInformation> ParseDeviceInformation(QByteArrayView reply)
 {
-    const auto xml = XmlElements::Read(reply);
-    if (!xml) return std::nullopt;
-    const int answer = xml->Find(u"GetDeviceInformationResponse");
-    if (answer < 0) return std::nullopt;
-    return DeviceInformation{xml->TextOf(u"Manufacturer", answer), xml->TextOf(u"Model", answer)};
+    const auto read = ReadAnswer(reply, u"GetDeviceInformationResponse");
+    if (!read) return std::nullopt;
+    return DeviceInformation{read->Xml.TextOf(u"Manufacturer", read->At), read->Xml.TextOf(u"Model", read->At)};
 }
 
 std::optional<QDateTime> ParseSystemDateAndTime(QByteArrayView reply)
 {
-    const auto xml = XmlElements::Read(reply);
-    if (!xml) return std::nullopt;
-    const int utc = xml->Find(u"UTCDateTime");
-    if (utc < 0) return std::nullopt;
+    const auto read = ReadAnswer(reply, u"UTCDateTime");
+    if (!read) return std::nullopt;
+    const XmlElements* xml = &read->Xml;
+    const int utc = read->At;
     const int date = xml->Find(u"Date", utc);
     const int time = xml->Find(u"Time", utc);
     if (date < 0 || time < 0) return std::nullopt;
@@ -145,11 +143,11 @@ std::optional<QDateTime> ParseSystemDateAndTime(QByteArrayView reply)
 
 std::optional<QUrl> ParseMediaAddress(QByteArrayView reply)
 {
-    const auto xml = XmlElements::Read(reply);
-    if (!xml) return std::nullopt;
-    const int media = xml->Find(u"Media", xml->Find(u"Capabilities"));
+    const auto read = ReadAnswer(reply, u"Capabilities");
+    if (!read) return std::nullopt;
+    const int media = read->Xml.Find(u"Media", read->At);
     if (media < 0) return std::nullopt;
-    const QUrl address(xml->TextOf(u"XAddr", media), QUrl::StrictMode);
+    const QUrl address(read->Xml.TextOf(u"XAddr", media), QUrl::StrictMode);
     if (!address.isValid() || (address.scheme() != u"http" && address.scheme() != u"https")) return std::nullopt;
     return address;
 }
@@ -157,10 +155,10 @@ std::optional<QUrl> ParseMediaAddress(QByteArrayView reply)
 std::vector<MediaProfile> ParseProfiles(QByteArrayView reply)
 {
     std::vector<MediaProfile> profiles;
-    const auto xml = XmlElements::Read(reply);
-    if (!xml) return profiles;
-    const int answer = xml->Find(u"GetProfilesResponse");
-    if (answer < 0) return profiles;
+    const auto read = ReadAnswer(reply, u"GetProfilesResponse");
+    if (!read) return profiles;
+    const XmlElements* xml = &read->Xml;
+    const int answer = read->At;
     for (int index : xml->FindAll(u"Profiles", answer)) {
         if ((*xml)[index].Parent != answer || (*xml)[index].Token.isEmpty()) continue;
         MediaProfile profile;
@@ -182,11 +180,9 @@ std::vector<MediaProfile> ParseProfiles(QByteArrayView reply)
 
 std::optional<QString> ParseStreamUri(QByteArrayView reply)
 {
-    const auto xml = XmlElements::Read(reply);
-    if (!xml) return std::nullopt;
-    const int answer = xml->Find(u"GetStreamUriResponse");
-    if (answer < 0) return std::nullopt;
-    const QString uri = xml->TextOf(u"Uri", answer);
+    const auto read = ReadAnswer(reply, u"GetStreamUriResponse");
+    if (!read) return std::nullopt;
+    const QString uri = read->Xml.TextOf(u"Uri", read->At);
     const QUrl url(uri, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty()) return std::nullopt;
     return uri;

@@ -24,10 +24,10 @@ QByteArray ProbeMessage(const QString& messageId)
 std::vector<ProbeMatch> ParseProbeMatches(QByteArrayView datagram)
 {
     std::vector<ProbeMatch> matches;
-    const auto xml = XmlElements::Read(datagram);
-    if (!xml) return matches;
-    const int answer = xml->Find(u"ProbeMatches");
-    if (answer < 0) return matches;
+    const auto read = ReadAnswer(datagram, u"ProbeMatches");
+    if (!read) return matches;
+    const XmlElements* xml = &read->Xml;
+    const int answer = read->At;
     for (int match : xml->FindAll(u"ProbeMatch", answer)) {
         ProbeMatch found;
         const int reference = xml->Find(u"EndpointReference", match);

@@ -85,4 +85,13 @@ QString XmlElements::TextOf(QStringView name, int scope) const
     return index < 0 ? QString() : Elements[static_cast<std::size_t>(index)].Text;
 }
 
+std::optional<XmlAnswer> ReadAnswer(QByteArrayView xml, QStringView name)
+{
+    auto elements = XmlElements::Read(xml);
+    if (!elements) return std::nullopt;
+    const int at = elements->Find(name);
+    if (at < 0) return std::nullopt;
+    return XmlAnswer{std::move(*elements), at};
+}
+
 }  // namespace qmd

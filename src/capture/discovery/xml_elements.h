@@ -46,4 +46,12 @@ private:
     std::vector<XmlElement> Elements;
 };
 
+// An answer, read, and the index of its first element named as asked.
+struct XmlAnswer {
+    XmlElements Xml;
+    int At = -1;
+};
+// None when the answer cannot be read or holds no element of that name.
+std::optional<XmlAnswer> ReadAnswer(QByteArrayView xml, QStringView name);
+
 }  // namespace qmd
