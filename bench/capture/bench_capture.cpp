@@ -25,15 +25,15 @@
 #include <string>
 #include <vector>
 
-#include "capture/graph/filter.h"
-#include "capture/graph/filter_graph.h"
-#include "capture/sources/jpeg_decoder.h"
-#include "capture/sources/moniker.h"
-#include "capture/grabber/sample_grabber.h"
 #include "capture/devices/sys_dev_enum.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
-#include "capture/graph/video_renderer.h"
 #include "capture/fake_device_provider.h"
+#include "capture/grabber/sample_grabber.h"
+#include "capture/graph/filter.h"
+#include "capture/graph/filter_graph.h"
+#include "capture/graph/video_renderer.h"
+#include "capture/sources/jpeg_decoder.h"
+#include "capture/sources/moniker.h"
 #include "capture/video_window.h"
 #include "gst/handles.h"
 #include "gst/init.h"
@@ -135,12 +135,13 @@ double BarePipeline(Source source, const Size& size, bool stock)
 // (b) and (c): the program's graph, as the device switch builds it.
 double OurGraph(Source source, const Size& size, bool preview)
 {
-    std::optional<MonikerFields> fields;
+    std::optional<VideoSource> fields;
     if (source == Source::Camera) {
         for (const auto& candidate : EnumerateSources())
             if (candidate.Kind == SourceKind::SystemDevice) fields = candidate;
     } else {
-        fields = MonikerFields{SourceKind::ExtraSource, "clip", ClipPath(size), kVideoSourceClass, ""};
+        fields = VideoSource{SourceKind::ExtraSource, "clip", ClipPath(size), kVideoSourceClass, "", ClipPath(size),
+                             CredentialsKept::None};
     }
     if (!fields) return -1;
 

@@ -100,6 +100,19 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     lines_.push_back(KeyLine(key, value));
 }
 
+void IniDocument::RemoveSection(std::string_view section)
+{
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = SectionName(lines_[i]);
+        if (!name || !EqualsIgnoringAsciiCase(*name, section)) continue;
+        std::size_t end = i + 1;
+        while (end < lines_.size() && !SectionName(lines_[end])) ++end;
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i),
+                     lines_.begin() + static_cast<std::ptrdiff_t>(end));
+        return;
+    }
+}
+
 std::string IniDocument::Serialize() const
 {
     std::size_t size = 0;
@@ -132,6 +145,20 @@ std::optional<std::string> FindIniValue(std::string_view bytes, std::string_view
         return true;
     });
     return found;
+}
+
+std::vector<std::string> IniSectionNames(std::string_view bytes)
+{
+    std::vector<std::string> names;
+    ForEachLine(bytes, [&](std::string_view line) {
+        const auto name = SectionName(line);
+        if (!name) return true;
+        for (const auto& known : names)
+            if (EqualsIgnoringAsciiCase(known, *name)) return true;
+        names.emplace_back(*name);
+        return true;
+    });
+    return names;
 }
 
 }  // namespace qmd

@@ -21,6 +21,10 @@ public:
     // section with the key at the end of the file.
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
+    // Removes the first matching section: its header and every line up to
+    // the next header. Nothing when there is no such section.
+    void RemoveSection(std::string_view section);
+
     // All lines, each ended by CR LF.
     std::string Serialize() const;
 
@@ -31,5 +35,8 @@ private:
 // The value of the key (blanks around it removed, cut at a NUL), or nullopt
 // when the section or the key is missing. Scans without copying the file.
 std::optional<std::string> FindIniValue(std::string_view bytes, std::string_view section, std::string_view key);
+
+// The names of the file's sections, in file order, each once (as first spelt).
+std::vector<std::string> IniSectionNames(std::string_view bytes);
 
 }  // namespace qmd

@@ -65,14 +65,30 @@ bool SettingsFile::ReadBool(std::string_view section, std::string_view key, bool
 
 void SettingsFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string failure = "Unable to write to " + path_;
     // A line break would end the line early and could plant other keys.
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-        throw QuiskError(failure + ": the value holds a line break");
+        throw QuiskError("Unable to write to " + path_ + ": the value holds a line break");
     if (section.find_first_of(std::string_view("[]\r\n\0", 5)) != std::string_view::npos || key.empty() ||
         key.find_first_of(std::string_view("=[\r\n\0", 5)) != std::string_view::npos)
-        throw QuiskError(failure);
+        throw QuiskError("Unable to write to " + path_);
+    Edit([&](IniDocument& document) { document.Set(section, key, value); });
+}
 
+void SettingsFile::RemoveSection(std::string_view section)
+{
+    Edit([&](IniDocument& document) { document.RemoveSection(section); });
+}
+
+std::vector<std::string> SettingsFile::Sections() const
+{
+    std::string bytes;
+    if (ReadWholeFile(path_, bytes) != ReadResult::Ok) return {};
+    return IniSectionNames(bytes);
+}
+
+void SettingsFile::Edit(const std::function<void(IniDocument&)>& change)
+{
+    const std::string failure = "Unable to write to " + path_;
     const std::string target = WriteTarget(path_);
     EnsureParentDirectory(target);
     std::string bytes;
@@ -94,7 +110,7 @@ void SettingsFile::WriteString(std::string_view section, std::string_view key, s
     }
     }
     IniDocument document(bytes);
-    document.Set(section, key, value);
+    change(document);
     if (!ReplaceFileAtomically(target, document.Serialize(), mode)) throw QuiskError(failure);
 }
 

@@ -9,8 +9,10 @@
 // match without regard to ASCII letter case; lines the program does not own
 // are kept byte for byte; lines are written with CR LF.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/settings_keys.h"
 
@@ -44,6 +46,13 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
+
+    // The file's sections in file order (empty when it cannot be read).
+    std::vector<std::string> Sections() const;
+    // Several changes in one atomic replacement of the file, refused as a
+    // write is. Lines the program does not know stay as they are.
+    void Edit(const std::function<void(class IniDocument&)>& change);
+    void RemoveSection(std::string_view section);
 
     // The program's own keys (base/settings_keys.h), each with its type and
     // default.

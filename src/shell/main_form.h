@@ -78,6 +78,12 @@ public:
     TVideoWindow* VideoWindow = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QMenu* Devices = nullptr;
+    // After the sources in "Urządzenia": the network cameras the user adds.
+    QAction* N4 = nullptr;
+    QMenu* Zmiekamersieciow1 = nullptr;  // "Zmień kamerę sieciową", one entry per saved camera
+    QMenu* Usukamersieciow1 = nullptr;   // "Usuń kamerę sieciową", likewise
+    QAction* N5 = nullptr;
+    QAction* Dodajkamersieciow1 = nullptr;  // "Dodaj kamerę sieciową…"
     TFilter* Filter = nullptr;
     TSampleGrabber* SampleGrabber = nullptr;
     SelectionSlider* TrackBar1 = nullptr;
@@ -135,6 +141,9 @@ public:
     void Zapamitujostatniowybraneurzdzenie1Click();
     void Zapamitajpozycjokna1Click();
     void Zmierozdzielczo1Click();
+    void Dodajkamersieciow1Click();
+    void ChangeNetworkCamera(const QString& name);
+    void RemoveNetworkCamera(const QString& name);
     void Obszarybezwykrywania1Click();
     void Ustawieniawykrywania1Click();
     void Jakkorzystazprogramu1Click();
@@ -186,10 +195,13 @@ private:
     // The entries of "Urządzenia" that are sources, in list order.
     QList<QAction*> deviceEntries_;
     void RefreshDeviceMenu();
+    void BuildNetworkCameraCommands();
+    void ListNetworkCamerasIn(QMenu* menu, void (TfmMainForm::*command)(const QString& name));
+    void SwitchToSavedCamera(const QString& name);
     void AwaitRememberedCamera();
     void ForgetRememberedSourceUnlessCamera();
     void ReviewListedCameras();
-    void OnCameraListed(const MonikerFields& camera, bool added);
+    void OnCameraListed(const VideoSource& camera, bool added);
     void CopyLatestFrameIntoSlots();
     void WatchCamera();
     void OnCameraLost(const QString& message);
@@ -212,7 +224,7 @@ private:
     CameraMonitor* cameraMonitor_ = nullptr;
     bool menuRefreshDue_ = false;
     // The remembered camera, not there at start-up, opened when it comes.
-    std::optional<MonikerFields> awaitedCamera_;
+    std::optional<VideoSource> awaitedCamera_;
     bool lossBoxOpen_ = false;  // a lost camera's box waits for OK
     EdgeSnapper* snapper_ = nullptr;
 };

@@ -5,13 +5,13 @@
 #include <QTimer>
 
 #include "capture/devices/camera_monitor.h"
-#include "capture/watch/camera_watch.h"
+#include "capture/grabber/sample_grabber.h"
 #include "capture/graph/filter.h"
 #include "capture/graph/filter_graph.h"
 #include "capture/sources/moniker.h"
-#include "capture/grabber/sample_grabber.h"
 #include "capture/sources/system_device_source.h"
 #include "capture/video_window.h"
+#include "capture/watch/camera_watch.h"
 #include "common/caught_exception.h"
 #include "gui/error_report.h"
 #include "shell/main_form.h"
@@ -32,9 +32,9 @@ void TfmMainForm::WatchCamera()
     connect(cameraWatch_, &CameraWatch::ReopenDue, this, [this] { ReopenLostCamera(); });
     cameraMonitor_ = new CameraMonitor(this);
     connect(cameraMonitor_, &CameraMonitor::CameraAdded, this,
-            [this](const MonikerFields& camera) { OnCameraListed(camera, true); });
+            [this](const VideoSource& camera) { OnCameraListed(camera, true); });
     connect(cameraMonitor_, &CameraMonitor::CameraRemoved, this,
-            [this](const MonikerFields& camera) { OnCameraListed(camera, false); });
+            [this](const VideoSource& camera) { OnCameraListed(camera, false); });
     // A monitor slow to start lists its cameras only once it has.
     connect(cameraMonitor_, &CameraMonitor::StartedLate, this,
             [this] { RunCommand(this, [this] { ReviewListedCameras(); }); });
@@ -48,7 +48,7 @@ void TfmMainForm::WatchCamera()
 // A lost camera listed again (by its node, or by its serial number under a
 // new node) is opened at once. The menu is made again once the monitor's
 // news of the moment are all in.
-void TfmMainForm::OnCameraListed(const MonikerFields& camera, bool added)
+void TfmMainForm::OnCameraListed(const VideoSource& camera, bool added)
 {
     if (added && awaitedCamera_ && SameSystemDevice(camera, *awaitedCamera_)) {
         RunCommand(this, [this] { ReviewListedCameras(); });

@@ -10,14 +10,14 @@
 #include <utility>
 
 #include "base/settings_file.h"
-#include "capture/watch/camera_watch.h"
+#include "capture/devices/sys_dev_enum.h"
+#include "capture/format_window/format_window.h"
+#include "capture/grabber/sample_grabber.h"
 #include "capture/graph/filter.h"
 #include "capture/graph/filter_graph.h"
-#include "capture/grabber/sample_grabber.h"
-#include "capture/devices/sys_dev_enum.h"
-#include "capture/sources/system_device_source.h"
-#include "capture/format_window/format_window.h"
+#include "capture/sources/video_source.h"
 #include "capture/video_window.h"
+#include "capture/watch/camera_watch.h"
 #include "gui/error_report.h"
 #include "shell/main_form.h"
 
@@ -25,14 +25,15 @@ namespace qmd {
 
 namespace {
 
-bool IsMonitoredCamera(const std::optional<MonikerFields>& fields)
+// The device monitor's cameras and the network cameras the user added are
+// awaited by their identity (neither holds a password). An environment's
+// source is not: it is there only while the program is started so, and
+// earlier versions kept its address with the password in it.
+bool IsMonitoredCamera(const std::optional<VideoSource>& fields)
 {
-    return fields && fields->Kind == SourceKind::SystemDevice;
+    return fields && (fields->Kind == SourceKind::SystemDevice || fields->Kind == SourceKind::SavedCamera);
 }
 
-// Only the device monitor's cameras are awaited by their identity, so no
-// other source's identity is kept: a network camera's would hold its
-// address, which earlier versions kept with the password in it.
 void RememberCamera(SettingsFile& settings, const std::optional<Moniker>& moniker)
 {
     if (moniker && IsMonitoredCamera(moniker->Fields()))
@@ -132,7 +133,7 @@ void TfmMainForm::ReviewListedCameras()
     if (!awaitedCamera_) return;
     const auto sources = EnumerateSources();
     for (std::size_t position = 0; position < sources.size(); ++position) {
-        if (!SameSystemDevice(sources[position], *awaitedCamera_)) continue;
+        if (!SameSource(sources[position], *awaitedCamera_)) continue;
         if (QAction* entry = deviceEntries_.value(static_cast<int>(position)))
             RunCommand(this, [&] { DeviceSwitch(entry); });
         return;

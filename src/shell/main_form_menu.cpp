@@ -51,6 +51,7 @@ void TfmMainForm::BuildMenu()
 
     Devices = MainMenu1->addMenu(QStringLiteral("Urządzenia"));
     Devices->setObjectName(QStringLiteral("Devices"));
+    BuildNetworkCameraCommands();
 
     Opcje1 = MainMenu1->addMenu(QStringLiteral("Opcje"));
     Opcje1->setObjectName(QStringLiteral("Opcje1"));
@@ -78,10 +79,10 @@ void TfmMainForm::BuildMenu()
 
     Opnieniepowczeniuwykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Opóźnienie po włączeniu wykrywania..."),
                                                   &TfmMainForm::Opnieniepowczeniuwykrywania1Click);
-    Obszarybezwykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Obszary bez wykrywania…"),
-                                           &TfmMainForm::Obszarybezwykrywania1Click);
-    Ustawieniawykrywania1 = AddCommandItem(Opcje1, QStringLiteral("Ustawienia wykrywania…"),
-                                           &TfmMainForm::Ustawieniawykrywania1Click);
+    Obszarybezwykrywania1 =
+        AddCommandItem(Opcje1, QStringLiteral("Obszary bez wykrywania…"), &TfmMainForm::Obszarybezwykrywania1Click);
+    Ustawieniawykrywania1 =
+        AddCommandItem(Opcje1, QStringLiteral("Ustawienia wykrywania…"), &TfmMainForm::Ustawieniawykrywania1Click);
     Resetujpami1 = AddCommandItem(Opcje1, QStringLiteral("Resetuj pamięć"), &TfmMainForm::Resetujpami1Click);
     Resetujpami1->setShortcut(QKeySequence(Qt::Key_F8));
     // Also on the window itself, so F8 works whenever the window is active,

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "capture/devices/sys_dev_enum.h"
+#include "capture/grabber/sample_grabber.h"
 #include "capture/graph/filter.h"
 #include "capture/graph/filter_graph.h"
-#include "capture/sources/moniker.h"
-#include "capture/grabber/sample_grabber.h"
-#include "capture/devices/sys_dev_enum.h"
 #include "capture/graph/video_renderer.h"
+#include "capture/sources/moniker.h"
 
 namespace qmd::test {
 
@@ -53,12 +53,15 @@ protected:
         grabber.Shutdown();
     }
 
-    void Store(const MonikerFields& fields)
+    void Store(const VideoSource& fields)
     {
         const Moniker moniker = Moniker::FromFields(fields);
         filter.BaseFilter().StoreMoniker(&moniker);
     }
-    void StoreTestSource() { Store({SourceKind::TestSource, kTestSourceName, "", "Video/Source", ""}); }
+    void StoreTestSource()
+    {
+        Store({SourceKind::TestSource, kTestSourceName, "", "Video/Source", "", "", CredentialsKept::None});
+    }
     // The device switch's order of calls.
     void Start()
     {

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "capture/graph/check_graph_result.h"
-#include "capture/sources/moniker.h"
 #include "capture/graph/render_chain.h"
-#include "support/repeated_text.h"
+#include "capture/sources/moniker.h"
 #include "gst/handles.h"
+#include "support/repeated_text.h"
 
 namespace qmd {
 namespace {
@@ -42,9 +42,13 @@ TEST(CheckGraphResultTest, PlatformTextIsCutAt255AndAtAZero)
 
 TEST(MonikerTest, RoundTripsThroughBytes)
 {
-    const MonikerFields fields{SourceKind::SystemDevice, "Kamera \xC5\xBC\xC3\xB3\xC5\x82ta",
-                               "GstV4l2Device|device.path=/dev/video0", "Video/Source",
-                               "GstV4l2Device|device.bus=usb|device.serial=SN-7"};
+    const VideoSource fields{SourceKind::SystemDevice,
+                             "Kamera \xC5\xBC\xC3\xB3\xC5\x82ta",
+                             "GstV4l2Device|device.path=/dev/video0",
+                             "Video/Source",
+                             "GstV4l2Device|device.bus=usb|device.serial=SN-7",
+                             "",
+                             CredentialsKept::None};
     const Moniker stored = Moniker::FromFields(fields);
     const Moniker loaded = Moniker::FromBytes(stored.Bytes());
     ASSERT_TRUE(loaded.Fields());
@@ -55,7 +59,8 @@ TEST(MonikerTest, ForeignOrDamagedBytesNameNothing)
 {
     EXPECT_FALSE(Moniker::FromBytes({}).Fields());
     EXPECT_FALSE(Moniker::FromBytes({'x', 'y', 'z'}).Fields());
-    auto bytes = Moniker::FromFields({SourceKind::TestSource, "Kamera testowa", "", "", ""}).Bytes();
+    auto bytes =
+        Moniker::FromFields({SourceKind::TestSource, "Kamera testowa", "", "", "", "", CredentialsKept::None}).Bytes();
     auto truncated = bytes;
     truncated.pop_back();
     EXPECT_FALSE(Moniker::FromBytes(truncated).Fields());

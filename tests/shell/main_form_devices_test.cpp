@@ -8,11 +8,11 @@
 
 #include "base/settings_keys.h"
 #include "capture/devices/sys_dev_enum.h"
+#include "capture/fake_device_provider.h"
 #include "capture/grabber/sample_grabber.h"
 #include "capture/graph/filter.h"
 #include "capture/graph/filter_graph.h"
 #include "capture/sources/moniker.h"
-#include "capture/fake_device_provider.h"
 #include "capture/video_window.h"
 #include "shell/selection_slider.h"
 #include "shell_test_support.h"
@@ -37,10 +37,15 @@ protected:
     }
 };
 
+// The captions of the sources in "Urządzenia", without the network cameras'
+// commands that follow them.
 QStringList EntryCaptions(const TfmMainForm* form)
 {
     QStringList captions;
-    for (const QAction* entry : form->Devices->actions()) captions << entry->text();
+    for (const QAction* entry : form->Devices->actions()) {
+        if (entry == form->N4) break;
+        captions << entry->text();
+    }
     return captions;
 }
 
@@ -107,7 +112,7 @@ TEST_F(DevicesTest, ARememberedPositionPastTheListOpensNothing)
     UseClips(2);
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=2"});
     TfmMainForm* form = Start();
-    EXPECT_EQ(form->Devices->actions().size(), 2);
+    EXPECT_EQ(EntryCaptions(form).size(), 2);
     EXPECT_FALSE(form->FilterGraph->Active());
 }
 
@@ -231,7 +236,8 @@ TEST_F(DevicesTest, TheRememberedCameraOpensWhenItComesAfterStartUp)
     EXPECT_FALSE(form->FilterGraph->Active());
     PlugInFakeCamera({"Kamera USB", "/dev/video1", 0, "SN-0042"});
     EXPECT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
-    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera USB", "", "Polecenie"}));
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Kamera USB"}));
+    EXPECT_EQ(form->Devices->actions().constLast()->text(), QStringLiteral("Polecenie"));
     EXPECT_EQ(form->LastDevice, 0);
     form->SampleGrabber->Shutdown();
     InstallFakeCameras({});
@@ -298,11 +304,13 @@ TEST_F(DevicesTest, ACamerasPasswordIsWrittenToNoFile)
     MjpegHttpServer camera({EncodeBgrJpeg(bgr.data(), 32, 24, 32 * 3)},
                            {.FramesPerSecond = 15, .AuthScheme = "Basic", .User = "ja", .Password = password});
     const std::string url = "http://ja:" + password + "@127.0.0.1:" + std::to_string(camera.Port()) + "/video";
-    MonikerFields earlier{.Kind = SourceKind::ExtraSource,
-                          .DisplayName = "kamera",
-                          .Identity = url,
-                          .DeviceClass = "Video/Source",
-                          .StableIdentity = {}};
+    VideoSource earlier{.Kind = SourceKind::ExtraSource,
+                        .DisplayName = "kamera",
+                        .Identity = url,
+                        .DeviceClass = "Video/Source",
+                        .StableIdentity = {},
+                        .Address = url,
+                        .Credentials = CredentialsKept::Environment};
     WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=-1", "Zapamietuj urzadzenie=1",
                    "Ostatnia kamera=" + Moniker::FromFields(earlier).Hex()});
     ::setenv("QUISK_EXTRA_SOURCES", url.c_str(), 1);

@@ -30,8 +30,8 @@ public:
     ~CameraMonitor() override;
 
 signals:
-    void CameraAdded(const qmd::MonikerFields& camera);
-    void CameraRemoved(const qmd::MonikerFields& camera);
+    void CameraAdded(const qmd::VideoSource& camera);
+    void CameraRemoved(const qmd::VideoSource& camera);
     // The start ended after the bound: listings hold its cameras from now on.
     void StartedLate();
 

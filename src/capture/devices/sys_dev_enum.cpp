@@ -1,6 +1,7 @@
 #include "capture/devices/sys_dev_enum.h"
 
 #include "capture/sources/extra_sources.h"
+#include "capture/sources/saved_cameras.h"
 #include "capture/sources/source_factory.h"
 #include "capture/sources/system_device_source.h"
 #include "common/utf8_cut.h"
@@ -9,28 +10,28 @@ namespace qmd {
 
 namespace {
 
-std::vector<MonikerFields> SystemCameras()
+std::vector<VideoSource> SystemCameras()
 {
-    std::vector<MonikerFields> cameras;
+    std::vector<VideoSource> cameras;
     for (auto& device : EnumerateSystemDevices()) cameras.push_back(std::move(device.Fields));
     return cameras;
 }
 
-// The producers of the list, in its order: the system's cameras, then the
-// extra sources the environment names. Another producer (a list the user
-// keeps) joins here, after them, so that the positions of these stay put.
-using SourceProducer = std::vector<MonikerFields> (*)();
-constexpr SourceProducer kProducers[] = {SystemCameras, ExtraSourcesFromEnvironment};
+// The producers of the list, in its order: the system's cameras, the extra
+// sources the environment names, then the network cameras the user added,
+// so that the positions of the ones before stay put as the user adds more.
+using SourceProducer = std::vector<VideoSource> (*)();
+constexpr SourceProducer kProducers[] = {SystemCameras, ExtraSourcesFromEnvironment, SavedCamerasAsSources};
 
 }  // namespace
 
-std::vector<MonikerFields> EnumerateSources()
+std::vector<VideoSource> EnumerateSources()
 {
-    std::vector<MonikerFields> sources;
+    std::vector<VideoSource> sources;
     for (SourceProducer produce : kProducers)
         for (auto& source : produce()) sources.push_back(std::move(source));
     if (sources.empty()) {
-        MonikerFields test;
+        VideoSource test;
         test.Kind = SourceKind::TestSource;
         test.DisplayName = kTestSourceName;
         test.DeviceClass = kVideoSourceClass;

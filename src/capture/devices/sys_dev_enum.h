@@ -1,8 +1,9 @@
 #pragma once
 // The video sources the user can choose from, in a stable order: the
 // system's capture devices (GstDeviceMonitor, class "Video/Source"), then the
-// sources named in QUISK_EXTRA_SOURCES ("|"-separated files or URIs), and,
-// when both are missing, the built-in "Kamera testowa".
+// sources named in QUISK_EXTRA_SOURCES ("|"-separated files or URIs), the
+// network cameras the user added, and, when all are missing, the built-in
+// "Kamera testowa".
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@ struct DeviceEntry {
 };
 
 // One fresh enumeration of the sources, in list order.
-std::vector<MonikerFields> EnumerateSources();
+std::vector<VideoSource> EnumerateSources();
 
 class TSysDevEnum {
 public:

@@ -19,4 +19,12 @@ AddressCredentials SplitCredentials(const std::string& uri)
     return {address.get(), user, password ? password : ""};
 }
 
+void SetCredentialProperties(GObject* element, const AddressCredentials& credentials)
+{
+    if (credentials.User.empty()) return;
+    GObjectClass* type = G_OBJECT_GET_CLASS(element);
+    if (!g_object_class_find_property(type, "user-id") || !g_object_class_find_property(type, "user-pw")) return;
+    g_object_set(element, "user-id", credentials.User.c_str(), "user-pw", credentials.Password.c_str(), nullptr);
+}
+
 }  // namespace qmd

@@ -4,6 +4,8 @@
 // "location", the credentials to its "user-id" and "user-pw".
 #include <string>
 
+#include <glib-object.h>
+
 namespace qmd {
 
 struct AddressCredentials {
@@ -15,5 +17,9 @@ struct AddressCredentials {
 // The address as given, with empty credentials, when it names no user or is
 // no URI.
 AddressCredentials SplitCredentials(const std::string& uri);
+
+// Sets "user-id" and "user-pw" on a source element that has them (ours,
+// souphttpsrc, rtspsrc) when the credentials name a user.
+void SetCredentialProperties(GObject* element, const AddressCredentials& credentials);
 
 }  // namespace qmd

@@ -55,16 +55,18 @@ std::vector<std::string> ExtraSourceLocations()
 
 }  // namespace
 
-std::vector<MonikerFields> ExtraSourcesFromEnvironment()
+std::vector<VideoSource> ExtraSourcesFromEnvironment()
 {
-    std::vector<MonikerFields> sources;
+    std::vector<VideoSource> sources;
     for (const std::string& location : ExtraSourceLocations()) {
-        MonikerFields fields;
+        VideoSource fields;
         fields.Kind = SourceKind::ExtraSource;
         fields.Identity = IdentityOfLocation(location);
         fields.DisplayName =
             LooksLikeUri(location) ? CaptionOfUri(location) : std::filesystem::path(location).filename().string();
         fields.DeviceClass = kVideoSourceClass;
+        fields.Address = fields.Identity;
+        fields.Credentials = fields.Identity == location ? CredentialsKept::None : CredentialsKept::Environment;
         sources.push_back(std::move(fields));
     }
     return sources;

@@ -13,7 +13,7 @@ inline constexpr const char* kExtraSourcesVariable = "QUISK_EXTRA_SOURCES";
 
 // The sources QUISK_EXTRA_SOURCES names, in its order. A network source's
 // identity is its address without the user name and password.
-std::vector<MonikerFields> ExtraSourcesFromEnvironment();
+std::vector<VideoSource> ExtraSourcesFromEnvironment();
 
 // Where the source of that identity is read from: the entry of
 // QUISK_EXTRA_SOURCES that it stands for, with the user name and password

@@ -1,9 +1,9 @@
 #include "capture/sources/http_camera_source.h"
 
-#include "capture/sources/address_credentials.h"
-#include "capture/sources/graph_elements.h"
 #include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/register_elements.h"
+#include "capture/sources/address_credentials.h"
+#include "capture/sources/graph_elements.h"
 #include "capture/sources/source_bin_pads.h"
 
 namespace qmd {
@@ -24,8 +24,9 @@ void LinkMultipartPart(GstElement*, GstPad* pad, gpointer filter)
 // decodebin's typefinding, buffering and queue thread. It is a live source:
 // frames are stamped as they arrive and the graph does not wait for one
 // before it runs.
-gst::ElementHandle CreateHttpCameraSource(const std::string& uri)
+gst::ElementHandle CreateHttpCameraSource(const AddressCredentials& camera)
 {
+    const std::string& uri = camera.Address;
     gst::ElementHandle bin = gst::NewBin();
     // The element whose "src" pad gives the images.
     GstElement* images = nullptr;
@@ -37,10 +38,8 @@ gst::ElementHandle CreateHttpCameraSource(const std::string& uri)
     if (g_str_has_prefix(uri.c_str(), "http://") && RegisterOwnElements())
         reader = gst::MakeElement(kMjpegHttpSourceName);
     if (reader) {
-        const AddressCredentials address = SplitCredentials(uri);
-        g_object_set(reader.get(), "location", address.Address.c_str(), nullptr);
-        if (!address.User.empty())
-            g_object_set(reader.get(), "user-id", address.User.c_str(), "user-pw", address.Password.c_str(), nullptr);
+        g_object_set(reader.get(), "location", uri.c_str(), nullptr);
+        SetCredentialProperties(G_OBJECT(reader.get()), camera);
         gst_bin_add(GST_BIN(bin.get()), reader.get());
         images = reader.get();
     } else {
@@ -51,6 +50,7 @@ gst::ElementHandle CreateHttpCameraSource(const std::string& uri)
         gst::CapsHandle caps = gst::CapsFromString("image/jpeg");
         g_object_set(jpeg.get(), "caps", caps.get(), nullptr);
         g_object_set(source.get(), "location", uri.c_str(), "is-live", TRUE, "do-timestamp", TRUE, nullptr);
+        SetCredentialProperties(G_OBJECT(source.get()), camera);
         g_object_set(demuxer.get(), "single-stream", TRUE, nullptr);
         gst_bin_add_many(GST_BIN(bin.get()), source.get(), demuxer.get(), jpeg.get(), nullptr);
         gst_element_link(source.get(), demuxer.get());

@@ -69,7 +69,7 @@ Moniker Moniker::FromBytes(std::vector<std::uint8_t> bytes)
     return moniker;
 }
 
-Moniker Moniker::FromFields(const MonikerFields& fields)
+Moniker Moniker::FromFields(const VideoSource& fields)
 {
     std::vector<std::uint8_t> bytes(std::begin(kMagic), std::end(kMagic));
     bytes.push_back(kVersion);
@@ -81,12 +81,12 @@ Moniker Moniker::FromFields(const MonikerFields& fields)
     return FromBytes(std::move(bytes));
 }
 
-std::optional<MonikerFields> Moniker::Fields() const
+std::optional<VideoSource> Moniker::Fields() const
 {
     if (bytes_.size() < 6 || std::memcmp(bytes_.data(), kMagic, 4) != 0 || bytes_[4] != kVersion) return {};
-    MonikerFields fields;
+    VideoSource fields;
     const std::uint8_t kind = bytes_[5];
-    if (kind < 1 || kind > 3) return {};
+    if (kind < 1 || kind > static_cast<std::uint8_t>(SourceKind::SavedCamera)) return {};
     fields.Kind = static_cast<SourceKind>(kind);
     std::size_t at = 6;
     if (!TakeString(bytes_, at, fields.DisplayName) || !TakeString(bytes_, at, fields.Identity) ||

@@ -109,9 +109,9 @@ std::vector<SystemDevice> EnumerateSystemDevices()
     return found;
 }
 
-MonikerFields SystemDeviceFields(GstDevice* device)
+VideoSource SystemDeviceFields(GstDevice* device)
 {
-    MonikerFields fields;
+    VideoSource fields;
     fields.Kind = SourceKind::SystemDevice;
     fields.DisplayName = CharsOrEmpty(gst_device_get_display_name(device));
     fields.Identity = DeviceIdentity(device);
@@ -120,14 +120,14 @@ MonikerFields SystemDeviceFields(GstDevice* device)
     return fields;
 }
 
-bool SameSystemDevice(const MonikerFields& device, const MonikerFields& wanted)
+bool SameSystemDevice(const VideoSource& device, const VideoSource& wanted)
 {
     if (device.Kind != SourceKind::SystemDevice || wanted.Kind != SourceKind::SystemDevice) return false;
     if (device.Identity == wanted.Identity && device.DisplayName == wanted.DisplayName) return true;
     return !wanted.StableIdentity.empty() && device.StableIdentity == wanted.StableIdentity;
 }
 
-gst::ElementHandle CreateSystemDeviceSource(const MonikerFields& fields)
+gst::ElementHandle CreateSystemDeviceSource(const VideoSource& fields)
 {
     auto candidates = EnumerateSystemDevices();
     // The very node first: a camera with a serial number may be listed twice

@@ -10,7 +10,7 @@ namespace qmd {
 
 // A device with what a moniker needs to find it again.
 struct SystemDevice {
-    MonikerFields Fields;
+    VideoSource Fields;
     gst::DeviceHandle Device;
 };
 // In a stable order. While a started monitor is shared, its list (kept up
@@ -27,15 +27,15 @@ void ShareStartedDeviceMonitor(GstDeviceMonitor* monitor);
 void WithdrawSharedDeviceMonitor(GstDeviceMonitor* monitor);
 
 // What a moniker needs to find the device again.
-MonikerFields SystemDeviceFields(GstDevice* device);
+VideoSource SystemDeviceFields(GstDevice* device);
 
 // Whether a device (as a device monitor reports it) is the one the fields
 // were taken from: the same node, or, after it was plugged in again under
 // another path, the same stable identity (bus, vendor, product, serial).
-bool SameSystemDevice(const MonikerFields& device, const MonikerFields& wanted);
+bool SameSystemDevice(const VideoSource& device, const VideoSource& wanted);
 
 // The device's source element (with the media types it offers), or null when
 // no device of those fields (SameSystemDevice) is present now.
-gst::ElementHandle CreateSystemDeviceSource(const MonikerFields& fields);
+gst::ElementHandle CreateSystemDeviceSource(const VideoSource& fields);
 
 }  // namespace qmd

@@ -5,11 +5,26 @@
 
 namespace qmd {
 
-gst::ElementHandle CreateUriSource(const std::string& uri)
+namespace {
+
+void PassCredentials(GstElement*, GstElement* source, gpointer credentials)
 {
+    SetCredentialProperties(G_OBJECT(source), *static_cast<const AddressCredentials*>(credentials));
+}
+
+void FreeCredentials(gpointer credentials, GClosure*) { delete static_cast<AddressCredentials*>(credentials); }
+
+}  // namespace
+
+gst::ElementHandle CreateUriSource(const AddressCredentials& address)
+{
+    const std::string& uri = address.Address;
     gst::ElementHandle decoder = gst::MakeElement("uridecodebin");
     if (!decoder) return {};
     g_object_set(decoder.get(), "uri", uri.c_str(), nullptr);
+    if (!address.User.empty())
+        g_signal_connect_data(decoder.get(), "source-setup", G_CALLBACK(PassCredentials),
+                              new AddressCredentials(address), FreeCredentials, GConnectFlags(0));
 
     gst::ElementHandle bin = gst::NewBin();
     gst_bin_add(GST_BIN(bin.get()), decoder.get());
