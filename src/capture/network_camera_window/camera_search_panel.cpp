@@ -1,4 +1,4 @@
-#include "capture/camera_search_panel.h"
+#include "capture/network_camera_window/camera_search_panel.h"
 
 #include <QComboBox>
 #include <QHeaderView>
