@@ -3,8 +3,9 @@
 // the test's network namespace: tests/support/in_network_namespace.sh) and
 // the ONVIF calls on the loopback interface, giving STREAM as the address of
 // its main profile and SUB (STREAM unless told) as its sub-stream's. Writes
-// its device service's address on a line of its own once it answers, and
-// runs until it is ended (SIGTERM).
+// its device service's address on a line of its own once it answers, each
+// call it answers to standard error ("answered GetStreamUri"), and runs
+// until it is ended (SIGTERM).
 //
 //   qmd_onvif_camera STREAM [SUB]
 #include "capture/discovery/ws_discovery.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qmd_onvif_camera: cannot listen\n");
         return 1;
     }
+    camera.Answered = [](const QString& call) { std::fprintf(stderr, "answered %s\n", qPrintable(call)); };
     std::printf("%s\n", camera.DeviceAddress().toEncoded().constData());
     std::fflush(stdout);
     return application.exec();

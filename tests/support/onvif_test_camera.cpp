@@ -157,6 +157,22 @@ bool OnvifTestCamera::TokenIsValid(const QByteArray& request) const
 
 QByteArray OnvifTestCamera::Answer(const QByteArray& request)
 {
+    const int refusals = RefusalCount;
+    QByteArray answer = AnswerCall(request);
+    if (Answered && !answer.isEmpty()) {
+        static const char* const calls[] = {"GetSystemDateAndTime", "GetDeviceInformation", "GetCapabilities",
+                                            "GetProfiles", "GetStreamUri"};
+        QString call = QStringLiteral("refused");
+        for (const char* name : calls) {
+            if (RefusalCount == refusals && Calls(request, name)) call = QLatin1String(name);
+        }
+        Answered(call);
+    }
+    return answer;
+}
+
+QByteArray OnvifTestCamera::AnswerCall(const QByteArray& request)
+{
     if (Options.Silent) return {};
     if (Calls(request, "GetSystemDateAndTime")) {
         const QDateTime now = QDateTime::currentDateTimeUtc().addSecs(Options.ClockSkewSeconds);

@@ -13,6 +13,8 @@
 #include <QUdpSocket>
 #include <QUrl>
 
+#include <functional>
+
 namespace qmd::test {
 
 struct OnvifTestCameraOptions {
@@ -44,12 +46,15 @@ public:
     QUrl DeviceAddress() const;
     // How many calls the camera refused for their token.
     int Refusals() const { return RefusalCount; }
+    // Told the name of each call answered ("GetStreamUri", …; "refused").
+    std::function<void(const QString& call)> Answered;
 
 private:
     void Accept();
     void ReadProbes();
     // The answer to one call, as a whole HTTP response; empty for none.
     QByteArray Answer(const QByteArray& request);
+    QByteArray AnswerCall(const QByteArray& request);
     bool TokenIsValid(const QByteArray& request) const;
 
     OnvifTestCameraOptions Options;

@@ -78,6 +78,9 @@ void CameraSearchPanel::Search()
     Streams->clear();
     Streams->setEnabled(false);
     Cameras->clear();
+    // The list is where the user goes next, and a disabled button cannot
+    // keep the focus.
+    Cameras->setFocus();
     SearchButton->setEnabled(false);
     Status->setText(tr("Szukam kamer…"));
     Search_.Start(Destination);
@@ -129,6 +132,8 @@ void CameraSearchPanel::ShowStreams(const DeviceInformation& device, const std::
     for (const MediaProfile& profile : Profiles) Streams->addItem(ProfileCaption(profile));
     Streams->setEnabled(true);
     Streams->setCurrentIndex(0);
+    // Another stream is chosen there, or Enter accepts the window.
+    if (Cameras->hasFocus()) Streams->setFocus();
     emit StreamChosen(Profiles.front().StreamAddress);
 }
 

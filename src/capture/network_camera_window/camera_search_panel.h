@@ -5,7 +5,8 @@
 // choosing one (double click, or Enter) asks it for its profiles with the
 // user and password of the window's fields. The main stream's address is
 // then offered to the window's "Adres", and "Strumień" lets the other
-// profiles (a sub-stream) be chosen instead. A camera that refuses the user
+// profiles (a sub-stream) be chosen instead; the focus goes there from the
+// list, so that Enter then accepts the window. A camera that refuses the user
 // or password, or cannot be asked, says why in its row. Nothing here waits:
 // the look and the questions run from the event loop.
 #include "capture/discovery/camera_search.h"
