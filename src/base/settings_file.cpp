@@ -8,6 +8,7 @@
 
 #include "base/app_dir.h"
 #include "base/ini_document.h"
+#include "common/ascii_case.h"
 #include "common/file_io.h"
 #include "common/integer_text.h"
 #include "common/quisk_error.h"
@@ -84,6 +85,17 @@ std::vector<std::string> SettingsFile::Sections() const
     std::string bytes;
     if (ReadWholeFile(path_, bytes) != ReadResult::Ok) return {};
     return IniSectionNames(bytes);
+}
+
+std::string SettingsFile::UnusedSection(std::string_view prefix) const
+{
+    const std::vector<std::string> sections = Sections();
+    for (int number = 1;; ++number) {
+        std::string candidate = std::string(prefix) + std::to_string(number);
+        bool taken = false;
+        for (const auto& section : sections) taken = taken || EqualsIgnoringAsciiCase(section, candidate);
+        if (!taken) return candidate;
+    }
 }
 
 void SettingsFile::Edit(const std::function<void(IniDocument&)>& change)

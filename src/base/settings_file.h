@@ -49,6 +49,8 @@ public:
 
     // The file's sections in file order (empty when it cannot be read).
     std::vector<std::string> Sections() const;
+    // "<prefix><N>" with the lowest N from 1 that names no section yet.
+    std::string UnusedSection(std::string_view prefix) const;
     // Several changes in one atomic replacement of the file, refused as a
     // write is. Lines the program does not know stay as they are.
     void Edit(const std::function<void(class IniDocument&)>& change);

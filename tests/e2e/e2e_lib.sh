@@ -70,6 +70,18 @@ use_private_dirs() {
     unset QUISK_EXTRA_SOURCES
 }
 
+# start_keyring: a gnome-keyring-daemon serving the Secret Service on the
+# private session bus (start_session_bus first), its login collection
+# unlocked as after a desktop log-on, its files in a home of the test's own.
+start_keyring() {
+    mkdir -p "$E2E_WORK/home"
+    local started
+    started=$(printf 'qmd-e2e' | HOME="$E2E_WORK/home" XDG_DATA_HOME="$E2E_WORK/home/.local/share" \
+        gnome-keyring-daemon --daemonize --unlock --components=secrets) || fail "gnome-keyring-daemon did not start"
+    E2E_PIDS+=("$(sed -n 's/^GNOME_KEYRING_PID=//p' <<<"$started")")
+    wait_until 20 has_owner org.freedesktop.secrets || fail "the keyring is not on the bus"
+}
+
 # A private session bus that starts no services on demand; exports
 # DBUS_SESSION_BUS_ADDRESS.
 start_session_bus() {

@@ -7,9 +7,12 @@
 // Nth image is instead a tiny JPEG declaring a picture of --hostile-side
 // pixels a side (65500 unless told), as a hostile camera sends. The stream's address is the
 // first line on stdout; SIGUSR1 writes how much was sent so far to stderr.
+// With --auth, only a client that answers the Basic or Digest challenge with
+// --user and --password gets the stream.
 //
 //   mjpeg_http_camera [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150]
 //                     [--still-shade 0..255] [--frames-from DIR] [--hostile-every N] [--hostile-side 65500]
+//                     [--auth Basic|Digest --user U --password P]
 #include <signal.h>
 
 #include <algorithm>
@@ -39,13 +42,18 @@ struct Settings {
     std::string FramesFrom;  // a folder of JPEG files instead
     int HostileEvery = 0;    // 0: none
     int HostileSide = 65500;
+    // "Basic" or "Digest": the stream only for the user and password.
+    std::string Auth;
+    std::string User;
+    std::string Password;
 };
 
 [[noreturn]] void Usage(const char* program)
 {
     std::fprintf(stderr,
                  "usage: %s [--port N] [--width 640] [--height 480] [--fps 15] [--frames-in-loop 150] "
-                 "[--still-shade 0..255] [--frames-from DIR] [--hostile-every N] [--hostile-side 65500]\n",
+                 "[--still-shade 0..255] [--frames-from DIR] [--hostile-every N] [--hostile-side 65500] "
+                 "[--auth Basic|Digest --user U --password P]\n",
                  program);
     std::exit(2);
 }
@@ -56,6 +64,14 @@ Settings ParseArguments(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc) Usage(argv[0]);
+        if (option == "--auth" || option == "--user" || option == "--password") {
+            std::string& value = option == "--auth" ? settings.Auth
+                                 : option == "--user" ? settings.User
+                                                      : settings.Password;
+            value = argv[++i];
+            if (option == "--auth" && value != "Basic" && value != "Digest") Usage(argv[0]);
+            continue;
+        }
         if (option == "--frames-from") {
             settings.FramesFrom = argv[++i];
             continue;
@@ -165,6 +181,9 @@ int main(int argc, char** argv)
         qmd::test::MjpegHttpServerOptions options;
         options.FramesPerSecond = settings.FramesPerSecond;
         options.Port = static_cast<std::uint16_t>(settings.Port);
+        options.AuthScheme = settings.Auth;
+        options.User = settings.User;
+        options.Password = settings.Password;
         qmd::test::MjpegHttpServer server(std::move(frames), options);
         std::printf("%s\n", server.Url().c_str());
         std::fflush(stdout);

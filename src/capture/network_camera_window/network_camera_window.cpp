@@ -1,7 +1,7 @@
 #include "capture/network_camera_window/network_camera_window.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,30 +46,39 @@ NetworkCameraWindow::NetworkCameraWindow(QWidget* parent) : QDialog(parent)
     Obraz->setFixedSize(kPictureWidth, kPictureHeight);
     Obraz->setAlignment(Qt::AlignCenter);
     Obraz->setStyleSheet(QStringLiteral("background: black"));
+    Obraz->hide();  // until "Sprawdź" has a picture to show
     Wynik = new QLabel(this);
     Wynik->setWordWrap(true);
     Wynik->setTextFormat(Qt::PlainText);
 
-    auto* buttons = new QDialogButtonBox(this);
-    Sprawdz = buttons->addButton(QStringLiteral("Sprawdź"), QDialogButtonBox::ActionRole);
-    OK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    Anuluj = buttons->addButton(QStringLiteral("Anuluj"), QDialogButtonBox::RejectRole);
+    // In the order they are named, "Sprawdź" apart from the two that close.
+    Sprawdz = new QPushButton(QStringLiteral("Sprawdź"), this);
+    OK = new QPushButton(QStringLiteral("OK"), this);
+    Anuluj = new QPushButton(QStringLiteral("Anuluj"), this);
     Sprawdz->setAutoDefault(false);
     Anuluj->setAutoDefault(false);
     OK->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &NetworkCameraWindow::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &NetworkCameraWindow::reject);
+    connect(OK, &QPushButton::clicked, this, &NetworkCameraWindow::accept);
+    connect(Anuluj, &QPushButton::clicked, this, &NetworkCameraWindow::reject);
     connect(Sprawdz, &QPushButton::clicked, this, [this] { SprawdzClick(); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Sprawdz);
+    buttons->addStretch();
+    buttons->addWidget(OK);
+    buttons->addWidget(Anuluj);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addLayout(sections_);
     layout->addWidget(Obraz, 0, Qt::AlignHCenter);
     layout->addWidget(Wynik);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
     setTabOrder(Nazwa, Adres);
     setTabOrder(Adres, Uzytkownik);
     setTabOrder(Uzytkownik, Haslo);
+    setTabOrder(Haslo, Sprawdz);
+    setTabOrder(Sprawdz, OK);
+    setTabOrder(OK, Anuluj);
 
     probe_ = new CameraProbe(this);
     connect(probe_, &CameraProbe::Pictured, this, [this](const ProbePicture& picture) { ShowPicture(picture); });
@@ -155,6 +164,7 @@ void NetworkCameraWindow::SprawdzClick()
     const Camera camera = Entered();
     if (const QString problem = AddressProblem(camera.Address); !problem.isEmpty()) return Refuse(Adres, problem);
     Obraz->clear();
+    Obraz->hide();
     Wynik->setText(QStringLiteral("Sprawdzam kamerę…"));
     probe_->Start({camera.Address.toStdString(), camera.User.toStdString(), camera.Password.toStdString()});
 }
@@ -163,6 +173,7 @@ void NetworkCameraWindow::ShowPicture(const ProbePicture& picture)
 {
     const QImage image(picture.Rgb.data(), picture.Width, picture.Height, picture.Width * 3, QImage::Format_RGB888);
     Obraz->setPixmap(QPixmap::fromImage(image.scaled(Obraz->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    Obraz->show();
     Wynik->setText(QStringLiteral("Kamera działa: obraz %1×%2.").arg(picture.Width).arg(picture.Height));
 }
 

@@ -47,7 +47,9 @@ public:
     Camera Entered() const;
 
     // A further part of the window (finding cameras on the network, say),
-    // placed under the fields and above the picture of "Sprawdź".
+    // placed under the fields and above the picture of "Sprawdź". Its place
+    // in the tab order (after "Hasło", before "Sprawdź") is for its maker to
+    // set with setTabOrder.
     void AddSection(QWidget* section);
     // For such a part: fills the address (and the user, when given).
     void FillAddress(const QString& address, const QString& user = {});

@@ -115,16 +115,16 @@ void ForgetInKeyring(const PasswordOwner& owner)
 // mode is what protects it; the encoding only keeps it from being read over
 // a shoulder or turning up in a search for the plain text.
 
-constexpr std::string_view kSectionPrefix = "Haslo ";
-constexpr std::string_view kAddressKey = "Adres";
-constexpr std::string_view kUserKey = "Uzytkownik";
-constexpr std::string_view kPasswordKey = "Haslo";
+constexpr std::string_view kFileSectionPrefix = "Haslo ";
+constexpr std::string_view kFileAddressKey = "Adres";
+constexpr std::string_view kFileUserKey = "Uzytkownik";
+constexpr std::string_view kFilePasswordKey = "Haslo";
 
 std::string SectionOfOwner(const SettingsFile& file, const PasswordOwner& owner)
 {
     for (const std::string& section : file.Sections())
-        if (section.starts_with(kSectionPrefix) && file.ReadString(section, kAddressKey) == owner.Address &&
-            file.ReadString(section, kUserKey) == owner.User)
+        if (section.starts_with(kFileSectionPrefix) && file.ReadString(section, kFileAddressKey) == owner.Address &&
+            file.ReadString(section, kFileUserKey) == owner.User)
             return section;
     return {};
 }
@@ -146,20 +146,12 @@ void StoreInFile(const PasswordOwner& owner, const std::string& password, const 
     if (!MakePrivate(path)) throw QuiskError("Unable to write to " + path);
     SettingsFile file(path);
     std::string section = SectionOfOwner(file, owner);
-    if (section.empty()) {
-        const auto sections = file.Sections();
-        for (int number = 1; section.empty(); ++number) {
-            std::string candidate = std::string(kSectionPrefix) + std::to_string(number);
-            bool taken = false;
-            for (const auto& existing : sections) taken = taken || existing == candidate;
-            if (!taken) section = std::move(candidate);
-        }
-    }
+    if (section.empty()) section = file.UnusedSection(kFileSectionPrefix);
     gst::CharsHandle encoded{g_base64_encode(reinterpret_cast<const guchar*>(password.data()), password.size())};
     file.Edit([&](IniDocument& document) {
-        document.Set(section, kAddressKey, owner.Address);
-        document.Set(section, kUserKey, owner.User);
-        document.Set(section, kPasswordKey, encoded.get());
+        document.Set(section, kFileAddressKey, owner.Address);
+        document.Set(section, kFileUserKey, owner.User);
+        document.Set(section, kFilePasswordKey, encoded.get());
     });
 }
 
@@ -168,7 +160,7 @@ std::optional<std::string> LookUpInFile(const PasswordOwner& owner, const std::s
     const SettingsFile file(path);
     const std::string section = SectionOfOwner(file, owner);
     if (section.empty()) return {};
-    const std::string encoded = file.ReadString(section, kPasswordKey);
+    const std::string encoded = file.ReadString(section, kFilePasswordKey);
     gsize length = 0;
     gst::CharsHandle decoded{reinterpret_cast<gchar*>(g_base64_decode(encoded.c_str(), &length))};
     return std::string(decoded.get() ? decoded.get() : "", length);

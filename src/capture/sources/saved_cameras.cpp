@@ -45,18 +45,6 @@ std::string SectionOf(const SettingsFile& file, const std::string& name)
     return {};
 }
 
-// A section name no other section has: "Kamera N" with the lowest free N.
-std::string NewSection(const SettingsFile& file)
-{
-    const std::vector<std::string> sections = file.Sections();
-    for (int number = 1;; ++number) {
-        const std::string candidate = std::string(kSectionPrefix) + std::to_string(number);
-        bool taken = false;
-        for (const auto& section : sections) taken = taken || EqualsIgnoringAsciiCase(section, candidate);
-        if (!taken) return candidate;
-    }
-}
-
 }  // namespace
 
 std::string SavedCamerasPath() { return AppFile(kSavedCamerasFileName); }
@@ -79,7 +67,7 @@ void StoreSavedCamera(const std::string& path, const SavedCamera& camera, const 
 {
     SettingsFile file(path);
     std::string section = replacing.empty() ? std::string() : SectionOf(file, replacing);
-    if (section.empty()) section = NewSection(file);
+    if (section.empty()) section = file.UnusedSection(kSectionPrefix);
     for (const std::string_view value :
          {std::string_view(camera.Name), std::string_view(camera.Address), std::string_view(camera.User)})
         if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
