@@ -40,6 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const qmd::MediaProfile& profile : qmd::ParseProfiles(answer)) {
         Check(!profile.Token.isEmpty() && profile.Width >= 0 && profile.Height >= 0, "a profile out of its bounds");
     }
-    if (const auto uri = qmd::ParseStreamUri(answer)) Check(!uri->isEmpty(), "an empty stream address");
+    if (const auto uri = qmd::ParseStreamUri(answer)) {
+        Check(!uri->isEmpty() && uri->size() <= 1024, "a stream address out of its bounds");
+    }
     return 0;
 }

@@ -183,8 +183,10 @@ std::optional<QString> ParseStreamUri(QByteArrayView reply)
     const auto read = ReadAnswer(reply, u"GetStreamUriResponse");
     if (!read) return std::nullopt;
     const QString uri = read->Xml.TextOf(u"Uri", read->At);
+    // Longer than any camera's; it would not fit the address field whole.
+    constexpr qsizetype kMaxUri = 1024;
     const QUrl url(uri, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty()) return std::nullopt;
+    if (uri.size() > kMaxUri || !url.isValid() || url.host().isEmpty()) return std::nullopt;
     return uri;
 }
 

@@ -71,6 +71,8 @@ struct MediaProfile {
 // The profiles in the camera's order; none when the answer holds none.
 std::vector<MediaProfile> ParseProfiles(QByteArrayView reply);
 
+// The stream address; none when the answer holds none, or one longer than
+// 1024 characters.
 std::optional<QString> ParseStreamUri(QByteArrayView reply);
 
 }  // namespace qmd

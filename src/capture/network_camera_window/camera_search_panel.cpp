@@ -16,10 +16,18 @@ enum Column { MakerColumn, ModelColumn, AddressColumn, StateColumn };
 // The row's device address, kept in its first cell.
 constexpr int kDeviceAddressRole = Qt::UserRole;
 
+// What a camera tells of itself, shortened to what a list shows: its
+// answers are bounded, but a row of kilobytes reads as nothing.
+QString Shown(const QString& text)
+{
+    constexpr qsizetype kMaxShown = 80;
+    return text.size() <= kMaxShown ? text : text.left(kMaxShown - 1) + QChar(0x2026);
+}
+
 QString ProfileCaption(const MediaProfile& profile)
 {
-    QString caption = profile.Name.isEmpty() ? profile.Token : profile.Name;
-    if (!profile.Encoding.isEmpty()) caption += QStringLiteral(", ") + profile.Encoding;
+    QString caption = Shown(profile.Name.isEmpty() ? profile.Token : profile.Name);
+    if (!profile.Encoding.isEmpty()) caption += QStringLiteral(", ") + Shown(profile.Encoding);
     if (profile.Width > 0 && profile.Height > 0) {
         caption += QStringLiteral(", %1×%2").arg(profile.Width).arg(profile.Height);
     }
@@ -89,10 +97,10 @@ void CameraSearchPanel::Search()
 void CameraSearchPanel::AddCamera(const FoundCamera& camera)
 {
     auto* row = new QTreeWidgetItem(Cameras);
-    row->setText(MakerColumn, camera.Maker);
+    row->setText(MakerColumn, Shown(camera.Maker));
     // The camera's own name where it gives no model.
-    row->setText(ModelColumn, camera.Model.isEmpty() ? camera.Name : camera.Model);
-    row->setText(AddressColumn, camera.DeviceAddress.host());
+    row->setText(ModelColumn, Shown(camera.Model.isEmpty() ? camera.Name : camera.Model));
+    row->setText(AddressColumn, Shown(camera.DeviceAddress.host()));
     row->setData(MakerColumn, kDeviceAddressRole, camera.DeviceAddress);
     if (Cameras->currentItem() == nullptr) Cameras->setCurrentItem(row);
 }
@@ -125,8 +133,8 @@ void CameraSearchPanel::Choose(QTreeWidgetItem* row)
 void CameraSearchPanel::ShowStreams(const DeviceInformation& device, const std::vector<MediaProfile>& profiles)
 {
     if (Asked == nullptr) return;
-    if (!device.Maker.isEmpty()) Asked->setText(MakerColumn, device.Maker);
-    if (!device.Model.isEmpty()) Asked->setText(ModelColumn, device.Model);
+    if (!device.Maker.isEmpty()) Asked->setText(MakerColumn, Shown(device.Maker));
+    if (!device.Model.isEmpty()) Asked->setText(ModelColumn, Shown(device.Model));
     SetState(Asked, tr("Gotowe"));
     Profiles = profiles;
     for (const MediaProfile& profile : Profiles) Streams->addItem(ProfileCaption(profile));
