@@ -13,6 +13,7 @@
 #include "capture/graph/filter.h"
 #include "capture/graph/filter_graph.h"
 #include "capture/sources/moniker.h"
+#include "capture/sources/saved_cameras.h"
 #include "capture/video_window.h"
 #include "shell/selection_slider.h"
 #include "shell_test_support.h"
@@ -332,6 +333,31 @@ TEST_F(DevicesTest, ACamerasPasswordIsWrittenToNoFile)
         EXPECT_EQ(bytes.find(Hex(password)), std::string::npos) << entry.path();
     }
     EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=0\r\n"), std::string::npos);
+}
+
+// A network camera the user added is remembered by its identity, as a USB
+// camera is: when a camera that stood before it in the list is gone at the
+// next start, the remembered position names nothing, and the added camera
+// is opened all the same; "Ostatnie urzadzenie" then counts sources only.
+TEST_F(DevicesTest, AnAddedCameraIsOpenedByItsIdentityWhenItsPositionMoved)
+{
+    const std::vector<std::uint8_t> bgr(32 * 24 * 3, 90);
+    MjpegHttpServer camera({EncodeBgrJpeg(bgr.data(), 32, 24, 32 * 3)}, {.FramesPerSecond = 15});
+    const SavedCamera added{"Brama", camera.Url(), "", CredentialsKept::None};
+    WriteFileBytes(dir_.File(kSavedCamerasFileName), "[Kamera 1]\r\nNazwa=Brama\r\nAdres=" + camera.Url() + "\r\n");
+    WriteSettings({"[Ogolne]", "Ostatnie urzadzenie=1", "Zapamietuj urzadzenie=1",
+                   "Ostatnia kamera=" + Moniker::FromFields(SourceOfSavedCamera(added)).Hex()});
+
+    TfmMainForm* form = Start();
+    ASSERT_TRUE(WaitUntil([&] { return form->SampleGrabber->DeliveredFrames() >= 3; }));
+    EXPECT_EQ(EntryCaptions(form), QStringList({"Brama"}));
+    EXPECT_EQ(form->LastDevice, 0);
+    form->SampleGrabber->Shutdown();
+    ASSERT_TRUE(CloseForm());
+    form_.reset();
+    EXPECT_NE(SettingsText().find("Ostatnie urzadzenie=0\r\n"), std::string::npos);
+    EXPECT_NE(SettingsText().find("Ostatnia kamera=" + Moniker::FromFields(SourceOfSavedCamera(added)).Hex()),
+              std::string::npos);
 }
 
 }  // namespace
