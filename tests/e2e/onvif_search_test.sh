@@ -37,12 +37,17 @@ pid=$!
 E2E_PIDS+=("$pid")
 wait_until 30 has_visible_main_window || fail "no main window: $(cat "$errors")"
 main=$(visible_main_window)
-xdotool windowfocus --sync "$main"
 # Alt and its release put the menu bar in keyboard mode on "Urządzenia", the
-# first menu; Down opens it, Up wraps to its last command.
-xdotool key --clearmodifiers alt Down Up Return
+# first menu; Down opens it, Up wraps to its last command. A window that has
+# only just been mapped may miss the first keys: asked again, after Escape.
 window() { xdotool search --onlyvisible --name '^Kamera sieciowa$' 2>/dev/null | head -n 1; }
-wait_until 15 test -n "$(window)" || fail "the window \"Kamera sieciowa\" did not open: $(cat "$errors")"
+window_open() { [ -n "$(window)" ]; }
+for _ in 1 2 3; do
+    xdotool windowfocus --sync "$main"
+    xdotool key --clearmodifiers Escape alt Down Up Return
+    wait_until 10 window_open && break
+done
+window_open || fail "the window \"Kamera sieciowa\" did not open: $(cat "$errors")"
 dialog=$(window)
 xdotool windowfocus --sync "$dialog"
 # Nazwa, Adres (left empty), Użytkownik, Hasło; then past Sprawdź, OK and
