@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "capture/graph/camera_probe.h"
+#include "capture/network_camera_window/camera_search_panel.h"
 
 namespace qmd {
 
@@ -83,6 +84,11 @@ NetworkCameraWindow::NetworkCameraWindow(QWidget* parent) : QDialog(parent)
     connect(probe_, &CameraProbe::Pictured, this, [this](const ProbePicture& picture) { ShowPicture(picture); });
     connect(probe_, &CameraProbe::Failed, this,
             [this](ProbeFailure failure, const QString& detail) { ShowFailure(failure, detail); });
+
+    // Made last, so that it comes after the fields and buttons in the tab order.
+    SzukajWSieci = new CameraSearchPanel([this] { return OnvifCredentials{Uzytkownik->text(), Haslo->text()}; }, this);
+    connect(SzukajWSieci, &CameraSearchPanel::StreamChosen, this, [this](const QString& address) { FillAddress(address); });
+    AddSection(SzukajWSieci);
 }
 
 NetworkCameraWindow::~NetworkCameraWindow() = default;

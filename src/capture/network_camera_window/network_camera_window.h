@@ -20,6 +20,7 @@ class QVBoxLayout;
 namespace qmd {
 
 class CameraProbe;
+class CameraSearchPanel;
 struct ProbePicture;
 enum class ProbeFailure;
 
@@ -62,6 +63,7 @@ public:
     QPushButton* Anuluj = nullptr;
     QLabel* Obraz = nullptr;  // the first picture of "Sprawdź"
     QLabel* Wynik = nullptr;  // the outcome of "Sprawdź", or why OK refused
+    CameraSearchPanel* SzukajWSieci = nullptr;  // "Szukaj w sieci"
 
     // Why the address cannot be stored; empty when it can.
     static QString AddressProblem(const QString& address);
