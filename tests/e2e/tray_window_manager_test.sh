@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Minimising into the tray under a real window manager (the first argument:
+# Minimising into the tray under a real window manager (the second argument:
 # openbox or metacity), with "Minimalizuj do Traya" on, once with the X11
 # tray and once with the StatusNotifier tray: the window manager's minimise
 # leaves nothing of the window on screen, and a press on the icon brings the
 # whole window back, as often as the user does it.
 source "$(dirname "$0")/e2e_lib.sh"
-wm=$1
-exe=$2
+exe=$1
+wm=$2
 start_x_server
 start_window_manager "$wm"
 app="$E2E_WORK/app"
