@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "capture/capture_test_support.h"
+#include "capture/elements/libav_video_decoder.h"
 #include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
 #include "capture/elements/yuv_to_bgr.h"
@@ -223,14 +224,22 @@ TEST_F(ExtraSources, RtspH264CameraPlaysAsBgrFrames)
     // Served by tests/support/with_rtsp_camera.sh.
     const char* camera = std::getenv("QMD_RTSP_CAMERA");
     if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
-    ExpectRtspCameraPlays(camera, "video/x-h264, stream-format=byte-stream, alignment=au", "avdec_h264");
+    ExpectRtspCameraPlays(camera, "video/x-h264, stream-format=byte-stream, alignment=au", kLibavDecoderName);
 }
 
 TEST_F(ExtraSources, RtspH265CameraPlaysAsBgrFrames)
 {
     const char* camera = std::getenv("QMD_RTSP_H265_CAMERA");
     if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
-    ExpectRtspCameraPlays(camera, "video/x-h265, stream-format=byte-stream, alignment=au", "avdec_h265");
+    ExpectRtspCameraPlays(camera, "video/x-h265, stream-format=byte-stream, alignment=au", kLibavDecoderName);
+}
+
+// Older cameras send MPEG-4 part 2.
+TEST_F(ExtraSources, RtspMpeg4CameraPlaysAsBgrFrames)
+{
+    const char* camera = std::getenv("QMD_RTSP_MPEG4_CAMERA");
+    if (!camera) GTEST_SKIP() << "built without gst-rtsp-server";
+    ExpectRtspCameraPlays(camera, "video/mpeg, mpegversion=4, systemstream=false", kLibavDecoderName);
 }
 
 // A camera sending JPEG over RTSP: its images reach the branch point as they

@@ -4,7 +4,7 @@
 // listens, and runs until SIGTERM or SIGINT (tests/support/with_rtsp_camera.sh
 // starts and ends it). With --locked it asks for the user "admin" and the
 // password "secret" (Basic); with --h265 it sends H.265 instead, with --jpeg
-// JPEG images (RTP/JPEG). With
+// JPEG images (RTP/JPEG), with --mpeg4 MPEG-4 part 2. With
 // --file FILE it sends the H.264 video of a Matroska file as it is, at the
 // file's pace, from its start for the first viewer (the benchmarks' camera,
 // which encodes nothing while they measure). With --digests FILE (before the
@@ -16,6 +16,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 #include <string_view>
 
 #include "support/coded_slices.h"
@@ -62,6 +64,51 @@ void WatchPayloader(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer file)
     gst_object_unref(element);
 }
 
+// Debian 12's avenc_mpeg4 gives its pictures without timestamps, which the
+// payloader and the sink need: each picture gets back the one its frame had
+// going in (the encoder makes no B-frames, so the order is kept).
+struct Timestamps {
+    std::mutex Lock;
+    std::deque<GstClockTime> Pending;
+};
+
+GstPadProbeReturn RememberTimestamp(GstPad*, GstPadProbeInfo* info, gpointer timestamps)
+{
+    auto* kept = static_cast<Timestamps*>(timestamps);
+    std::lock_guard lock(kept->Lock);
+    kept->Pending.push_back(GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info)));
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn RestoreTimestamp(GstPad*, GstPadProbeInfo* info, gpointer timestamps)
+{
+    auto* kept = static_cast<Timestamps*>(timestamps);
+    std::lock_guard lock(kept->Lock);
+    if (kept->Pending.empty()) return GST_PAD_PROBE_OK;
+    GstBuffer* buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+    GST_BUFFER_PTS(buffer) = GST_BUFFER_DTS(buffer) = kept->Pending.front();
+    kept->Pending.pop_front();
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    return GST_PAD_PROBE_OK;
+}
+
+void StampEncoder(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer)
+{
+    GstElement* element = gst_rtsp_media_get_element(media);
+    if (GstElement* encoder = gst_bin_get_by_name(GST_BIN(element), "encoder")) {
+        auto* timestamps = new Timestamps;
+        GstPad* sink = gst_element_get_static_pad(encoder, "sink");
+        GstPad* src = gst_element_get_static_pad(encoder, "src");
+        gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_BUFFER, RememberTimestamp, timestamps, nullptr);
+        gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_BUFFER, RestoreTimestamp, timestamps,
+                          [](gpointer kept) { delete static_cast<Timestamps*>(kept); });
+        gst_object_unref(sink);
+        gst_object_unref(src);
+        gst_object_unref(encoder);
+    }
+    gst_object_unref(element);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -101,6 +148,10 @@ int main(int argc, char** argv)
             encoder = "x265enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
                       "! rtph265pay name=pay0 pt=96 config-interval=1";
         if (option == "--jpeg") encoder = "jpegenc ! rtpjpegpay name=pay0 pt=26";
+        if (option == "--mpeg4") {
+            encoder = "avenc_mpeg4 name=encoder ! rtpmp4vpay name=pay0 pt=96 config-interval=1";
+            g_signal_connect(factory, "media-configure", G_CALLBACK(StampEncoder), nullptr);
+        }
         gchar* launch = g_strdup_printf("( videotestsrc is-live=true pattern=ball "
                                         "! video/x-raw,format=I420,width=160,height=120,framerate=10/1 ! %s )",
                                         encoder);

@@ -3,7 +3,8 @@
 # program of tests/support/rtsp_camera_server.cpp) serves a loopback RTSP
 # camera, whose address QMD_RTSP_CAMERA holds, and the same camera behind the
 # user "admin" and the password "secret", at QMD_RTSP_LOCKED_CAMERA, an
-# H.265 camera at QMD_RTSP_H265_CAMERA and a JPEG one at QMD_RTSP_JPEG_CAMERA.
+# H.265 camera at QMD_RTSP_H265_CAMERA, a JPEG one at QMD_RTSP_JPEG_CAMERA
+# and an MPEG-4 one at QMD_RTSP_MPEG4_CAMERA.
 # Started
 # here rather than by the test: a process started from a sanitized,
 # multi-threaded test cannot go on to start threads under ThreadSanitizer.
@@ -39,8 +40,10 @@ serve open
 serve locked --locked
 serve h265 --h265
 serve jpeg --jpeg
+serve mpeg4 --mpeg4
 export QMD_RTSP_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/open.port")/camera"
 export QMD_RTSP_LOCKED_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/locked.port")/camera"
 export QMD_RTSP_H265_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/h265.port")/camera"
 export QMD_RTSP_JPEG_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/jpeg.port")/camera"
+export QMD_RTSP_MPEG4_CAMERA="rtsp://127.0.0.1:$(head -n 1 "$work/mpeg4.port")/camera"
 "$@"

@@ -2,6 +2,7 @@
 
 #include <gst/gst.h>
 
+#include "capture/elements/libav_video_decoder.h"
 #include "capture/elements/mjpeg_http_source.h"
 #include "capture/elements/turbo_jpeg_decoder.h"
 #include "capture/elements/yuv_to_bgr.h"
@@ -20,7 +21,9 @@ bool RegisterOwnElements()
         const bool source =
             gst_element_register(nullptr, kMjpegHttpSourceName, GST_RANK_NONE, MjpegHttpSourceType()) == TRUE;
         const bool converter = gst_element_register(nullptr, kYuvToBgrName, GST_RANK_NONE, YuvToBgrType()) == TRUE;
-        return decoder && source && converter;
+        const bool videoDecoder =
+            gst_element_register(nullptr, kLibavDecoderName, GST_RANK_NONE, LibavDecoderType()) == TRUE;
+        return decoder && source && converter && videoDecoder;
     }();
     return registered;
 }

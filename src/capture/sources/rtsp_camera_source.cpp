@@ -22,6 +22,7 @@ constexpr std::array kRtpVideo{
     RtpVideo{"H264", "rtph264depay", "h264parse", "video/x-h264, stream-format=byte-stream, alignment=au"},
     RtpVideo{"H265", "rtph265depay", "h265parse", "video/x-h265, stream-format=byte-stream, alignment=au"},
     RtpVideo{"JPEG", "rtpjpegdepay", nullptr, "image/jpeg"},
+    RtpVideo{"MP4V-ES", "rtpmp4vdepay", "mpeg4videoparse", "video/mpeg, mpegversion=(int)4, systemstream=(boolean)false"},
 };
 
 const RtpVideo* FindRtpVideo(const GstStructure* rtp)

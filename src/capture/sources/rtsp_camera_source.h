@@ -12,11 +12,13 @@ namespace qmd {
 // What the bin's "src" pad gives: the camera's own stream, not decoded, so
 // that the graph's branch point sees it as it came: H.264 or H.265 access
 // units (byte-stream, the parameter sets before every key frame, so that a
-// consumer attaching later can start at any key frame), or JPEG images.
+// consumer attaching later can start at any key frame), JPEG images, or
+// MPEG-4 part 2 pictures (older cameras).
 inline constexpr const char* kRtspCameraStreamCaps =
     "video/x-h264, stream-format=byte-stream, alignment=au; "
     "video/x-h265, stream-format=byte-stream, alignment=au; "
-    "image/jpeg";
+    "image/jpeg; "
+    "video/mpeg, mpegversion=(int)4, systemstream=(boolean)false";
 
 // How long the jitter buffer holds a picture to put late packets in order,
 // in ms. rtspsrc's 2 s default made every picture that old before the

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "capture/elements/libav_video_decoder.h"
+#include "capture/elements/register_elements.h"
 #include "capture/sources/graph_elements.h"
 #include "capture/sources/jpeg_decoder.h"
 #include "capture/sources/source_bin_pads.h"
@@ -12,18 +14,14 @@ namespace {
 
 struct DecoderChoice {
     const char* Caps;
-    std::array<const char*, 2> Factories;  // hardware first
+    std::array<const char*, 2> Factories;  // hardware first; null: none
 };
 
-constexpr std::array kDecoderChoices{
-    DecoderChoice{"video/x-h264", {"vah264dec", "avdec_h264"}},
-    DecoderChoice{"video/x-h265", {"vah265dec", "avdec_h265"}},
+const std::array kDecoderChoices{
+    DecoderChoice{"video/x-h264", {"vah264dec", kLibavDecoderName}},
+    DecoderChoice{"video/x-h265", {"vah265dec", kLibavDecoderName}},
+    DecoderChoice{"video/mpeg, mpegversion=(int)4, systemstream=(boolean)false", {kLibavDecoderName, nullptr}},
 };
-
-bool IsSoftwareDecoder(const char* factory)
-{
-    return g_str_equal(factory, "avdec_h264") || g_str_equal(factory, "avdec_h265");
-}
 
 void PostNoDecoder(GstElement* bin, const GstCaps* caps)
 {
@@ -38,7 +36,6 @@ void PostNoDecoder(GstElement* bin, const GstCaps* caps)
 bool PlugDecoder(GstElement* bin, gst::ElementHandle decoder)
 {
     if (!decoder) return false;
-    ConfigureVideoDecoder(decoder.get());
     gst_bin_add(GST_BIN(bin), decoder.get());
     if (gst_element_set_state(decoder.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
         gst_element_set_state(decoder.get(), GST_STATE_NULL);
@@ -82,13 +79,15 @@ GstPadProbeReturn PlugDecoderForCaps(GstPad* pad, GstPadProbeInfo* info, gpointe
 std::vector<std::string> VideoDecodersFor(const GstCaps* caps)
 {
     std::vector<std::string> decoders;
-    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps)) return decoders;
+    if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps) || !RegisterOwnElements()) return decoders;
     for (const DecoderChoice& choice : kDecoderChoices) {
         gst::CapsHandle kind{gst_caps_from_string(choice.Caps)};
         if (!gst_caps_is_subset(caps, kind.get())) continue;
         for (const char* name : choice.Factories) {
-            gst::ObjectHandle<GstElementFactory> factory{gst_element_factory_find(name)};
-            if (factory) decoders.emplace_back(name);
+            gst::ObjectHandle<GstElementFactory> factory{name ? gst_element_factory_find(name) : nullptr};
+            // A stream in a form the decoder does not take (H.264 cut into
+            // NAL units rather than pictures) is for decodebin.
+            if (factory && gst_element_factory_can_sink_all_caps(factory.get(), caps)) decoders.emplace_back(name);
         }
     }
     return decoders;
@@ -102,13 +101,6 @@ gst::ElementHandle MakeVideoDecoderBin()
     gst_element_add_pad(bin.get(), gst_ghost_pad_new_no_target("src", GST_PAD_SRC));
     gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, PlugDecoderForCaps, bin.get(), nullptr);
     return bin;
-}
-
-void ConfigureVideoDecoder(GstElement* decoder)
-{
-    GstElementFactory* factory = gst_element_get_factory(decoder);
-    if (!factory || !IsSoftwareDecoder(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)))) return;
-    g_object_set(decoder, "thread-type", 2 /* slice */, "max-threads", 0, nullptr);
 }
 
 }  // namespace qmd

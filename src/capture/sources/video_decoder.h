@@ -1,10 +1,10 @@
 #pragma once
-// The decoder of a camera's compressed video (H.264, H.265), chosen here and
-// nowhere else.
+// The decoder of a camera's compressed video (H.264, H.265, MPEG-4), chosen
+// here and nowhere else.
 //
 // Where the machine has VA-API decoders (GStreamer's "va" plugin), they
-// decode; GStreamer's software decoders (libav) are the fallback, tried next
-// when the hardware one is missing or cannot open.
+// decode H.264 and H.265; our libavcodec decoder is the fallback, tried next
+// when the hardware one is missing or cannot open, and decodes MPEG-4.
 #include <string>
 #include <vector>
 
@@ -26,10 +26,5 @@ gst::ElementHandle MakeVideoDecoderBin();
 // The decoder factories to try for a stream of these caps, in order, only
 // those this machine has; empty for a stream of any other kind.
 std::vector<std::string> VideoDecodersFor(const GstCaps* caps);
-
-// The software decoder decodes on slice threads only: frame threads hold
-// back a picture per thread and cost the most CPU in all; a decoder that is
-// not libav's is left as it is.
-void ConfigureVideoDecoder(GstElement* decoder);
 
 }  // namespace qmd

@@ -1,0 +1,114 @@
+// The libavcodec decoder against gst-libav's decoder of the same codec, fed
+// the same encoded stream side by side: every picture the same, byte for
+// byte, whether it goes out as libavcodec holds it (downstream reads the
+// planes' strides) or copied into a buffer of GStreamer's own layout, at a
+// camera's size and at an odd one whose rows libavcodec pads.
+#include <gtest/gtest.h>
+
+#include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
+
+#include <string>
+#include <vector>
+
+#include "capture/elements/libav_video_decoder.h"
+#include "capture/elements/register_elements.h"
+#include "capture/elements/yuv_to_bgr.h"
+#include "gst/handles.h"
+#include "gst/init.h"
+
+namespace qmd {
+namespace {
+
+using Pictures = std::vector<std::vector<std::uint8_t>>;
+
+// Each picture's visible pixels, plane by plane: the padding at the end of
+// a row is written by neither decoder.
+Pictures PullAll(GstElement* pipeline, const char* sinkName)
+{
+    gst::ElementHandle sink{gst_bin_get_by_name(GST_BIN(pipeline), sinkName)};
+    Pictures pictures;
+    while (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), 60 * GST_SECOND)) {
+        GstVideoInfo info;
+        GstVideoFrame frame;
+        if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
+            gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ)) {
+            std::vector<std::uint8_t>& pixels = pictures.emplace_back();
+            for (guint plane = 0; plane < GST_VIDEO_FRAME_N_PLANES(&frame); ++plane) {
+                const auto* data = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, plane));
+                for (int row = 0; row < GST_VIDEO_FRAME_COMP_HEIGHT(&frame, plane); ++row) {
+                    const std::uint8_t* start = data + row * GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane);
+                    pixels.insert(pixels.end(), start, start + GST_VIDEO_FRAME_COMP_WIDTH(&frame, plane));
+                }
+            }
+            gst_video_frame_unmap(&frame);
+        }
+        gst_sample_unref(sample);
+    }
+    return pictures;
+}
+
+struct Codec {
+    const char* Encoder;  // with its parser
+    const char* TheirDecoder;
+};
+
+class LibavDecoderTest : public ::testing::TestWithParam<Codec> {
+protected:
+    void SetUp() override
+    {
+        gst::EnsureInitialized();
+        ASSERT_TRUE(RegisterOwnElements());
+        for (const char* needed : {"x264enc", "x265enc", "avenc_mpeg4", "avdec_h264"})
+            if (gst::ObjectHandle<GstElementFactory> factory{gst_element_factory_find(needed)}; !factory)
+                GTEST_SKIP() << needed << " is not installed";
+    }
+
+    // `tail` before each appsink: our converter reads GstVideoMeta, an
+    // appsink alone does not.
+    void ExpectSamePictures(int width, int height, const char* tail)
+    {
+        const Codec& codec = GetParam();
+        gst::CharsHandle description{g_strdup_printf(
+            "videotestsrc num-buffers=20 pattern=ball ! video/x-raw,format=I420,width=%d,height=%d,framerate=15/1 "
+            "! %s ! tee name=t "
+            "t. ! queue ! %s ! %s ! appsink name=ours sync=false "
+            "t. ! queue ! %s ! %s ! appsink name=theirs sync=false",
+            width, height, codec.Encoder, kLibavDecoderName, tail, codec.TheirDecoder, tail)};
+        gst::ErrorHandle error;
+        gst::ElementHandle pipeline = gst::Sink(gst_parse_launch(description.get(), error.out()));
+        ASSERT_TRUE(pipeline) << (error ? error->message : "");
+        ASSERT_NE(gst_element_set_state(pipeline.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+        // Each sink is drained on its own; the queues let the other run on meanwhile.
+        const Pictures ours = PullAll(pipeline.get(), "ours");
+        const Pictures theirs = PullAll(pipeline.get(), "theirs");
+        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+        ASSERT_EQ(ours.size(), 20u);
+        ASSERT_EQ(theirs.size(), ours.size());
+        for (std::size_t i = 0; i < ours.size(); ++i) EXPECT_TRUE(ours[i] == theirs[i]) << "picture " << i;
+    }
+};
+
+TEST_P(LibavDecoderTest, GivesGstLibavsPicturesAsTheyAre)
+{
+    const std::string toBgr = std::string(kYuvToBgrName) + " ! video/x-raw,format=BGR";
+    ExpectSamePictures(320, 240, toBgr.c_str());
+    ExpectSamePictures(166, 98, toBgr.c_str());
+}
+
+TEST_P(LibavDecoderTest, GivesGstLibavsPicturesCopied)
+{
+    ExpectSamePictures(166, 98, "video/x-raw,format=I420");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, LibavDecoderTest,
+    ::testing::Values(Codec{"x264enc threads=1 key-int-max=5 ! h264parse", "avdec_h264"},
+                      Codec{"x265enc key-int-max=5 ! h265parse", "avdec_h265"},
+                      Codec{"avenc_mpeg4 ! mpeg4videoparse", "avdec_mpeg4"}),
+    [](const ::testing::TestParamInfo<Codec>& info) {
+        return std::string(info.param.TheirDecoder).substr(std::string("avdec_").size());
+    });
+
+}  // namespace
+}  // namespace qmd
