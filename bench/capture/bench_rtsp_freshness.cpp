@@ -139,7 +139,7 @@ double Round(const std::string& url)
         receivedAt = Now();
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    const Moniker moniker = Moniker::FromFields({SourceKind::ExtraSource, "rtsp", url, kVideoSourceClass, ""});
+    const Moniker moniker = Moniker::FromFields({SourceKind::ExtraSource, "rtsp", url, kVideoSourceClass, "", url});
     filter.BaseFilter().StoreMoniker(&moniker);
     graph.SetActive(true);
     graph.RenderStream(&filter, &grabber, &renderer);
