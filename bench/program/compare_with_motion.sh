@@ -11,7 +11,8 @@
 # With --rtsp the camera is an rtsp:// H.264 one instead: the same footage
 # encoded beforehand as an IP camera encodes it (make_footage.sh ... h264)
 # and sent, without encoding anything while measuring, by the loopback RTSP
-# server tests/support/qmd_rtsp_camera_server, started anew for each round.
+# server tests/support/qmd_rtsp_camera_server, started anew for each round,
+# one for each program.
 #
 # A case is WIDTHxHEIGHT@FPS/shown or /tray; by default 640x480@15,
 # 1280x720@30 and 1920x1080@30, each shown and in the tray. Each case runs
@@ -74,16 +75,24 @@ start_camera() {  # WIDTH HEIGHT FPS
 }
 
 # Footage long enough for a round (the file is sent once, from the start,
-# when motion first connects), encoded once per case.
+# when its first viewer connects), encoded once per case. Each program gets
+# a server of its own: gst-rtsp-server 1.22 aborts now and then when one
+# shared stream gets a client over TCP (motion's default) beside one over UDP
+# (ours).
 start_rtsp_camera() {  # WIDTH HEIGHT FPS
     local footage="$footage_dir/h264-$1x$2@$3-$(( seconds + 40 ))s"
     [ -f "$footage/footage.mkv" ] || "$here/make_footage.sh" "$1" "$2" "$3" $(( $3 * (seconds + 40) )) "$footage" h264
-    "$camera" --file "$footage/footage.mkv" >"$work/camera.out" 2>"$work/camera.err" &
-    pids+=($!)
-    camera_pid=$!
-    for _ in $(seq 100); do [ -s "$work/camera.out" ] && break; sleep 0.1; done
-    [ -s "$work/camera.out" ] || { echo "the camera did not start: $(cat "$work/camera.err")" >&2; exit 1; }
+    camera_pids=()
+    local name port
+    for name in camera motion-camera; do
+        "$camera" --file "$footage/footage.mkv" >"$work/$name.out" 2>"$work/$name.err" &
+        pids+=($!)
+        camera_pids+=($!)
+        for _ in $(seq 100); do [ -s "$work/$name.out" ] && break; sleep 0.1; done
+        [ -s "$work/$name.out" ] || { echo "the camera did not start: $(cat "$work/$name.err")" >&2; exit 1; }
+    done
     url="rtsp://127.0.0.1:$(head -n 1 "$work/camera.out")/camera"
+    motion_url="rtsp://127.0.0.1:$(head -n 1 "$work/motion-camera.out")/camera"
 }
 
 start_motion() {  # WIDTH HEIGHT FPS
@@ -95,7 +104,7 @@ setup_mode off
 log_level 4
 log_file $work/motion/motion.log
 target_dir $work/motion
-netcam_url $url
+netcam_url ${motion_url:-$url}
 width $1
 height $2
 framerate $3
@@ -149,7 +158,11 @@ start_program() {  # shown|tray
     program_pid=$!
     # Settled once it logs its first detections.
     for _ in $(seq 200); do [ -s "$work/app/Dziennik.log" ] && break; sleep 0.1; done
-    [ -s "$work/app/Dziennik.log" ] || { echo "the program logged no detection: $(tail -n 3 "$work/program.err")" >&2; exit 1; }
+    [ -s "$work/app/Dziennik.log" ] || {
+        echo "the program logged no detection: $(tail -n 3 "$work/program.err")" >&2
+        echo "the camera said: $(tail -n 5 "$work/camera.err")" >&2
+        exit 1
+    }
 }
 
 # CPU time in nanoseconds, exact (the scheduler's own count rather than
@@ -213,7 +226,7 @@ for case in "${cases[@]}"; do
         echo "    our threads: ${threads%, }"
         stop "$program_pid" "$motion_pid" "$xvfb_pid"
         [ "$window" = tray ] && stop "$watcher_pid" "$bus_pid"
-        if [ "$kind" = rtsp ]; then stop "$camera_pid"; fi
+        if [ "$kind" = rtsp ]; then stop "${camera_pids[@]}"; fi
     done
     echo "  mean ratio $(echo "scale=2; $total_ratio / 2" | bc)"
     if [ "$kind" = mjpeg ]; then stop "$camera_pid"; fi
