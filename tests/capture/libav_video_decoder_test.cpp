@@ -110,5 +110,57 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.TheirDecoder).substr(std::string("avdec_").size());
     });
 
+// A camera joined in the middle of a group of pictures, or a packet lost on
+// the way: a picture decoded without its references, or with parts
+// concealed, would differ from the one before it all over and be taken for
+// motion. Pictures come out again from the next key frame.
+TEST(LibavDecoder, GivesNoPictureBeforeTheFirstKeyFrameNorADamagedOne)
+{
+    gst::EnsureInitialized();
+    ASSERT_TRUE(RegisterOwnElements());
+    if (gst::ObjectHandle<GstElementFactory> factory{gst_element_factory_find("x264enc")}; !factory)
+        GTEST_SKIP() << "x264enc is not installed";
+    gst::CharsHandle description{g_strdup_printf(
+        "videotestsrc num-buffers=20 pattern=ball ! video/x-raw,format=I420,width=320,height=240,framerate=15/1 "
+        "! x264enc threads=1 key-int-max=10 bframes=0 ! h264parse config-interval=-1 name=parse "
+        "! video/x-h264,stream-format=byte-stream,alignment=au ! %s ! appsink name=ours sync=false",
+        kLibavDecoderName)};
+    gst::ErrorHandle error;
+    gst::ElementHandle pipeline = gst::Sink(gst_parse_launch(description.get(), error.out()));
+    ASSERT_TRUE(pipeline) << (error ? error->message : "");
+    // The first key frame arrives without its picture (its parameter sets
+    // only); the 15th picture loses the second half of its slice.
+    gst::ElementHandle parse{gst_bin_get_by_name(GST_BIN(pipeline.get()), "parse")};
+    gst::PadHandle parsed{gst_element_get_static_pad(parse.get(), "src")};
+    int index = 0;
+    gst_pad_add_probe(
+        parsed.get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer counter) {
+            const int picture = (*static_cast<int*>(counter))++;
+            if (picture != 0 && picture != 14) return GST_PAD_PROBE_OK;
+            GstBuffer* buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+            gsize keep = gst_buffer_get_size(buffer) / 2;
+            if (picture == 0) {
+                GstMapInfo map;
+                gst_buffer_map(buffer, &map, GST_MAP_READ);
+                for (gsize i = 0; i + 3 < map.size; ++i)
+                    if (map.data[i] == 0 && map.data[i + 1] == 0 && map.data[i + 2] == 1 && (map.data[i + 3] & 0x1F) == 5) {
+                        keep = i;  // up to the key frame's slice
+                        break;
+                    }
+                gst_buffer_unmap(buffer, &map);
+            }
+            gst_buffer_resize(buffer, 0, static_cast<gssize>(keep));
+            GST_PAD_PROBE_INFO_DATA(info) = buffer;
+            return GST_PAD_PROBE_OK;
+        },
+        &index, nullptr);
+    ASSERT_NE(gst_element_set_state(pipeline.get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    const Pictures pictures = PullAll(pipeline.get(), "ours");
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    // Pictures 10 to 19 but the damaged 14th.
+    EXPECT_EQ(pictures.size(), 9u);
+}
+
 }  // namespace
 }  // namespace qmd
