@@ -5,6 +5,8 @@
 // saved cameras keeps the lines it does not know.
 #include <sys/stat.h>
 
+#include <csignal>
+#include <chrono>
 #include <cstdlib>
 
 #include "base/app_dir.h"
@@ -64,6 +66,34 @@ TEST(Keyring, ThePasswordGoesToTheSecretServiceAndNoFile)
     EXPECT_FALSE(LookUpCameraPassword({"http://127.0.0.1:8081/video", "operator"}, CredentialsKept::Keyring,
                                       PasswordFilePath()));
     EXPECT_EQ(PasswordOfSavedCamera(ReadSavedCameras(SavedCamerasPath())[0]), "inne");
+}
+
+// A Secret Service that stopped answering (its daemon stopped, its name
+// still on the bus) holds no call for D-Bus's 25 s: the keyring counts as
+// gone, the password goes to the private file, and a lookup finds nothing.
+TEST(Keyring, ASecretServiceThatStoppedAnsweringHoldsNothingUp)
+{
+    const char* daemon = std::getenv("QMD_KEYRING_PID");
+    if (!daemon) GTEST_SKIP() << "run by tests/support/with_secret_service.sh";
+    TempDir dir;
+    SetAppDir(dir.Path().string());
+    const PasswordOwner owner{"rtsp://127.0.0.1:8554/camera", "admin"};
+    ASSERT_EQ(StoreCameraPassword(owner, kPassword, PasswordFilePath()), CredentialsKept::Keyring);
+
+    const pid_t keyring = static_cast<pid_t>(std::atol(daemon));
+    ASSERT_GT(keyring, 1) << "QMD_KEYRING_PID=" << daemon;  // never a process group
+    ASSERT_EQ(::kill(keyring, SIGSTOP), 0);
+    const auto started = std::chrono::steady_clock::now();
+    const std::optional<std::string> found = LookUpCameraPassword(owner, CredentialsKept::Keyring, PasswordFilePath());
+    const CredentialsKept kept = StoreCameraPassword(owner, "inne", PasswordFilePath());
+    const auto took = std::chrono::steady_clock::now() - started;
+    ::kill(keyring, SIGCONT);
+
+    EXPECT_FALSE(found.has_value());
+    EXPECT_EQ(kept, CredentialsKept::PrivateFile);
+    EXPECT_EQ(LookUpCameraPassword(owner, CredentialsKept::PrivateFile, PasswordFilePath()), "inne");
+    // Not a measure of speed: D-Bus alone would have waited 25 s for each call.
+    EXPECT_LT(took, std::chrono::seconds(25));
 }
 
 TEST(PrivateFile, WithoutASecretServiceThePasswordGoesToAFileOnlyTheUserReads)

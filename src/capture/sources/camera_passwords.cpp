@@ -5,7 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "base/app_dir.h"
 #include "base/ini_document.h"
@@ -52,20 +56,60 @@ Attributes AttributesOf(const PasswordOwner& owner)
         secret_attributes_build(CameraSchema(), "address", owner.Address.c_str(), "user", owner.User.c_str(), nullptr));
 }
 
+// The keyring is asked synchronously on the GUI thread (a few local round
+// trips, never a prompt). A Secret Service that has stopped answering would
+// hold the window for D-Bus's 25 s: every call made while a deadline lives
+// is cancelled once it has taken this long, and the keyring counts as gone.
+constexpr std::chrono::seconds kKeyringPatience{3};
+
+class KeyringDeadline {
+public:
+    KeyringDeadline() : cancellable_(g_cancellable_new()), watch_([this] { CancelWhenLate(); }) {}
+    ~KeyringDeadline()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        finished_.notify_one();
+        watch_.join();
+    }
+    KeyringDeadline(const KeyringDeadline&) = delete;
+    KeyringDeadline& operator=(const KeyringDeadline&) = delete;
+
+    GCancellable* Cancellable() const { return cancellable_.get(); }
+
+private:
+    void CancelWhenLate()
+    {
+        std::unique_lock lock(mutex_);
+        if (!finished_.wait_for(lock, kKeyringPatience, [this] { return done_; }))
+            g_cancellable_cancel(cancellable_.get());
+    }
+
+    ObjectHandle<GCancellable> cancellable_;
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    bool done_ = false;
+    std::thread watch_;  // last: it reads the members above
+};
+
 // The Secret Service with a session open, or null where none answers.
-ObjectHandle<SecretService> Service()
+ObjectHandle<SecretService> Service(const KeyringDeadline& deadline)
 {
     gst::ErrorHandle error;
-    return ObjectHandle<SecretService>(secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, error.out()));
+    return ObjectHandle<SecretService>(
+        secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, deadline.Cancellable(), error.out()));
 }
 
 bool StoreInKeyring(const PasswordOwner& owner, const std::string& password)
 {
-    const ObjectHandle<SecretService> service = Service();
+    const KeyringDeadline deadline;
+    const ObjectHandle<SecretService> service = Service(deadline);
     if (!service) return false;
     gst::ErrorHandle error;
     const ObjectHandle<SecretCollection> collection(secret_collection_for_alias_sync(
-        service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, error.out()));
+        service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, deadline.Cancellable(), error.out()));
     // A locked collection would need the user to unlock it in a prompt.
     if (!collection || secret_collection_get_locked(collection.get())) return false;
     const Attributes attributes = AttributesOf(owner);
@@ -73,20 +117,21 @@ bool StoreInKeyring(const PasswordOwner& owner, const std::string& password)
     const std::string label = "Quisk Motion Detector: " + owner.Address;
     const ObjectHandle<SecretItem> item(secret_item_create_sync(collection.get(), CameraSchema(), attributes.get(),
                                                                 label.c_str(), value, SECRET_ITEM_CREATE_REPLACE,
-                                                                nullptr, error.out()));
+                                                                deadline.Cancellable(), error.out()));
     secret_value_unref(value);
     return static_cast<bool>(item);
 }
 
 std::optional<std::string> LookUpInKeyring(const PasswordOwner& owner)
 {
-    const ObjectHandle<SecretService> service = Service();
+    const KeyringDeadline deadline;
+    const ObjectHandle<SecretService> service = Service(deadline);
     if (!service) return {};
     gst::ErrorHandle error;
     const Attributes attributes = AttributesOf(owner);
     // Without SECRET_SEARCH_UNLOCK: a locked item stays locked, no prompt.
     GList* items = secret_service_search_sync(service.get(), CameraSchema(), attributes.get(),
-                                              SECRET_SEARCH_LOAD_SECRETS, nullptr, error.out());
+                                              SECRET_SEARCH_LOAD_SECRETS, deadline.Cancellable(), error.out());
     std::optional<std::string> password;
     for (GList* at = items; at && !password; at = at->next) {
         SecretValue* value = secret_item_get_secret(SECRET_ITEM(at->data));
@@ -102,11 +147,12 @@ std::optional<std::string> LookUpInKeyring(const PasswordOwner& owner)
 
 void ForgetInKeyring(const PasswordOwner& owner)
 {
-    const ObjectHandle<SecretService> service = Service();
+    const KeyringDeadline deadline;
+    const ObjectHandle<SecretService> service = Service(deadline);
     if (!service) return;
     gst::ErrorHandle error;
     const Attributes attributes = AttributesOf(owner);
-    secret_service_clear_sync(service.get(), CameraSchema(), attributes.get(), nullptr, error.out());
+    secret_service_clear_sync(service.get(), CameraSchema(), attributes.get(), deadline.Cancellable(), error.out());
 }
 
 // ---- The private file ----
