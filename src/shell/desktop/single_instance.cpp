@@ -47,7 +47,14 @@ std::string SingleInstanceLock::LockFilePath()
 {
     const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
     if (IsPrivateDirectory(runtimeDir)) return std::string(runtimeDir) + "/" + kMarkerName + ".lock";
-    return std::string("/tmp/") + kMarkerName + "-" + std::to_string(getuid()) + ".lock";
+    // Appended piece by piece: GCC 12 takes the same chain of + for an
+    // overflow of the temporary (-Warray-bounds) once the header is precompiled.
+    std::string path = "/tmp/";
+    path += kMarkerName;
+    path += '-';
+    path += std::to_string(getuid());
+    path += ".lock";
+    return path;
 }
 
 std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquire()
