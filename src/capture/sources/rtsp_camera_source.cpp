@@ -125,8 +125,9 @@ gst::ElementHandle CreateRtspCameraSource(const AddressCredentials& address)
 
     gst::ElementHandle bin = gst::NewBin();
     gst_bin_add(GST_BIN(bin.get()), source.get());
-    gst::CapsHandle stream = gst::CapsFromString(kRtspCameraStreamCaps);
     // Until the camera has described its stream, the pad tells what it may give.
+    gst::CapsHandle stream{gst_caps_new_empty()};
+    for (const RtpVideo& video : kRtpVideo) gst_caps_append(stream.get(), gst::CapsFromString(video.Caps).release());
     auto templ = gst::Sink(gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, stream.get()));
     GstPad* src = gst_ghost_pad_new_no_target_from_template("src", templ.get());
     gst_element_add_pad(bin.get(), src);

@@ -9,17 +9,6 @@
 
 namespace qmd {
 
-// What the bin's "src" pad gives: the camera's own stream, not decoded, so
-// that the graph's branch point sees it as it came: H.264 or H.265 access
-// units (byte-stream, the parameter sets before every key frame, so that a
-// consumer attaching later can start at any key frame), JPEG images, or
-// MPEG-4 part 2 pictures (older cameras).
-inline constexpr const char* kRtspCameraStreamCaps =
-    "video/x-h264, stream-format=byte-stream, alignment=au; "
-    "video/x-h265, stream-format=byte-stream, alignment=au; "
-    "image/jpeg; "
-    "video/mpeg, mpegversion=(int)4, systemstream=(boolean)false";
-
 // How long the jitter buffer holds a picture to put late packets in order,
 // in ms. rtspsrc's 2 s default made every picture that old before the
 // detection saw it; what arrives later than this is dropped.
@@ -31,11 +20,15 @@ inline constexpr unsigned kRtspLatencyMs = 200;
 // firewall the camera was taken for lost and opened again over UDP, forever.
 inline constexpr guint64 kRtspUdpTimeoutUs = 2 * G_USEC_PER_SEC;
 
-// A bin around rtspsrc, its depayloader and parser. The user and password of
-// the address go to rtspsrc's "user-id" and "user-pw", never into its
-// "location". Only the camera's video is set up; a stream the program cannot
-// decode is reported on the bus; the end of the stream is reported as an
-// error, as a camera's.
+// A bin around rtspsrc, its depayloader and parser. Its "src" pad gives the
+// camera's own stream, not decoded, so that the graph's branch point sees it
+// as it came: H.264 or H.265 access units (byte-stream, the parameter sets
+// before every key frame, so that a consumer attaching later can start at
+// any key frame), JPEG images, or MPEG-4 part 2 pictures (older cameras).
+// The user and password of the address go to rtspsrc's "user-id" and
+// "user-pw", never into its "location". Only the camera's video is set up; a
+// stream the program cannot decode is reported on the bus; the end of the
+// stream is reported as an error, as a camera's.
 gst::ElementHandle CreateRtspCameraSource(const AddressCredentials& address);
 
 }  // namespace qmd
