@@ -216,7 +216,7 @@ GstBuffer* WrapPicture(const LibavLibrary* av, const AVFrame* picture, const Gst
 }
 
 // The picture copied row by row into a buffer of downstream's own layout.
-bool CopyPicture(const AVFrame* picture, GstVideoFrame* out)
+void CopyPicture(const AVFrame* picture, GstVideoFrame* out)
 {
     for (guint plane = 0; plane < GST_VIDEO_FRAME_N_PLANES(out); ++plane) {
         gint components[GST_VIDEO_MAX_COMPONENTS];
@@ -229,7 +229,6 @@ bool CopyPicture(const AVFrame* picture, GstVideoFrame* out)
             std::memcpy(to + static_cast<gsize>(row) * outStride,
                         picture->data[plane] + static_cast<gsize>(row) * picture->linesize[plane], bytes);
     }
-    return true;
 }
 
 GstFlowReturn FinishPicture(QmdLibavDec* self, GstVideoCodecFrame* frame, const AVFrame* picture)
@@ -263,8 +262,9 @@ GstFlowReturn FinishPicture(QmdLibavDec* self, GstVideoCodecFrame* frame, const 
     } else if (gst_video_decoder_allocate_output_frame(decoder, frame) == GST_FLOW_OK) {
         GstVideoFrame out;
         if (gst_video_frame_map(&out, &output->info, frame->output_buffer, GST_MAP_WRITE)) {
-            made = CopyPicture(picture, &out);
+            CopyPicture(picture, &out);
             gst_video_frame_unmap(&out);
+            made = true;
         }
     }
     gst_video_codec_state_unref(output);
@@ -445,5 +445,7 @@ void qmd_libav_dec_init(QmdLibavDec* self)
 }  // namespace
 
 GType LibavDecoderType() { return qmd_libav_dec_get_type(); }
+
+bool LibavDecoderCanOpen() { return LoadLibav() != nullptr; }
 
 }  // namespace qmd

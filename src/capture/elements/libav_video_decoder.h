@@ -18,4 +18,8 @@ inline constexpr const char* kLibavDecoderName = "qmdlibavdec";
 // The element's type, registered by RegisterOwnElements().
 GType LibavDecoderType();
 
+// Whether libavcodec loads, so that the element can open; loads it (once)
+// when it has not been yet.
+bool LibavDecoderCanOpen();
+
 }  // namespace qmd

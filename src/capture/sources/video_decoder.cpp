@@ -87,7 +87,11 @@ std::vector<std::string> VideoDecodersFor(const GstCaps* caps)
             gst::ObjectHandle<GstElementFactory> factory{name ? gst_element_factory_find(name) : nullptr};
             // A stream in a form the decoder does not take (H.264 cut into
             // NAL units rather than pictures) is for decodebin.
-            if (factory && gst_element_factory_can_sink_all_caps(factory.get(), caps)) decoders.emplace_back(name);
+            if (!factory || !gst_element_factory_can_sink_all_caps(factory.get(), caps)) continue;
+            // Without libavcodec our decoder would fail to open with an
+            // error on the bus; decodebin then says what is missing.
+            if (g_str_equal(name, kLibavDecoderName) && !LibavDecoderCanOpen()) continue;
+            decoders.emplace_back(name);
         }
     }
     return decoders;
