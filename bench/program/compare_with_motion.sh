@@ -148,6 +148,12 @@ start_program() {  # shown|tray
     mkdir -p "$work/app" "$work/runtime" "$work/config"
     chmod 700 "$work/runtime"
     cp "$program" "$work/app/"
+    # Its private libraries, where it looks for them from its own folder.
+    rm -rf "$work/lib"
+    if [ -d "$(dirname "$program")/../lib/quisk-motion-detector" ]; then
+        mkdir -p "$work/lib"
+        cp -r "$(dirname "$program")/../lib/quisk-motion-detector" "$work/lib/"
+    fi
     printf '%s\r\n' "[Ruch]" "Alarm=0" "Prowadz dziennik=1" "[Ogolne]" "Ostatnie urzadzenie=0" >"$work/app/ustawienia.ini"
     local tray=()
     [ "$1" = tray ] && tray=(-t)

@@ -146,10 +146,17 @@ start_window_manager() {
     wait_until 20 _wm_running || fail "$wm did not start: $(tail -n 5 "$E2E_WORK/wm.log")"
 }
 
-# install_program EXE DIR: a copy of the executable alone in DIR.
+# install_program EXE DIR: a copy of the executable alone in DIR, with its
+# private libraries beside DIR as they are beside the executable's folder.
 install_program() {
     mkdir -p "$2"
     cp "$1" "$2/quisk-motion-detector"
+    local private_libraries
+    private_libraries="$(dirname "$1")/../lib/quisk-motion-detector"
+    if [ -d "$private_libraries" ]; then
+        mkdir -p "$2/../lib"
+        cp -r "$private_libraries" "$2/../lib/"
+    fi
 }
 
 visible_main_window() {

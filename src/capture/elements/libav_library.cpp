@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qmd {
 namespace {
@@ -22,6 +23,43 @@ void* Open(const std::string& soname)
     return handle;
 }
 
+}  // namespace
+
+void* OpenLibavcodec(const std::string& standInDir)
+{
+    // Each stand-in takes the place of the library of its name for
+    // libavcodec, unless that library is in the process already.
+    std::vector<void*> standIns;
+    if (GDir* dir = g_dir_open(standInDir.c_str(), 0, nullptr)) {
+        while (const gchar* name = g_dir_read_name(dir)) {
+            if (void* loaded = dlopen(name, RTLD_NOW | RTLD_NOLOAD)) {
+                dlclose(loaded);
+                continue;
+            }
+            const std::string path = standInDir + "/" + name;
+            if (void* standIn = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+                standIns.push_back(standIn);
+            else
+                GST_WARNING("stand-in %s not loaded: %s", path.c_str(), dlerror());
+        }
+        g_dir_close(dir);
+    }
+    const std::string soname = Soname("avcodec", LIBAVCODEC_VERSION_MAJOR);
+    void* avcodec = dlopen(soname.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (avcodec || standIns.empty()) {
+        if (!avcodec) GST_WARNING("cannot load %s: %s", soname.c_str(), dlerror());
+        GST_DEBUG("%s loaded with %zu stand-ins", soname.c_str(), standIns.size());
+        return avcodec;
+    }
+    // A stand-in made for another build of a library lacks something
+    // libavcodec now asks for: without them, it loads as it is.
+    GST_WARNING("cannot load %s with the stand-ins of %s: %s", soname.c_str(), standInDir.c_str(), dlerror());
+    for (void* standIn : standIns) dlclose(standIn);
+    return Open(soname);
+}
+
+namespace {
+
 template <typename Function>
 bool Resolve(void* library, const char* name, Function& function)
 {
@@ -30,12 +68,24 @@ bool Resolve(void* library, const char* name, Function& function)
     return function != nullptr;
 }
 
+// The folder of the running executable.
+std::string ExecutableDir()
+{
+    gchar* path = g_file_read_link("/proc/self/exe", nullptr);
+    if (!path) return {};
+    gchar* dir = g_path_get_dirname(path);
+    std::string result(dir);
+    g_free(dir);
+    g_free(path);
+    return result;
+}
+
 std::optional<LibavLibrary> Load()
 {
     GST_DEBUG_CATEGORY_INIT(qmd_libav_library_debug, "qmdlibav", 0, "libavcodec loaded on demand");
     // Neither is ever unloaded: pictures it allocated may outlive any decoder.
     void* avutil = Open(Soname("avutil", LIBAVUTIL_VERSION_MAJOR));
-    void* avcodec = avutil ? Open(Soname("avcodec", LIBAVCODEC_VERSION_MAJOR)) : nullptr;
+    void* avcodec = avutil ? OpenLibavcodec(ExecutableDir() + "/" + QMD_LAZY_LIBRARY_DIR) : nullptr;
     if (!avcodec) return std::nullopt;
     LibavLibrary f{};
     const bool resolved =

@@ -10,6 +10,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <string>
+
 namespace qmd {
 
 // The functions the camera stream decoder calls, from the libraries of the
@@ -36,5 +38,10 @@ struct LibavLibrary {
 // The libraries, loaded on the first call, once; null when they are not
 // installed or lack a function (the reason then goes to GStreamer's log).
 const LibavLibrary* LoadLibav();
+
+// libavcodec, with the stand-ins in standInDir put in front of the libraries
+// it is linked with: a stand-in loads its library only when one of its
+// functions is first called. Null when libavcodec cannot be loaded.
+void* OpenLibavcodec(const std::string& standInDir);
 
 }  // namespace qmd
