@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # "Nagraj film" with an rtsp:// H.264 camera (the loopback RTSP server, its
-# ball always moving): the clip holds the camera's access units unchanged
-# (their coded slices byte for byte, whatever framing Matroska gave them)
+# ball always moving) that loses a packet from the middle of a picture: the
+# clip holds the camera's access units unchanged (their coded slices byte for
+# byte, whatever framing Matroska gave them), none cut short by the loss,
 # and plays (libav decodes every frame of it without an error).
 source "$(dirname "$0")/e2e_lib.sh"
 exe=$1
@@ -14,7 +15,7 @@ errors="$E2E_WORK/stderr"
 clips="$E2E_WORK/filmy"
 mkdir -p "$clips"
 
-"$rtsp_server" --digests "$E2E_WORK/sent" >"$E2E_WORK/rtsp.port" 2>"$E2E_WORK/rtsp.log" &
+"$rtsp_server" --digests "$E2E_WORK/sent" --lose-packet >"$E2E_WORK/rtsp.port" 2>"$E2E_WORK/rtsp.log" &
 E2E_PIDS+=($!)
 wait_until 20 test -s "$E2E_WORK/rtsp.port" || fail "the RTSP camera did not start: $(cat "$E2E_WORK/rtsp.log")"
 # Over TCP (rtspt://): the clip is to hold what arrived, byte for byte, and
@@ -36,6 +37,7 @@ begun=$(sent_lines)
 sent_more() { [ "$(sent_lines)" -ge $((begun + 40)) ]; }
 wait_until 60 sent_more || fail "the camera stopped sending"
 stop_program "$pid"
+grep -q '^lost packet' "$E2E_WORK/rtsp.log" || fail "the camera lost no packet: $(cat "$E2E_WORK/rtsp.log")"
 
 "$clip_frames" --slices "$(clip)" >"$E2E_WORK/frames" || fail "the clip cannot be read"
 frames=$(grep -c '' "$E2E_WORK/frames" || true)

@@ -9,7 +9,9 @@
 // file's pace, from its start for the first viewer (the benchmarks' camera,
 // which encodes nothing while they measure). With --digests FILE (before the
 // other options) it writes the SHA-256 of every access unit's coded slices
-// (support/coded_slices.h) it sends to FILE, one a line in hexadecimal.
+// (support/coded_slices.h) it sends to FILE, one a line in hexadecimal; with
+// --lose-packet (after --digests) it drops one slice of a picture once 40
+// packets have gone, as a network would, and says so on stderr.
 #include <glib-unix.h>
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
@@ -59,6 +61,45 @@ void WatchPayloader(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer file)
         GstPad* sink = gst_element_get_static_pad(payloader, "sink");
         gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_BUFFER, WriteDigest, file, nullptr);
         gst_object_unref(sink);
+        gst_object_unref(payloader);
+    }
+    gst_object_unref(element);
+}
+
+// The RTP packets of one stream, counted until one is dropped.
+struct PacketLoss {
+    int Sent = 0;
+    bool Dropped = false;
+};
+
+// Drops the first packet after the 40th that holds one whole coded slice
+// (H.264 NAL unit type 1 or 5) of a picture that goes on after it (no RTP
+// marker bit): the picture arrives, short of that slice.
+GstPadProbeReturn LosePacket(GstPad*, GstPadProbeInfo* info, gpointer loss)
+{
+    auto* state = static_cast<PacketLoss*>(loss);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    guint8 header[13];
+    if (state->Dropped || gst_buffer_extract(buffer, 0, header, sizeof header) != sizeof header)
+        return GST_PAD_PROBE_OK;
+    const bool endsPicture = (header[1] & 0x80) != 0;
+    const int csrcs = header[0] & 0x0f;
+    const bool plain = csrcs == 0 && (header[0] & 0x10) == 0;  // the payload right after 12 bytes
+    const int nalType = header[12] & 0x1f;
+    if (++state->Sent < 40 || endsPicture || !plain || (nalType != 1 && nalType != 5)) return GST_PAD_PROBE_OK;
+    state->Dropped = true;
+    std::fprintf(stderr, "lost packet %d\n", state->Sent);
+    return GST_PAD_PROBE_DROP;
+}
+
+void LoseAPacket(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer)
+{
+    GstElement* element = gst_rtsp_media_get_element(media);
+    if (GstElement* payloader = gst_bin_get_by_name(GST_BIN(element), "pay0")) {
+        GstPad* src = gst_element_get_static_pad(payloader, "src");
+        gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_BUFFER, LosePacket, new PacketLoss,
+                          [](gpointer loss) { delete static_cast<PacketLoss*>(loss); });
+        gst_object_unref(src);
         gst_object_unref(payloader);
     }
     gst_object_unref(element);
@@ -130,9 +171,15 @@ int main(int argc, char** argv)
         argv += 2;
         argc -= 2;
     }
+    const bool losePacket = argc > 1 && std::string_view(argv[1]) == "--lose-packet";
+    if (losePacket) {
+        ++argv;
+        --argc;
+    }
     const std::string_view option = argc > 1 ? argv[1] : "";
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
     if (digests) g_signal_connect(factory, "media-constructed", G_CALLBACK(WatchPayloader), digests);
+    if (losePacket) g_signal_connect(factory, "media-constructed", G_CALLBACK(LoseAPacket), nullptr);
     if (option == "--file" && argc > 2) {
         gchar* file = g_strescape(argv[2], nullptr);
         gchar* launch = g_strdup_printf("( filesrc location=\"%s\" ! matroskademux ! h264parse "

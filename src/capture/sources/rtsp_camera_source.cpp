@@ -59,6 +59,32 @@ void ReportStreamError(GstElement* bin, GstStreamError code, const char* what, c
 // rtspsrc shows a pad for the camera's video once the camera described it,
 // on rtspsrc's own thread: the depayloader and parser go behind it, and the
 // bin's "src" pad shows what the parser gives.
+// What the depayloader has given so far, on its streaming thread only.
+struct LossState {
+    bool Flowing = false;  // a picture has gone by: a gap after it is a loss
+    bool Waiting = false;  // since the loss, until a key frame
+};
+
+// An access unit that follows lost packets may lack some of its own, and
+// the pictures after it predict from whatever it lacked: shown, they smear
+// (motion that is not there), and a clip would keep them damaged. So the
+// unit that marks the gap goes, and everything after it until a key frame
+// that is whole. The first unit of a stream is marked too, and kept.
+GstPadProbeReturn HoldBackAfterLoss(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    auto* state = static_cast<LossState*>(data);
+    GstBuffer* unit = GST_PAD_PROBE_INFO_BUFFER(info);
+    const bool gap = GST_BUFFER_FLAG_IS_SET(unit, GST_BUFFER_FLAG_DISCONT);
+    if (gap && state->Flowing) {
+        state->Waiting = true;
+        return GST_PAD_PROBE_DROP;
+    }
+    if (state->Waiting && GST_BUFFER_FLAG_IS_SET(unit, GST_BUFFER_FLAG_DELTA_UNIT)) return GST_PAD_PROBE_DROP;
+    state->Waiting = false;
+    state->Flowing = true;
+    return GST_PAD_PROBE_OK;
+}
+
 void LinkCameraStream(GstElement*, GstPad* pad, gpointer user)
 {
     GstElement* bin = GST_ELEMENT(user);
@@ -89,13 +115,26 @@ void LinkCameraStream(GstElement*, GstPad* pad, gpointer user)
     // The parameter sets before every key frame: the decoder and any
     // consumer of the stream can start at the next key frame.
     if (parser) g_object_set(parser.get(), "config-interval", -1, nullptr);
+    // After a loss nothing goes on until the next key frame (see
+    // HoldBackAfterLoss), which the camera is asked for at once where the
+    // depayloader can (H.264's).
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(depayloader.get()), "request-keyframe"))
+        g_object_set(depayloader.get(), "request-keyframe", TRUE, nullptr);
+    if (parser) {
+        gst::PadHandle depayloaded{gst_element_get_static_pad(depayloader.get(), "src")};
+        gst_pad_add_probe(depayloaded.get(), GST_PAD_PROBE_TYPE_BUFFER, HoldBackAfterLoss, new LossState,
+                          [](gpointer state) { delete static_cast<LossState*>(state); });
+    }
 
     GstElement* last = filter.get();
     gst_bin_add_many(GST_BIN(bin), depayloader.get(), filter.get(), nullptr);
     bool linked = true;
     if (parser) {
         gst_bin_add(GST_BIN(bin), parser.get());
-        linked = gst_element_link_many(depayloader.get(), parser.get(), filter.get(), nullptr);
+        // Whole access units from the depayloader already: only then can it
+        // hold back what follows a loss (see above).
+        linked = gst_element_link_filtered(depayloader.get(), parser.get(), out.get()) &&
+                 gst_element_link(parser.get(), filter.get());
     } else {
         linked = gst_element_link(depayloader.get(), filter.get());
     }
