@@ -1,8 +1,8 @@
 // The one-pass YUV 4:2:0 to BGR conversion against libyuv's own, byte for
 // byte: random pictures at widths around the kernels' blocks (odd ones, ones
 // not a multiple of 16 or 32, a camera's) and odd and even heights, in every
-// matrix the converter picks, from I420 and NV12, with each kernel this
-// processor runs. Every plane and the output are buffers of their exact
+// matrix the converter picks, from I420 and NV12, with each of our kernels
+// this processor runs. Every plane and the output are buffers of their exact
 // size, the last row's end being the buffer's end, so that the sanitizer
 // build catches any read or write past a row.
 #include <gtest/gtest.h>
@@ -75,6 +75,7 @@ TEST(YuvFrameToBgrTest, EveryKernelMakesLibyuvsBytes)
                                                 bgrStride, matrix.Matrix, width, height),
                       0);
             for (const YuvKernel kernel : AvailableYuvKernels()) {
+                if (kernel == YuvKernel::Libyuv) continue;
                 SCOPED_TRACE(std::string(YuvKernelName(kernel)) + ", " + matrix.Name + ", " + std::to_string(width) +
                              "x" + std::to_string(height));
                 auto i420 = before;

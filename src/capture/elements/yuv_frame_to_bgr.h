@@ -14,10 +14,12 @@ struct YuvConstants;
 
 namespace qmd {
 
-enum class YuvKernel { Portable, Ssse3, Avx2 };
+// Libyuv: libyuv's own conversion, for processors without SSSE3 and other
+// than x86-64 (where it has kernels of its own, NEON on ARM).
+enum class YuvKernel { Libyuv, Ssse3, Avx2 };
 
-// The kernels this processor can run, the widest of them (used by default),
-// and their names (for the tests and the benchmark).
+// The kernels this processor can run, the fastest of them (used by
+// default), and their names (for the tests and the benchmark).
 std::span<const YuvKernel> AvailableYuvKernels();
 YuvKernel ActiveYuvKernel();
 const char* YuvKernelName(YuvKernel kernel);
