@@ -29,12 +29,8 @@ RowKernels KernelsOf(YuvKernel kernel)
     return {detail::PlanarRowToBgrSsse3, detail::InterleavedRowToBgrSsse3};
 }
 
-const std::uint8_t* Row(const std::uint8_t* plane, int stride, int row)
-{
-    return plane + static_cast<std::ptrdiff_t>(stride) * row;
-}
-
-std::uint8_t* Row(std::uint8_t* plane, int stride, int row)
+template <class Byte>
+Byte* Row(Byte* plane, int stride, int row)
 {
     return plane + static_cast<std::ptrdiff_t>(stride) * row;
 }
