@@ -21,7 +21,7 @@ RowKernels KernelsFor(ScanKernel kernel)
     switch (kernel) {
 #if defined(QMD_HAVE_X86_SCAN_KERNELS)
     case ScanKernel::Avx2:
-        if (detail::ProcessorHasAvx2()) return {detail::FirstChangedInRowAvx2, detail::ChangedInRowAvx2};
+        if (ProcessorHasAvx2()) return {detail::FirstChangedInRowAvx2, detail::ChangedInRowAvx2};
         return {detail::FirstChangedInRowSse2, detail::ChangedInRowSse2};
     case ScanKernel::Sse2: return {detail::FirstChangedInRowSse2, detail::ChangedInRowSse2};
 #else
@@ -38,7 +38,7 @@ detail::RowScan RowScanFor(ScanKernel kernel) { return KernelsFor(kernel).Scan; 
 ScanKernel BestScanKernel()
 {
 #if defined(QMD_HAVE_X86_SCAN_KERNELS)
-    return detail::ProcessorHasAvx2() ? ScanKernel::Avx2 : ScanKernel::Sse2;
+    return ProcessorHasAvx2() ? ScanKernel::Avx2 : ScanKernel::Sse2;
 #else
     return ScanKernel::Portable;
 #endif
@@ -259,7 +259,7 @@ std::span<const ScanKernel> AvailableScanKernels()
 {
 #if defined(QMD_HAVE_X86_SCAN_KERNELS)
     static const std::array<ScanKernel, 3> withAvx2{ScanKernel::Portable, ScanKernel::Sse2, ScanKernel::Avx2};
-    static const bool hasAvx2 = detail::ProcessorHasAvx2();
+    static const bool hasAvx2 = ProcessorHasAvx2();
     return std::span<const ScanKernel>(withAvx2.data(), hasAvx2 ? 3 : 2);
 #else
     static const std::array<ScanKernel, 1> portableOnly{ScanKernel::Portable};

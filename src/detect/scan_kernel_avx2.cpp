@@ -112,12 +112,6 @@ QMD_AVX2 int FirstChangedInRowAvx2(const std::uint8_t* a, const std::uint8_t* b,
     return -1;
 }
 
-bool ProcessorHasAvx2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
 }  // namespace qmd::detail
 
 #endif

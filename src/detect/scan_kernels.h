@@ -5,6 +5,8 @@
 // `threshold`, or -1.
 #include <cstdint>
 
+#include "common/processor_features.h"
+
 namespace qmd::detail {
 
 using RowScan = int (*)(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold);
@@ -20,7 +22,6 @@ int FirstChangedInRowSse2(const std::uint8_t* a, const std::uint8_t* b, int pixe
 int FirstChangedInRowAvx2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold);
 int ChangedInRowSse2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold);
 int ChangedInRowAvx2(const std::uint8_t* a, const std::uint8_t* b, int pixels, std::uint8_t threshold);
-bool ProcessorHasAvx2();
 #endif
 
 }  // namespace qmd::detail

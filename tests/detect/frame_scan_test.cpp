@@ -226,7 +226,7 @@ TEST(FrameScan, KernelsReadNothingPastTheExaminedPixels)
         EXPECT_EQ(detail::FirstChangedInRowPortable(a.get(), b.get(), pixels, 100), pixels - 1);
 #if defined(QMD_HAVE_X86_SCAN_KERNELS)
         EXPECT_EQ(detail::FirstChangedInRowSse2(a.get(), b.get(), pixels, 100), pixels - 1) << pixels;
-        if (detail::ProcessorHasAvx2()) {
+        if (ProcessorHasAvx2()) {
             EXPECT_EQ(detail::FirstChangedInRowAvx2(a.get(), b.get(), pixels, 100), pixels - 1) << pixels;
         }
 #endif
@@ -259,7 +259,7 @@ TEST(FrameScan, CountKernelsCountWhatTheRuleCounts)
         EXPECT_EQ(detail::ChangedInRowPortable(a.get(), b.get(), pixels, threshold), expected);
 #if defined(QMD_HAVE_X86_SCAN_KERNELS)
         EXPECT_EQ(detail::ChangedInRowSse2(a.get(), b.get(), pixels, threshold), expected) << pixels;
-        if (detail::ProcessorHasAvx2()) {
+        if (ProcessorHasAvx2()) {
             EXPECT_EQ(detail::ChangedInRowAvx2(a.get(), b.get(), pixels, threshold), expected) << pixels;
         }
 #endif

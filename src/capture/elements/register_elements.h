@@ -1,7 +1,7 @@
 #pragma once
 // The one place that registers our own GStreamer elements with the process's
 // registry (in-process, as a static plug-in would): the MJPEG HTTP camera
-// source, the TurboJPEG decoder and the libyuv colour converter.
+// source, the TurboJPEG decoder and the YUV to BGR colour converter.
 namespace qmd {
 
 // Registers every element once per process; false when one could not be.

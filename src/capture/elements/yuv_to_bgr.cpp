@@ -6,6 +6,7 @@
 
 #include <initializer_list>
 
+#include "capture/elements/yuv_frame_to_bgr.h"
 #include "common/application_title.h"
 
 namespace qmd {
@@ -127,14 +128,13 @@ GstFlowReturn TransformFrame(GstVideoFilter* filter, GstVideoFrame* in, GstVideo
     auto stride = [in](int i) { return GST_VIDEO_FRAME_PLANE_STRIDE(in, i); };
     auto* bgr = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(out, 0));
     const int bgrStride = GST_VIDEO_FRAME_PLANE_STRIDE(out, 0);
-    // libyuv's "RGB24" is B, G, R in memory: GStreamer's BGR.
-    const int failed =
+    const bool converted =
         GST_VIDEO_FRAME_FORMAT(in) == GST_VIDEO_FORMAT_NV12
-            ? libyuv::NV12ToRGB24Matrix(plane(0), stride(0), plane(1), stride(1), bgr, bgrStride, matrix, width, height)
-            : libyuv::I420ToRGB24Matrix(plane(0), stride(0), plane(1), stride(1), plane(2), stride(2), bgr, bgrStride,
-                                        matrix, width, height);
-    if (failed) {
-        GST_ELEMENT_ERROR(filter, STREAM, FORMAT, (nullptr), ("libyuv refused a %dx%d frame", width, height));
+            ? Nv12ToBgr(plane(0), stride(0), plane(1), stride(1), bgr, bgrStride, matrix, width, height)
+            : I420ToBgr(plane(0), stride(0), plane(1), stride(1), plane(2), stride(2), bgr, bgrStride, matrix, width,
+                        height);
+    if (!converted) {
+        GST_ELEMENT_ERROR(filter, STREAM, FORMAT, (nullptr), ("cannot convert a %dx%d frame", width, height));
         return GST_FLOW_ERROR;
     }
     return GST_FLOW_OK;
@@ -142,12 +142,12 @@ GstFlowReturn TransformFrame(GstVideoFilter* filter, GstVideoFrame* in, GstVideo
 
 void qmd_yuv_to_bgr_class_init(QmdYuvToBgrClass* klass)
 {
-    GST_DEBUG_CATEGORY_INIT(qmd_yuv_to_bgr_debug, kYuvToBgrName, 0, "libyuv YUV 4:2:0 to BGR converter");
+    GST_DEBUG_CATEGORY_INIT(qmd_yuv_to_bgr_debug, kYuvToBgrName, 0, "YUV 4:2:0 to BGR converter");
     GstElementClass* element = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(element, &sinkTemplate);
     gst_element_class_add_static_pad_template(element, &srcTemplate);
     gst_element_class_set_static_metadata(element, "YUV to BGR converter", "Filter/Converter/Video",
-                                          "Converts I420 and NV12 into 24-bit BGR with libyuv; passes other "
+                                          "Converts I420 and NV12 into 24-bit BGR in libyuv's arithmetic; passes other "
                                           "formats through",
                                           kApplicationTitle);
     GstBaseTransformClass* transform = GST_BASE_TRANSFORM_CLASS(klass);
