@@ -49,6 +49,7 @@ struct DetectionState {
     MotionMarks Marks;
     // The frame thread's own: cycles never overlap (DetectBusy).
     ScanPlan Plan;
+    int LastChangedRow = 0;  // where the next search for a change starts
 };
 
 // The counting rule for a picture of `pixels` pixels under the shares above.

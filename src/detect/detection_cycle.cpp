@@ -59,8 +59,11 @@ bool SlotsShowMotion(DetectionState& state, const FrameImage& a, const FrameImag
         state.Plan.Rebuild(a.Width(), a.Height(), *state.Areas.Get(), generation);
     const CountRule rule = CountRuleFor(static_cast<std::int64_t>(a.Width()) * a.Height(),
                                         state.SmallestAreaShare.load(), state.LightChangeShare.load());
-    if (state.Plan.Whole() && rule.Needed == 1 && rule.LightBound == CountRule::kNoBound)
-        return FirstChangedPixel(a, b, state.Threshold).has_value();
+    if (state.Plan.Whole() && rule.Needed == 1 && rule.LightBound == CountRule::kNoBound) {
+        const std::optional<int> row = RowWithChangedPixel(a, b, state.Threshold, state.LastChangedRow);
+        if (row) state.LastChangedRow = *row;
+        return row.has_value();
+    }
     return CountChangedPixels(a, b, state.Plan, state.Threshold, rule).Motion;
 }
 

@@ -225,6 +225,23 @@ std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameI
     return ScanRows(ActiveRowScan(), a, b, [&threshold] { return threshold.load(std::memory_order_relaxed); });
 }
 
+std::optional<int> RowWithChangedPixel(const FrameImage& a, const FrameImage& b,
+                                       const std::atomic<std::uint8_t>& threshold, int startRow)
+{
+    if (!SameSize(a, b)) return std::nullopt;
+    const int examinedPixels = a.Width() - 1;
+    const int height = a.Height();
+    if (examinedPixels < 1 || height < 1) return std::nullopt;
+    const detail::RowScan rowScan = ActiveRowScan();
+    const int start = std::clamp(startRow, 0, height - 1);
+    for (int i = 0; i < height; ++i) {
+        const int row = start + i < height ? start + i : start + i - height;
+        if (rowScan(a.Row(row), b.Row(row), examinedPixels, threshold.load(std::memory_order_relaxed)) >= 0)
+            return row;
+    }
+    return std::nullopt;
+}
+
 std::optional<PixelPosition> FirstChangedPixelWith(ScanKernel kernel, const FrameImage& a, const FrameImage& b,
                                                    std::uint8_t threshold)
 {

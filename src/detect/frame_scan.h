@@ -46,6 +46,13 @@ std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameI
 std::optional<PixelPosition> FirstChangedPixelReference(const FrameImage& a, const FrameImage& b,
                                                         std::uint8_t threshold);
 
+// Whether any pixel changed, as FirstChangedPixel finds, with the rows
+// searched from startRow to the bottom and then from the top: what moves
+// tends to be where it moved a frame ago, so a search that starts on the row
+// of the last change ends sooner. Gives the row where a change was found.
+std::optional<int> RowWithChangedPixel(const FrameImage& a, const FrameImage& b,
+                                       const std::atomic<std::uint8_t>& threshold, int startRow);
+
 // Counting changed pixels in the spans of a plan, with the same kernels, row
 // by row from the top; the threshold is read at the start of every row.
 struct CountRule {

@@ -38,6 +38,16 @@ std::optional<PixelPosition> AgreedFirstChange(const FrameImage& a, const FrameI
     const auto expected = KernelsAgree(a, b, threshold);
     if (FirstChangedPixel(a, b, threshold) != expected) ADD_FAILURE() << "the fast path differs";
     if (FramesDiffer(a, b, threshold) != expected.has_value()) ADD_FAILURE() << "FramesDiffer differs";
+    // From any row on, with the rows above searched last: a change all the
+    // same, on a row that has one.
+    const std::atomic<std::uint8_t> live{threshold};
+    for (const int start : {0, a.Height() / 2, a.Height() - 1}) {
+        const std::optional<int> row = RowWithChangedPixel(a, b, live, start);
+        if (row.has_value() != expected.has_value()) ADD_FAILURE() << "the search from row " << start << " differs";
+        if (row && start == 0 && *row != expected->Row) ADD_FAILURE() << "the search from the top ends elsewhere";
+        if (row && *row < start && *row != expected->Row)
+            ADD_FAILURE() << "the search from row " << start << " wrapped round to a later change than the first";
+    }
     return expected;
 }
 
