@@ -104,7 +104,7 @@ bool RunDetectionCycle(DetectionState& state, const FrameCopy& copy, ReactionSeq
             if (copy) copy(frameSlots[slot]);  // a failed copy leaves the slot's previous picture
             found = SlotsShowMotion(state, frameSlots[0], frameSlots[1]);
             // Framed on the preview only while someone can see it.
-            if (found && state.Marks.PreviewSeenLately()) {
+            if (found && state.Marks.BoxDue()) {
                 if (const auto box = ChangedPixelBox(frameSlots[0], frameSlots[1], state.Plan, state.Threshold.load()))
                     state.Marks.PublishBox(FractionsOf(*box, frameSlots[0]));
             }

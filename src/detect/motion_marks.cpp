@@ -13,6 +13,13 @@ bool MotionMarks::PreviewSeenLately(Clock::time_point now) const
     return last != INT64_MIN && Ticks(now) - last < std::chrono::duration_cast<Clock::duration>(kShownFor).count();
 }
 
+bool MotionMarks::BoxDue(Clock::time_point now) const
+{
+    if (!PreviewSeenLately(now)) return false;
+    const std::lock_guard lock(mutex_);
+    return !boxTime_ || now - *boxTime_ >= kRenewedAfter;
+}
+
 void MotionMarks::PublishBox(const AreaRect& box, Clock::time_point now)
 {
     const std::lock_guard lock(mutex_);

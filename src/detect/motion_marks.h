@@ -2,7 +2,9 @@
 // What the preview marks on the picture: the box around the pixels that
 // counted in the last detection, shown for a second after it. The box is
 // worked out only while the preview is being painted, so a program in the
-// tray pays nothing for it.
+// tray pays nothing for it, and at most ten times a second: each time is a
+// scan of both whole frames, and a box that moves more often than that
+// shows nothing more.
 //
 // The preview (GUI thread) notes each painted frame and reads the box; the
 // frame thread asks whether the preview was painted lately and publishes the
@@ -23,9 +25,14 @@ public:
     // How long a box stays, and how long after its last paint the preview
     // still counts as seen.
     static constexpr std::chrono::seconds kShownFor{1};
+    // How long a box stands before a detection works out a new one.
+    static constexpr std::chrono::milliseconds kRenewedAfter{100};
 
     void NotePreviewPainted(Clock::time_point now = Clock::now());
     bool PreviewSeenLately(Clock::time_point now = Clock::now()) const;
+    // Whether a detection now is to work out its box: the preview is seen
+    // and the last box is kRenewedAfter old, or there is none.
+    bool BoxDue(Clock::time_point now = Clock::now()) const;
 
     // The box as fractions of the picture, as the areas are given.
     void PublishBox(const AreaRect& box, Clock::time_point now = Clock::now());

@@ -360,3 +360,19 @@ TEST(FrameSlots, CreateMakesTwoEmptySlots)
     EXPECT_EQ(&access[0], first);
     EXPECT_TRUE(access[0].Empty());
 }
+
+// The box around what moved costs a scan of both whole frames: it is worked
+// out only while the preview is painted, and then at most ten times a second.
+TEST(MotionMarksTest, TheBoxIsDueOnlyWhileSeenAndTenTimesASecond)
+{
+    using namespace std::chrono_literals;
+    MotionMarks marks;
+    const MotionMarks::Clock::time_point start = MotionMarks::Clock::now();
+    EXPECT_FALSE(marks.BoxDue(start)) << "nobody sees the preview";
+    marks.NotePreviewPainted(start);
+    EXPECT_TRUE(marks.BoxDue(start));
+    marks.PublishBox(AreaRect{0.1, 0.1, 0.2, 0.2}, start);
+    EXPECT_FALSE(marks.BoxDue(start + 99ms));
+    EXPECT_TRUE(marks.BoxDue(start + 100ms));
+    EXPECT_FALSE(marks.BoxDue(start + 1s + 100ms)) << "the preview has not been painted for a second";
+}
