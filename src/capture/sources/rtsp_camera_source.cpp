@@ -56,9 +56,6 @@ void ReportStreamError(GstElement* bin, GstStreamError code, const char* what, c
     gst_element_post_message(bin, gst_message_new_error(GST_OBJECT(bin), error.get(), debug.get()));
 }
 
-// rtspsrc shows a pad for the camera's video once the camera described it,
-// on rtspsrc's own thread: the depayloader and parser go behind it, and the
-// bin's "src" pad shows what the parser gives.
 // What the depayloader has given so far, on its streaming thread only.
 struct LossState {
     bool Flowing = false;  // a picture has gone by: a gap after it is a loss
@@ -85,6 +82,9 @@ GstPadProbeReturn HoldBackAfterLoss(GstPad*, GstPadProbeInfo* info, gpointer dat
     return GST_PAD_PROBE_OK;
 }
 
+// rtspsrc shows a pad for the camera's video once the camera described it,
+// on rtspsrc's own thread: the depayloader and parser go behind it, and the
+// bin's "src" pad shows what the parser gives.
 void LinkCameraStream(GstElement*, GstPad* pad, gpointer user)
 {
     GstElement* bin = GST_ELEMENT(user);
