@@ -52,21 +52,20 @@ detail::RowScan ActiveRowScan()
 
 bool SameSize(const FrameImage& a, const FrameImage& b) { return a.Width() == b.Width() && a.Height() == b.Height(); }
 
-// Rows from the top; in each row the pixels 0 .. W-2. ThresholdOf() is asked
-// once per row.
+// Rows from startRow to the bottom, then from the top; in each row the
+// pixels 0 .. W-2. ThresholdOf() is asked once per row.
 template <class ThresholdOf>
 std::optional<PixelPosition> ScanRows(detail::RowScan rowScan, const FrameImage& a, const FrameImage& b,
-                                      ThresholdOf thresholdOf)
+                                      ThresholdOf thresholdOf, int startRow = 0)
 {
     if (!SameSize(a, b)) return std::nullopt;
     const int examinedPixels = a.Width() - 1;
-    if (examinedPixels < 1) return std::nullopt;
-    // Walked with plain pointers: the kernel is called through a pointer, so
-    // the pictures' accessors would be asked again for every row.
-    const std::uint8_t* rowA = a.Bits();
-    const std::uint8_t* rowB = b.Bits();
-    for (int row = 0; row < a.Height(); ++row, rowA += a.Stride(), rowB += b.Stride()) {
-        const int column = rowScan(rowA, rowB, examinedPixels, thresholdOf());
+    const int height = a.Height();
+    if (examinedPixels < 1 || height < 1) return std::nullopt;
+    const int start = std::clamp(startRow, 0, height - 1);
+    for (int i = 0; i < height; ++i) {
+        const int row = start + i < height ? start + i : start + i - height;
+        const int column = rowScan(a.Row(row), b.Row(row), examinedPixels, thresholdOf());
         if (column >= 0) return PixelPosition{row, column};
     }
     return std::nullopt;
@@ -219,27 +218,12 @@ std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameI
     return ScanRows(ActiveRowScan(), a, b, [threshold] { return threshold; });
 }
 
-std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameImage& b,
-                                               const std::atomic<std::uint8_t>& threshold)
-{
-    return ScanRows(ActiveRowScan(), a, b, [&threshold] { return threshold.load(std::memory_order_relaxed); });
-}
-
 std::optional<int> RowWithChangedPixel(const FrameImage& a, const FrameImage& b,
                                        const std::atomic<std::uint8_t>& threshold, int startRow)
 {
-    if (!SameSize(a, b)) return std::nullopt;
-    const int examinedPixels = a.Width() - 1;
-    const int height = a.Height();
-    if (examinedPixels < 1 || height < 1) return std::nullopt;
-    const detail::RowScan rowScan = ActiveRowScan();
-    const int start = std::clamp(startRow, 0, height - 1);
-    for (int i = 0; i < height; ++i) {
-        const int row = start + i < height ? start + i : start + i - height;
-        if (rowScan(a.Row(row), b.Row(row), examinedPixels, threshold.load(std::memory_order_relaxed)) >= 0)
-            return row;
-    }
-    return std::nullopt;
+    const auto found = ScanRows(
+        ActiveRowScan(), a, b, [&threshold] { return threshold.load(std::memory_order_relaxed); }, startRow);
+    return found ? std::optional<int>(found->Row) : std::nullopt;
 }
 
 std::optional<PixelPosition> FirstChangedPixelWith(ScanKernel kernel, const FrameImage& a, const FrameImage& b,

@@ -38,11 +38,6 @@ struct PixelBox {
 
 std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameImage& b, std::uint8_t threshold);
 
-// The threshold is read again at the start of every row, so that a slider
-// moved during a long scan applies from the next row on.
-std::optional<PixelPosition> FirstChangedPixel(const FrameImage& a, const FrameImage& b,
-                                               const std::atomic<std::uint8_t>& threshold);
-
 std::optional<PixelPosition> FirstChangedPixelReference(const FrameImage& a, const FrameImage& b,
                                                         std::uint8_t threshold);
 
@@ -50,6 +45,8 @@ std::optional<PixelPosition> FirstChangedPixelReference(const FrameImage& a, con
 // searched from startRow to the bottom and then from the top: what moves
 // tends to be where it moved a frame ago, so a search that starts on the row
 // of the last change ends sooner. Gives the row where a change was found.
+// The threshold is read again at the start of every row, so that a slider
+// moved during a long scan applies from the next row on.
 std::optional<int> RowWithChangedPixel(const FrameImage& a, const FrameImage& b,
                                        const std::atomic<std::uint8_t>& threshold, int startRow);
 

@@ -144,9 +144,9 @@ TEST(FrameScan, ALiveThresholdIsReadAgainForEveryRow)
     FrameImage b = a;
     SetPixel(b, 2, 1, {160, 160, 160});
     std::atomic<std::uint8_t> threshold{59};
-    EXPECT_EQ(FirstChangedPixel(a, b, threshold), (PixelPosition{1, 2}));
+    EXPECT_EQ(RowWithChangedPixel(a, b, threshold, 0), 1);
     threshold = 60;
-    EXPECT_EQ(FirstChangedPixel(a, b, threshold), std::nullopt);
+    EXPECT_EQ(RowWithChangedPixel(a, b, threshold, 0), std::nullopt);
 }
 
 // A single change of every channel combination at every column of every
