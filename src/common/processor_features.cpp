@@ -4,12 +4,6 @@ namespace qmd {
 
 #if defined(__x86_64__)
 
-bool ProcessorHasSsse3()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3");
-}
-
 bool ProcessorHasAvx2()
 {
     __builtin_cpu_init();

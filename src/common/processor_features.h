@@ -6,7 +6,6 @@
 namespace qmd {
 
 #if defined(__x86_64__)
-bool ProcessorHasSsse3();
 bool ProcessorHasAvx2();
 #endif
 

@@ -18,17 +18,6 @@ bool Valid(const void* y, const void* chroma, const void* bgr, const libyuv::Yuv
 
 #if defined(QMD_HAVE_X86_YUV_KERNELS)
 
-struct RowKernels {
-    detail::PlanarRowToBgr Planar;
-    detail::InterleavedRowToBgr Interleaved;
-};
-
-RowKernels KernelsOf(YuvKernel kernel)
-{
-    if (kernel == YuvKernel::Avx2) return {detail::PlanarRowToBgrAvx2, detail::InterleavedRowToBgrAvx2};
-    return {detail::PlanarRowToBgrSsse3, detail::InterleavedRowToBgrSsse3};
-}
-
 template <class Byte>
 Byte* Row(Byte* plane, int stride, int row)
 {
@@ -49,9 +38,9 @@ YuvKernel Runnable(YuvKernel kernel)
 
 std::span<const YuvKernel> AvailableYuvKernels()
 {
-    static const std::array<YuvKernel, 3> all{YuvKernel::Libyuv, YuvKernel::Ssse3, YuvKernel::Avx2};
+    static const std::array<YuvKernel, 2> all{YuvKernel::Libyuv, YuvKernel::Avx2};
 #if defined(QMD_HAVE_X86_YUV_KERNELS)
-    static const std::size_t count = ProcessorHasSsse3() ? (ProcessorHasAvx2() ? 3 : 2) : 1;
+    static const std::size_t count = ProcessorHasAvx2() ? 2 : 1;
 #else
     static const std::size_t count = 1;
 #endif
@@ -68,7 +57,6 @@ const char* YuvKernelName(YuvKernel kernel)
 {
     switch (kernel) {
     case YuvKernel::Libyuv: return "libyuv";
-    case YuvKernel::Ssse3: return "SSSE3";
     case YuvKernel::Avx2: return "AVX2";
     }
     return "?";
@@ -82,9 +70,8 @@ bool I420ToBgr(const std::uint8_t* y, int yStride, const std::uint8_t* u, int uS
     kernel = Runnable(kernel);
 #if defined(QMD_HAVE_X86_YUV_KERNELS)
     if (kernel != YuvKernel::Libyuv) {
-        const detail::PlanarRowToBgr rowToBgr = KernelsOf(kernel).Planar;
         for (int row = 0; row < height; ++row)
-            rowToBgr(Row(y, yStride, row), Row(u, uStride, row / 2), Row(v, vStride, row / 2), Row(bgr, bgrStride, row),
+            detail::PlanarRowToBgrAvx2(Row(y, yStride, row), Row(u, uStride, row / 2), Row(v, vStride, row / 2), Row(bgr, bgrStride, row),
                      matrix, width);
         return true;
     }
@@ -99,9 +86,8 @@ bool Nv12ToBgr(const std::uint8_t* y, int yStride, const std::uint8_t* uv, int u
     kernel = Runnable(kernel);
 #if defined(QMD_HAVE_X86_YUV_KERNELS)
     if (kernel != YuvKernel::Libyuv) {
-        const detail::InterleavedRowToBgr rowToBgr = KernelsOf(kernel).Interleaved;
         for (int row = 0; row < height; ++row)
-            rowToBgr(Row(y, yStride, row), Row(uv, uvStride, row / 2), Row(bgr, bgrStride, row), matrix, width);
+            detail::InterleavedRowToBgrAvx2(Row(y, yStride, row), Row(uv, uvStride, row / 2), Row(bgr, bgrStride, row), matrix, width);
         return true;
     }
 #endif

@@ -1,7 +1,7 @@
 #pragma once
 // One row of a vector kernel in whole blocks, the last pixels through a block
 // of buffers of our own: a row may end where its buffer ends, and a whole
-// block there would read and write past it. Included by each kernel's file,
+// block there would read and write past it. Included by the kernel's file,
 // which first defines QMD_YUV_TARGET as its instruction set's target
 // attribute, so that its block is inlined here.
 //

@@ -1,12 +1,12 @@
 #pragma once
-// The row kernels behind the YUV 4:2:0 to BGR conversion. Each turns one row
-// of `width` pixels into 3 bytes a pixel (blue, green, red) in one pass,
-// with libyuv's fixed-point arithmetic on the coefficients of `matrix`, so
-// that every byte is the one libyuv's own SIMD rows make. Only for x86-64:
-// elsewhere libyuv's own conversion (NEON on ARM) is used. A chroma sample
-// covers two pixels; the last one of an odd width covers one. Nothing
-// beyond the row's `width` luma bytes, (width + 1) / 2 chroma samples and
-// width * 3 output bytes is read or written.
+// The AVX2 row kernels behind the YUV 4:2:0 to BGR conversion. Each turns
+// one row of `width` pixels into 3 bytes a pixel (blue, green, red) in one
+// pass, with libyuv's fixed-point arithmetic on the coefficients of
+// `matrix`, so that every byte is the one libyuv's own SIMD rows make. Only
+// for x86-64 with AVX2: elsewhere libyuv's own conversion is used. A chroma
+// sample covers two pixels; the last one of an odd width covers one.
+// Nothing beyond the row's `width` luma bytes, (width + 1) / 2 chroma
+// samples and width * 3 output bytes is read or written.
 #include <cstdint>
 
 #include "common/processor_features.h"
@@ -17,19 +17,8 @@ struct YuvConstants;
 
 namespace qmd::detail {
 
-// I420: U and V in planes of their own.
-using PlanarRowToBgr = void (*)(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, std::uint8_t* bgr,
-                                const libyuv::YuvConstants* matrix, int width);
-// NV12: U and V interleaved in one plane.
-using InterleavedRowToBgr = void (*)(const std::uint8_t* y, const std::uint8_t* uv, std::uint8_t* bgr,
-                                     const libyuv::YuvConstants* matrix, int width);
-
 #if defined(__x86_64__)
 #define QMD_HAVE_X86_YUV_KERNELS 1
-void PlanarRowToBgrSsse3(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, std::uint8_t* bgr,
-                         const libyuv::YuvConstants* matrix, int width);
-void InterleavedRowToBgrSsse3(const std::uint8_t* y, const std::uint8_t* uv, std::uint8_t* bgr,
-                              const libyuv::YuvConstants* matrix, int width);
 void PlanarRowToBgrAvx2(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, std::uint8_t* bgr,
                         const libyuv::YuvConstants* matrix, int width);
 void InterleavedRowToBgrAvx2(const std::uint8_t* y, const std::uint8_t* uv, std::uint8_t* bgr,
