@@ -295,6 +295,9 @@ TEST_F(Graph, HandlerExceptionsStayOnTheFrameThread)
     StoreTestSource();
     Start();
     EXPECT_TRUE(WaitUntil([&] { return calls >= 3; }));
+    // Nothing calls back into this test's locals from here on.
+    graph.SetActive(false);
+    grabber.Shutdown();
     const std::string reported = log.str();
     EXPECT_NE(reported.find("qmd.capture: frame handler: Cannot create file /nowhere/x.bmp"), std::string::npos)
         << reported;
@@ -409,10 +412,14 @@ TEST_F(Graph, TestSourceShowsMotionAtTheDefaultSensitivity)
     });
     StoreTestSource();
     Start();
-    ASSERT_TRUE(WaitUntil([&] {
+    const bool enough = WaitUntil([&] {
         std::lock_guard lock(mutex);
         return frames.size() >= 12;
-    }));
+    });
+    // Nothing calls back into this test's locals from here on.
+    graph.SetActive(false);
+    grabber.Shutdown();
+    ASSERT_TRUE(enough);
     std::lock_guard lock(mutex);
     const FrameImage& a = frames[1];
     const FrameImage& b = frames[11];
