@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QWindow>
 
+#include "capture/preview_marks.h"
 #include "capture/xcb_preview_surface.h"
 #include "detect/motion_marks.h"
 
@@ -175,15 +176,12 @@ void TVideoWindow::DrawDetectionMarks(QImage& picture)
     const double width = picture.width();
     const double height = picture.height();
     const auto place = [&](const AreaRect& r) {
-        return QRectF(r.X * width, r.Y * height, r.Width * width, r.Height * height);
+        return QRectF(r.X * width, r.Y * height, r.Width * width, r.Height * height).toRect();
     };
-    QPainter painter(&picture);
     if (anyArea)
-        for (const AreaRect& area : *shownAreas_) painter.fillRect(place(area), QColor(0, 0, 0, 128));
-    if (box) {
-        painter.setPen(QPen(QColor(255, 48, 48), 2));
-        painter.drawRect(place(*box).adjusted(-1, -1, 1, 1));
-    }
+        for (const AreaRect& area : *shownAreas_) ShadePreviewArea(picture, place(area));
+    // Two pixels wide just outside the box, so what moved stays in sight.
+    if (box) FramePreviewBox(picture, place(*box).adjusted(-2, -2, 2, 2), 2, qRgb(255, 48, 48));
 }
 
 bool TVideoWindow::DrawLatestFrame(QImage& picture)
