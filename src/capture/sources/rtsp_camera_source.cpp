@@ -1,6 +1,7 @@
 #include "capture/sources/rtsp_camera_source.h"
 
 #include <array>
+#include <mutex>
 #include <string_view>
 
 #include "capture/sources/address_credentials.h"
@@ -149,10 +150,33 @@ void LinkCameraStream(GstElement*, GstPad* pad, gpointer user)
         ReportStreamError(bin, GST_STREAM_ERROR_FAILED, "cannot link the camera's stream", video->EncodingName.data());
 }
 
+// rtspsrc makes one element of every RTSP extension in the registry as it
+// starts, loading their plug-ins: RealServer's and Windows Media Services'
+// dialects, which no camera speaks and which cost a third of a megabyte. It
+// takes only extensions ranked for autoplugging, and reads the list when its
+// own plug-in loads, so they are ranked out (in this process) before that.
+void LeaveOutServerExtensions()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        GList* extensions = gst_registry_feature_filter(
+            gst_registry_get(),
+            [](GstPluginFeature* feature, gpointer) -> gboolean {
+                return GST_IS_ELEMENT_FACTORY(feature) &&
+                       gst_element_factory_has_interface(GST_ELEMENT_FACTORY(feature), "GstRTSPExtension");
+            },
+            FALSE, nullptr);
+        for (GList* at = extensions; at; at = at->next)
+            gst_plugin_feature_set_rank(GST_PLUGIN_FEATURE(at->data), GST_RANK_NONE);
+        gst_plugin_feature_list_free(extensions);
+    });
+}
+
 }  // namespace
 
 gst::ElementHandle CreateRtspCameraSource(const AddressCredentials& address)
 {
+    LeaveOutServerExtensions();
     gst::ElementHandle source = gst::MakeElement("rtspsrc");
     if (!source) return {};
     g_object_set(source.get(), "location", address.Address.c_str(), "latency", kRtspLatencyMs, "drop-on-latency", TRUE,

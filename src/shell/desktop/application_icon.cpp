@@ -1,5 +1,6 @@
 #include "shell/desktop/application_icon.h"
 
+#include <QCoreApplication>
 #include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
@@ -102,13 +103,22 @@ QImage RenderApplicationIcon(int size)
 
 QIcon ApplicationIcon()
 {
-    // Drawn afresh rather than cached in a static: pixmaps must not outlive
-    // the application object.
-    QIcon drawn;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        drawn.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
-    const QString name = QString::fromLatin1(kApplicationIconName);
-    return QIcon(new NamedIconEngine(drawn, QIcon::hasThemeIcon(name) ? name : QString()));
+    // Drawn once per application object and shared by the windows and the
+    // tray (a QIcon shares its pixmaps). The pixmaps must not outlive the
+    // application object, so a post routine lets them go with it.
+    static QIcon* drawnIcon = nullptr;
+    if (!drawnIcon) {
+        QIcon drawn;
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            drawn.addPixmap(QPixmap::fromImage(RenderApplicationIcon(size)));
+        const QString name = QString::fromLatin1(kApplicationIconName);
+        drawnIcon = new QIcon(new NamedIconEngine(drawn, QIcon::hasThemeIcon(name) ? name : QString()));
+        qAddPostRoutine([] {
+            delete drawnIcon;
+            drawnIcon = nullptr;
+        });
+    }
+    return *drawnIcon;
 }
 
 }  // namespace qmd
