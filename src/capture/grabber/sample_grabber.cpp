@@ -39,6 +39,12 @@ struct DeliveredFrame {
 thread_local const DeliveredFrame* tDelivered = nullptr;
 
 // Zero when the frame does not say: then any call is a long one.
+std::int64_t SteadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
 {
     const GstClockTime duration = GST_BUFFER_DURATION(buffer);
@@ -157,6 +163,11 @@ void TSampleGrabber::ControlNotice(TGraphControl notice, bool on)
 void TSampleGrabber::DropQueuedFrames()
 {
     std::lock_guard lock(mutex_);
+    DropQueuedFramesLocked();
+}
+
+void TSampleGrabber::DropQueuedFramesLocked()
+{
     dropped_.fetch_add(mailbox_.size());
     mailbox_.clear();
 }
@@ -228,9 +239,7 @@ void TSampleGrabber::ReceiveCaps(GstCaps* caps)
 // Streaming thread: keep a reference, wake the frame thread, return.
 void TSampleGrabber::Receive(GstBuffer* buffer)
 {
-    const std::int64_t now =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
+    const std::int64_t now = SteadyNowNs();
     if (const std::int64_t before = lastArrivalNs_.exchange(now); before != 0) arrivalIntervalNs_.store(now - before);
     bool wake = false;
     {
@@ -238,6 +247,13 @@ void TSampleGrabber::Receive(GstBuffer* buffer)
         if (stopping_ || !incomingType_) return;
         Frame frame{gst::NewRef(buffer), incomingType_};
         latest_ = frame.Copy();
+        if (longCallFromNs_ && now >= *longCallFromNs_) {
+            // The call in progress has lasted longer than a frame already, so
+            // this frame would be dropped as it ends: it is let go now rather
+            // than held (a frame of memory each) for as long as the call lasts.
+            dropped_.fetch_add(1);
+            return;
+        }
         if (mailbox_.size() >= kMailboxCapacity) {
             GST_LOG("mailbox full: the oldest frame is dropped");
             mailbox_.pop_front();
@@ -264,6 +280,7 @@ void TSampleGrabber::FrameThreadLoop()
             mailbox_.pop_front();
             connectedType_ = frame.Type;
             handler = handler_;
+            longCallFromNs_ = SteadyNowNs() + FrameDuration(frame.Buffer.get()).count();
         }
         const auto started = std::chrono::steady_clock::now();
         // The frame thread's one catch: nothing a handler throws ends the
@@ -275,7 +292,9 @@ void TSampleGrabber::FrameThreadLoop()
         }
         const auto lasted = std::chrono::steady_clock::now() - started;
         // The call ends here: a frame delivered from now on is handled.
-        if (!(lasted < FrameDuration(frame.Buffer.get()))) DropQueuedFrames();
+        std::lock_guard lock(mutex_);
+        longCallFromNs_.reset();
+        if (!(lasted < FrameDuration(frame.Buffer.get()))) DropQueuedFramesLocked();
     }
 }
 

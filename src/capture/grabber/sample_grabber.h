@@ -12,7 +12,9 @@
 // After a handler call longer than a frame's duration (the alarm, a window
 // waiting for the user) the frames in the mailbox are dropped, so the next
 // frame handled is one delivered after the call, never a picture from before
-// it. After a shorter call they stay, as a camera's next frame would simply
+// it. Frames arriving once a call has lasted that long are not queued at all:
+// each would hold a frame's memory until the call ends, only to be dropped.
+// After a shorter call the frames stay, as a camera's next frame would simply
 // wait for it: that keeps a clip's first two frames, which arrive together
 // as playback starts.
 #include <atomic>
@@ -98,6 +100,7 @@ private:
     void FrameThreadLoop();
     void Deliver(const Frame& frame, const TOnBuffer* handler);
     void DropQueuedFrames();
+    void DropQueuedFramesLocked();  // with mutex_ held
     void BuildBin();
     void ReleaseBin();
 
@@ -118,6 +121,9 @@ private:
     std::optional<GrabberMediaType> incomingType_;   // the caps of the frames to come
     std::optional<GrabberMediaType> connectedType_;  // the type of the frame delivered last
     std::shared_ptr<const TOnBuffer> handler_;
+    // During a handler call: when (steady clock, ns) it becomes a long one,
+    // whose frames arriving meanwhile are dropped.
+    std::optional<std::int64_t> longCallFromNs_;
     bool stopping_ = false;
 
     // Unguarded: only the frame thread touches them, and it calls the
