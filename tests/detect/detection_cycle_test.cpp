@@ -2,6 +2,7 @@
 
 #include <future>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -375,4 +376,34 @@ TEST(MotionMarksTest, TheBoxIsDueOnlyWhileSeenAndTenTimesASecond)
     EXPECT_FALSE(marks.BoxDue(start + 99ms));
     EXPECT_TRUE(marks.BoxDue(start + 100ms));
     EXPECT_FALSE(marks.BoxDue(start + 1s + 100ms)) << "the preview has not been painted for a second";
+}
+
+// A frame shared with the capture is given back as soon as it has been
+// compared with its successor, so that the capture's pool can reuse it for
+// the frame after; the newer frame stays for the next comparison and for the
+// reactions.
+TEST_F(DetectionCycle, ASharedFrameIsGivenBackOnceComparedWithItsSuccessor)
+{
+    ArmWith(kBlack);
+    std::vector<std::weak_ptr<const void>> owners;
+    const auto deliverShared = [&](const FrameImage& frame) {
+        auto owner = std::make_shared<FrameImage>(frame);
+        owners.push_back(owner);
+        return RunDetectionCycle(
+            state,
+            [&](FrameImage& slot) {
+                slot.Share(owner->Width(), owner->Height(), owner->Bits(), owner);
+                return true;
+            },
+            &reactions);
+    };
+    EXPECT_TRUE(deliverShared(kWhite));
+    reactions.frameAtRun = {};  // the reactions' own copy shares it too
+    EXPECT_FALSE(deliverShared(kWhite));
+    EXPECT_TRUE(owners[0].expired()) << "the older frame is still held";
+    EXPECT_FALSE(owners[1].expired());
+    EXPECT_TRUE(deliverShared(kBlack));
+    EXPECT_TRUE(owners[1].expired());
+    EXPECT_EQ(reactions.frameAtRun, kBlack);
+    EXPECT_FALSE(owners[2].expired());
 }
