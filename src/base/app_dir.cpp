@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "base/base_log.h"
+#include "common/executable_path.h"
 
 namespace qmd {
 namespace {
@@ -20,15 +21,11 @@ std::string& appDir = *new std::string;
 std::string ExecutableDirectory()
 {
     std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        // The data then goes to the user's configuration directory, not
-        // next to the executable: say why.
-        qCWarning(lcBase, "the executable's directory is unknown (/proc/self/exe: %s)", ec.message().c_str());
-        return {};
-    }
-    const std::string dir = exe.parent_path().string();
-    return dir.empty() ? "/" : dir;
+    std::string dir = ExecutableDir(ec);
+    // The data then goes to the user's configuration directory, not next to
+    // the executable: say why.
+    if (ec) qCWarning(lcBase, "the executable's directory is unknown (/proc/self/exe: %s)", ec.message().c_str());
+    return dir;
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ void CameraSearch::Start(const SearchDestination& destination)
     delete Socket;
     Socket = new QUdpSocket(this);
     connect(Socket, &QUdpSocket::readyRead, this, &CameraSearch::ReadAnswers);
-    Target = destination;
+    Target = QHostAddress(destination.Address);
+    TargetPort = destination.Port;
     MessageId = QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (!Socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
         Finish(tr("Nie można wysłać zapytania do sieci: %1").arg(Socket->errorString()));
@@ -53,8 +54,8 @@ bool CameraSearch::SendProbe()
     // computer on two networks (wired and wireless, a VPN) finds the cameras
     // on each.
     Socket->setMulticastInterface(QNetworkInterface());
-    bool sent = Socket->writeDatagram(probe, Target.Address, Target.Port) == probe.size();
-    if (Target.Address.isMulticast()) {
+    bool sent = Socket->writeDatagram(probe, Target, TargetPort) == probe.size();
+    if (Target.isMulticast()) {
         for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
             const auto flags = interface.flags();
             if (!flags.testFlag(QNetworkInterface::IsUp) || !flags.testFlag(QNetworkInterface::IsRunning) ||
@@ -62,7 +63,7 @@ bool CameraSearch::SendProbe()
                 continue;
             }
             Socket->setMulticastInterface(interface);
-            sent = Socket->writeDatagram(probe, Target.Address, Target.Port) == probe.size() || sent;
+            sent = Socket->writeDatagram(probe, Target, TargetPort) == probe.size() || sent;
         }
     }
     return sent;

@@ -15,13 +15,6 @@
 
 namespace qmd {
 
-// Where the probe goes: the cameras' multicast group, or, for a test, one
-// address.
-struct SearchDestination {
-    QHostAddress Address{QString::fromLatin1(kWsDiscoveryGroup)};
-    quint16 Port = kWsDiscoveryPort;
-};
-
 class CameraSearch : public QObject {
     Q_OBJECT
 public:
@@ -52,7 +45,8 @@ private:
     QUdpSocket* Socket = nullptr;
     QTimer Deadline;
     QTimer Repeat;
-    SearchDestination Target;
+    QHostAddress Target;
+    quint16 TargetPort = 0;
     QString MessageId;
     QSet<QString> Known;
 };

@@ -28,17 +28,6 @@ QByteArray NewNonce()
 
 }  // namespace
 
-QString OnvifCameraClient::Describe(Failure failure)
-{
-    switch (failure) {
-    case Failure::Refused: return tr("Kamera nie przyjmuje tego użytkownika lub hasła");
-    case Failure::NoAnswer: return tr("Kamera nie odpowiada");
-    case Failure::NotOnvif: return tr("To, co odpowiada pod tym adresem, nie jest kamerą ONVIF");
-    case Failure::NoStream: return tr("Kamera nie podaje adresu strumienia");
-    }
-    return {};
-}
-
 OnvifCameraClient::OnvifCameraClient(QObject* parent) : QObject(parent), Network(new QNetworkAccessManager(this))
 {
     // Cameras are on the local network: no proxy, and no proxy resolver.

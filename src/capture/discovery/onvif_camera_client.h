@@ -26,14 +26,7 @@ namespace qmd {
 class OnvifCameraClient : public QObject {
     Q_OBJECT
 public:
-    enum class Failure {
-        Refused,   // the user or password
-        NoAnswer,  // nothing answers, or not in time
-        NotOnvif,  // what answers does not speak ONVIF, or not readably
-        NoStream,  // the camera offers no stream address
-    };
-    // The failure in plain words, for the user.
-    static QString Describe(Failure failure);
+    using Failure = OnvifFailure;
 
     static constexpr std::chrono::milliseconds kRequestTime{5000};
     static constexpr std::chrono::milliseconds kLongest{20000};
@@ -54,7 +47,7 @@ signals:
     // The profiles in the camera's order (the first is its main stream),
     // each with its stream address.
     void Answered(const qmd::DeviceInformation& device, const std::vector<qmd::MediaProfile>& profiles);
-    void Failed(qmd::OnvifCameraClient::Failure failure);
+    void Failed(qmd::OnvifFailure failure);
 
 private:
     struct Answer {

@@ -3,6 +3,8 @@
 // messages, and what their answers say. Requests carry a WS-Security
 // UsernameToken with a password digest: the password itself never leaves the
 // computer. Knows nothing of sockets, so any answer can be tried on it.
+#include "capture/discovery/onvif_device.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -13,11 +15,6 @@
 #include <vector>
 
 namespace qmd {
-
-struct OnvifCredentials {
-    QString User;
-    QString Password;
-};
 
 // The UsernameToken's digest: Base64(SHA-1(nonce + created + password)), the
 // nonce in raw bytes, created as written in the token.
@@ -48,10 +45,6 @@ struct SoapFault {
 // The fault a reply carries; none when it carries none.
 std::optional<SoapFault> FaultOf(QByteArrayView reply);
 
-struct DeviceInformation {
-    QString Maker;
-    QString Model;
-};
 std::optional<DeviceInformation> ParseDeviceInformation(QByteArrayView reply);
 
 // The camera's clock in UTC.
@@ -60,14 +53,6 @@ std::optional<QDateTime> ParseSystemDateAndTime(QByteArrayView reply);
 // The media service's address (GetCapabilities, category Media).
 std::optional<QUrl> ParseMediaAddress(QByteArrayView reply);
 
-struct MediaProfile {
-    QString Token;
-    QString Name;
-    QString Encoding;  // H264, JPEG, …; empty when not told
-    int Width = 0;
-    int Height = 0;
-    QString StreamAddress;  // filled by GetStreamUri
-};
 // The profiles in the camera's order; none when the answer holds none.
 std::vector<MediaProfile> ParseProfiles(QByteArrayView reply);
 

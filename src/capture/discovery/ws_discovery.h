@@ -2,33 +2,17 @@
 // WS-Discovery as ONVIF cameras speak it: the probe for network video
 // transmitters, and what their answers (ProbeMatches) tell of them. Knows
 // nothing of sockets, so any answer can be tried on it.
+#include "capture/discovery/found_camera.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 
 #include <vector>
 
 namespace qmd {
-
-// The multicast group and port every ONVIF camera listens on.
-inline constexpr char kWsDiscoveryGroup[] = "239.255.255.250";
-inline constexpr quint16 kWsDiscoveryPort = 3702;
-
-// A camera as its probe answer describes it.
-struct FoundCamera {
-    // Its WS-Addressing endpoint ("urn:uuid:…"), the same whichever of its
-    // addresses answered; empty when it gives none.
-    QString Endpoint;
-    // Its device service (GetDeviceInformation, GetCapabilities).
-    QUrl DeviceAddress;
-    // From its scopes, where it tells them; empty otherwise.
-    QString Maker;
-    QString Model;
-    QString Name;
-};
 
 // A probe for ONVIF network video transmitters, identified by `messageId`
 // ("urn:uuid:…").

@@ -1,5 +1,7 @@
 #include "capture/elements/libav_library.h"
 
+#include "common/executable_path.h"
+
 #include <dlfcn.h>
 #include <gst/gst.h>
 
@@ -68,24 +70,12 @@ bool Resolve(void* library, const char* name, Function& function)
     return function != nullptr;
 }
 
-// The folder of the running executable.
-std::string ExecutableDir()
-{
-    gchar* path = g_file_read_link("/proc/self/exe", nullptr);
-    if (!path) return {};
-    gchar* dir = g_path_get_dirname(path);
-    std::string result(dir);
-    g_free(dir);
-    g_free(path);
-    return result;
-}
-
 std::optional<LibavLibrary> Load()
 {
     GST_DEBUG_CATEGORY_INIT(qmd_libav_library_debug, "qmdlibav", 0, "libavcodec loaded on demand");
     // Neither is ever unloaded: pictures it allocated may outlive any decoder.
     void* avutil = Open(Soname("avutil", LIBAVUTIL_VERSION_MAJOR));
-    void* avcodec = avutil ? OpenLibavcodec(ExecutableDir() + "/" + QMD_LAZY_LIBRARY_DIR) : nullptr;
+    void* avcodec = avutil ? OpenLibavcodec(BesideExecutable(QMD_LAZY_LIBRARY_DIR)) : nullptr;
     if (!avcodec) return std::nullopt;
     LibavLibrary f{};
     const bool resolved =

@@ -1,5 +1,8 @@
 #include "capture/network_camera_window/camera_search_panel.h"
 
+#include "capture/discovery/camera_finder_module.h"
+#include "capture/graph/capture_log.h"
+
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -66,11 +69,7 @@ CameraSearchPanel::CameraSearchPanel(CredentialsSource credentials, QWidget* par
     layout->addLayout(bottom);
 
     connect(SearchButton, &QPushButton::clicked, this, &CameraSearchPanel::Search);
-    connect(&Search_, &CameraSearch::Found, this, &CameraSearchPanel::AddCamera);
-    connect(&Search_, &CameraSearch::Finished, this, &CameraSearchPanel::SearchFinished);
     connect(Cameras, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) { Choose(row); });
-    connect(&Client, &OnvifCameraClient::Answered, this, &CameraSearchPanel::ShowStreams);
-    connect(&Client, &OnvifCameraClient::Failed, this, &CameraSearchPanel::ShowFailure);
     connect(Streams, &QComboBox::activated, this, [this](int index) {
         if (index >= 0 && static_cast<std::size_t>(index) < Profiles.size()) {
             emit StreamChosen(Profiles[static_cast<std::size_t>(index)].StreamAddress);
@@ -78,9 +77,37 @@ CameraSearchPanel::CameraSearchPanel(CredentialsSource credentials, QWidget* par
     });
 }
 
+bool CameraSearchPanel::HaveFinder()
+{
+    if (Finder) return true;
+    if (!MakeFinder) {
+        const CameraFinderModule module = LoadCameraFinderModule();
+        if (!module.Make) {
+            Status->setText(module.Failure);
+            Status->setToolTip(module.Detail);
+            qCWarning(lcCapture).noquote() << "the camera finder cannot be loaded:" << module.Detail;
+            return false;
+        }
+        MakeFinder = module.Make;
+    }
+    // The finder lives no longer than this panel and reports from the event
+    // loop of its thread, so it may call back into it.
+    CameraFinderHandlers handlers;
+    handlers.Found = [this](const FoundCamera& camera) { AddCamera(camera); };
+    handlers.SearchFinished = [this](const QString& failure) { SearchFinished(failure); };
+    handlers.Answered = [this](const DeviceInformation& device, const std::vector<MediaProfile>& profiles) {
+        ShowStreams(device, profiles);
+    };
+    handlers.Failed = [this](OnvifFailure failure) { ShowFailure(failure); };
+    Finder = MakeFinder(std::move(handlers));
+    Status->setToolTip({});
+    return true;
+}
+
 void CameraSearchPanel::Search()
 {
-    Client.Cancel();
+    if (!HaveFinder()) return;
+    Finder->Cancel();
     Asked = nullptr;
     Profiles.clear();
     Streams->clear();
@@ -91,7 +118,7 @@ void CameraSearchPanel::Search()
     Cameras->setFocus();
     SearchButton->setEnabled(false);
     Status->setText(tr("Szukam kamer…"));
-    Search_.Start(Destination);
+    Finder->Search(Destination);
 }
 
 void CameraSearchPanel::AddCamera(const FoundCamera& camera)
@@ -119,15 +146,15 @@ void CameraSearchPanel::SearchFinished(const QString& failure)
 
 void CameraSearchPanel::Choose(QTreeWidgetItem* row)
 {
-    if (row == nullptr) return;
+    if (row == nullptr || !HaveFinder()) return;
     // A camera still being asked is abandoned for this one.
-    if (Asked != nullptr && Asked != row && Client.IsAsking()) SetState(Asked, {});
+    if (Asked != nullptr && Asked != row && Finder->IsAsking()) SetState(Asked, {});
     Asked = row;
     Profiles.clear();
     Streams->clear();
     Streams->setEnabled(false);
     SetState(row, tr("Pytam kamerę…"));
-    Client.Ask(row->data(MakerColumn, kDeviceAddressRole).toUrl(), Credentials ? Credentials() : OnvifCredentials{});
+    Finder->Ask(row->data(MakerColumn, kDeviceAddressRole).toUrl(), Credentials ? Credentials() : OnvifCredentials{});
 }
 
 void CameraSearchPanel::ShowStreams(const DeviceInformation& device, const std::vector<MediaProfile>& profiles)
@@ -145,9 +172,9 @@ void CameraSearchPanel::ShowStreams(const DeviceInformation& device, const std::
     emit StreamChosen(Profiles.front().StreamAddress);
 }
 
-void CameraSearchPanel::ShowFailure(OnvifCameraClient::Failure failure)
+void CameraSearchPanel::ShowFailure(OnvifFailure failure)
 {
-    if (Asked != nullptr) SetState(Asked, OnvifCameraClient::Describe(failure));
+    if (Asked != nullptr) SetState(Asked, Describe(failure));
 }
 
 void CameraSearchPanel::SetState(QTreeWidgetItem* row, const QString& state)

@@ -8,13 +8,16 @@
 // profiles (a sub-stream) be chosen instead; the focus goes there from the
 // list, so that Enter then accepts the window. A camera that refuses the user
 // or password, or cannot be asked, says why in its row. Nothing here waits:
-// the look and the questions run from the event loop.
-#include "capture/discovery/camera_search.h"
-#include "capture/discovery/onvif_camera_client.h"
+// the look and the questions run from the event loop. The finder that does
+// the work is made on the first search, from the module that holds it
+// unless told otherwise; a module that cannot be loaded is said in the
+// panel, and the next search tries again.
+#include "capture/discovery/camera_finder.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QComboBox;
@@ -35,6 +38,8 @@ public:
 
     // Where the probe goes (the cameras' multicast group unless told).
     void SetDestination(const SearchDestination& destination) { Destination = destination; }
+    // What makes the finder at the first search, in place of the module's.
+    void SetFinderMaker(CameraFinderMaker maker) { MakeFinder = std::move(maker); }
 
     QPushButton* SearchButton = nullptr;
     QTreeWidget* Cameras = nullptr;
@@ -56,13 +61,16 @@ private:
     void AddCamera(const FoundCamera& camera);
     void SearchFinished(const QString& failure);
     void ShowStreams(const DeviceInformation& device, const std::vector<MediaProfile>& profiles);
-    void ShowFailure(OnvifCameraClient::Failure failure);
+    void ShowFailure(OnvifFailure failure);
+    // The finder, made now if it is not yet; false, with the reason in the
+    // status, when it cannot be.
+    bool HaveFinder();
     void SetState(QTreeWidgetItem* row, const QString& state);
 
     CredentialsSource Credentials;
     SearchDestination Destination;
-    CameraSearch Search_;
-    OnvifCameraClient Client;
+    CameraFinderMaker MakeFinder;
+    std::unique_ptr<CameraFinder> Finder;
     QLabel* Status = nullptr;
     QTreeWidgetItem* Asked = nullptr;
     std::vector<MediaProfile> Profiles;

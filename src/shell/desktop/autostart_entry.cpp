@@ -1,5 +1,6 @@
 #include "shell/desktop/autostart_entry.h"
 
+#include "common/executable_path.h"
 #include "common/quisk_error.h"
 
 #include <cstdio>
@@ -183,8 +184,7 @@ void RemoveAutostartEntry() noexcept
 std::string CurrentExecutablePath()
 {
     std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : exe.string();
+    return ExecutablePath(error);
 }
 
 }  // namespace qmd

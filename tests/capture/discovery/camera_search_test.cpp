@@ -89,7 +89,7 @@ TEST(CameraSearch, HostileAnswersAreSkippedAndTheLookEndsInTime)
     CameraSearch search;
     Look look;
     Watch(search, look);
-    search.Start({QHostAddress::LocalHost, hostile.localPort()});
+    search.Start({QStringLiteral("127.0.0.1"), hostile.localPort()});
     ASSERT_TRUE(test::WaitUntil([&] { return look.Finished; }));
     EXPECT_TRUE(look.Failure.isEmpty()) << look.Failure.toStdString();
     ASSERT_EQ(look.Cameras.size(), 1u);
