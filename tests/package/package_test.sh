@@ -28,10 +28,12 @@ debs=("$work"/out/*.deb)
 deb=${debs[0]}
 echo "package: $(basename "$deb")"
 
-# Contents: the program, its desktop entry, icons and metadata, its manual
-# page, Debian's documentation files, and nothing outside /usr.
+# Contents: the program, the module it loads to find network cameras, its
+# desktop entry, icons and metadata, its manual page, Debian's documentation
+# files, and nothing outside /usr.
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/quisk-motion-detector \
+            ./usr/lib/quisk-motion-detector/libquisk-motion-detector-discovery.so \
             ./usr/share/applications/quisk-motion-detector.desktop \
             ./usr/share/icons/hicolor/48x48/apps/quisk-motion-detector.png \
             ./usr/share/icons/hicolor/scalable/apps/quisk-motion-detector.svg \
@@ -45,10 +47,11 @@ outside=$(grep -v -e '^\./$' -e '^\./usr/' <<<"$contents" || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 grep -q '^\./usr/local/' <<<"$contents" && fail "files under /usr/local: $contents"
 
-# Dependencies: the libraries found in the binary, and what it only loads or
-# starts at run time.
+# Dependencies: the libraries found in the binary and in the module (Qt
+# Network), and what it only loads or starts at run time.
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6widgets6 libgstreamer1.0-0 gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils; do
+for needed in libqt6widgets6 libqt6network6 libgstreamer1.0-0 gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
+              xdg-utils; do
     grep -qE "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 
