@@ -33,7 +33,7 @@ echo "package: $(basename "$deb")"
 # files, and nothing outside /usr.
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/quisk-motion-detector \
-            ./usr/lib/quisk-motion-detector/libquisk-motion-detector-discovery.so \
+            ./usr/lib/quisk-motion-detector/modules/libquisk-motion-detector-discovery.so \
             ./usr/share/applications/quisk-motion-detector.desktop \
             ./usr/share/icons/hicolor/48x48/apps/quisk-motion-detector.png \
             ./usr/share/icons/hicolor/scalable/apps/quisk-motion-detector.svg \

@@ -28,7 +28,7 @@ CameraFinderModule Unusable(const QString& path, const char* error)
 
 QString CameraFinderModulePath()
 {
-    return QDir::cleanPath(QString::fromStdString(BesideExecutable(QMD_PRIVATE_LIBRARY_DIR)) + QLatin1Char('/') +
+    return QDir::cleanPath(QString::fromStdString(BesideExecutable(QMD_MODULE_DIR)) + QLatin1Char('/') +
                            QStringLiteral(QMD_CAMERA_FINDER_MODULE));
 }
 
