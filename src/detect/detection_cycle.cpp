@@ -112,8 +112,9 @@ bool RunDetectionCycle(DetectionState& state, const FrameCopy& copy, ReactionSeq
             // takes its slot. One shared with the capture (a frame of the
             // converter's pool) is let go now rather than at that copy, so
             // that the pool can convert the next frame into it instead of
-            // making a third (2.7 MB at 1280 x 720). Frames delivered by the
-            // grabber always copy, so nothing reads the emptied slot again.
+            // making a third (2.7 MB at 1280 x 720). A frame the grabber
+            // delivers never fails to copy, so the emptied slot is not read
+            // again before the next frame fills it.
             if (FrameImage& older = frameSlots[slot ^ 1]; older.Shared()) older.Clear();
         }
         if (found && reactions) reactions->Run(state);

@@ -38,13 +38,13 @@ struct DeliveredFrame {
 };
 thread_local const DeliveredFrame* tDelivered = nullptr;
 
-// Zero when the frame does not say: then any call is a long one.
 std::int64_t SteadyNowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
+// Zero when the frame does not say: then any call is a long one.
 std::chrono::nanoseconds FrameDuration(GstBuffer* buffer)
 {
     const GstClockTime duration = GST_BUFFER_DURATION(buffer);
@@ -282,7 +282,6 @@ void TSampleGrabber::FrameThreadLoop()
             handler = handler_;
             longCallFromNs_ = SteadyNowNs() + FrameDuration(frame.Buffer.get()).count();
         }
-        const auto started = std::chrono::steady_clock::now();
         // The frame thread's one catch: nothing a handler throws ends the
         // thread, and the next frame is handled as usual.
         try {
@@ -290,11 +289,11 @@ void TSampleGrabber::FrameThreadLoop()
         } catch (...) {
             qCWarning(lcCapture, "frame handler: %s", CaughtExceptionText().c_str());
         }
-        const auto lasted = std::chrono::steady_clock::now() - started;
         // The call ends here: a frame delivered from now on is handled.
+        const std::int64_t ended = SteadyNowNs();
         std::lock_guard lock(mutex_);
+        if (longCallFromNs_ && ended >= *longCallFromNs_) DropQueuedFramesLocked();
         longCallFromNs_.reset();
-        if (!(lasted < FrameDuration(frame.Buffer.get()))) DropQueuedFramesLocked();
     }
 }
 
